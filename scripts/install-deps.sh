@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs everything the project needs to build, run and test on Debian 12. Run as root.
+set -euo pipefail
+packages=(
+  # build
+  build-essential cmake pkg-config
+  qtbase5-dev qtbase5-dev-tools
+  libzip-dev zlib1g-dev
+  # fonts so the Chinese window texts render
+  fonts-wqy-microhei
+  # tests: Windows cross compile, sanitizers and fuzzing, screenshots, independent readers
+  g++-mingw-w64-x86-64 clang-14 libclang-rt-14-dev
+  xvfb x11-apps imagemagick xdg-utils
+  python3 python3-openpyxl libreoffice-calc-nogui
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
