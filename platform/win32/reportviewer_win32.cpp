@@ -1,0 +1,21 @@
+#include "platform/reportviewer.h"
+
+#undef UNICODE
+#undef _UNICODE
+#include <windows.h>
+
+#include <string>
+
+void SystemReportViewer(const char *reportPath)
+{
+    std::string commandLine = std::string("notepad.exe \"") + reportPath + "\"";
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                       nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
