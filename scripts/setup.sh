@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# setup.sh run  — installs what is missing, builds, starts the program.
+# setup.sh test — installs what is missing, builds, runs every test.
+# Run as root on Debian 12 (installing uses apt-get). BUILD_DIR and CMAKE_ARGS may be set.
+set -euo pipefail
+mode=${1:-}
+case "$mode" in run | test) ;; *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$top/build}
+
+bash "$top/scripts/install-deps.sh"
+# shellcheck disable=SC2086
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_ARGS:-}
+cmake --build "$build" -j"$(nproc)"
+
+if [ "$mode" = run ]; then
+    exec "$build/app/Tessaromandel"
+fi
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
