@@ -34,15 +34,6 @@ private slots:
         QCOMPARE(showRequests.count(), 1);
     }
 
-    void theQuitEntryEndsTheEventLoop()
-    {
-        SystemTray icon(nullptr);
-        QTimer::singleShot(0, icon.contextMenu()->actions().at(1), &QAction::trigger);
-        // Only reached when the quit entry failed to end the loop.
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(7); });
-        QCOMPARE(QApplication::exec(), 0);
-    }
-
     void theMenuGoesWithItsIcon()
     {
         QPointer<QMenu> menu;

@@ -617,6 +617,21 @@ private slots:
         QCOMPARE(window.size(), QSize(940, 620));
     }
 
+    void theQuitEntryEndsTheEventLoop()
+    {
+        Widget window;
+        QAction *quit = tray->contextMenu()->actions().value(1);
+        QVERIFY(quit);
+        QCOMPARE(quit->text(), QStringLiteral("退出程序"));
+        QTimer::singleShot(0, quit, &QAction::trigger);
+        // Fires only when the quit entry failed to end the loop.
+        QTimer failSafe;
+        failSafe.setSingleShot(true);
+        connect(&failSafe, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        failSafe.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
     void destroyingTheWindowForgetsItsTray()
     {
         {
