@@ -57,8 +57,8 @@ private:
     int screenHeight;
     int normalHeight;
     int normalWidth;
-    QThread *workerThread;
-    ThreadObject *worker;
+    QThread *workerThread = nullptr;
+    ThreadObject *worker = nullptr;
     // The settings file as loaded at start-up, kept current by every change the window saves.
     char settingsText[kSettingsTextSize] = {};
 };
