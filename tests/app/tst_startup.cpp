@@ -100,8 +100,7 @@ private slots:
         QVERIFY2(output.contains("\nsettingsFilePath=" + resolved + "/Tessaromandel.vrn\n"),
                  qPrintable(output));
         QVERIFY2(output.contains("\nexeDirectory=" + resolved + "/\n"), qPrintable(output));
-        QVERIFY2(output.startsWith("firstArgument=" + QString(31, 'a') + "\n"),
-                 qPrintable(output));
+        QVERIFY2(output.startsWith("firstArgument=" + QString(31, 'a') + "\n"), qPrintable(output));
     }
 };
 

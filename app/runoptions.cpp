@@ -1,0 +1,3 @@
+#include "app/runoptions.h"
+
+bool appSheetOn = false;

@@ -1,0 +1,5 @@
+#include "app/trayavailability.h"
+
+#include <QSystemTrayIcon>
+
+bool (*SystemTrayAvailable)() = &QSystemTrayIcon::isSystemTrayAvailable;
