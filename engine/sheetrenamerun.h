@@ -1,0 +1,12 @@
+#pragma once
+
+struct RunParameters;
+class RunObserver;
+
+// Renames sheets in every workbook: find and replace inside every sheet name, or the N-th
+// sheet gets a whole new name.
+class SheetRenameRun
+{
+public:
+    static void Execute(const RunParameters &parameters, RunObserver &observer);
+};

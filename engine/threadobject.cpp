@@ -1,0 +1,55 @@
+#include "engine/threadobject.h"
+
+#include "engine/multipairreplacerun.h"
+#include "engine/pageheaderfooterrun.h"
+#include "engine/platformbridge.h"
+#include "engine/runobserver.h"
+#include "engine/runparameters.h"
+#include "engine/sheetrenamerun.h"
+#include "engine/textreplacerun.h"
+
+namespace
+{
+
+// Turns what a run tells into the worker's two signals and shows each written report.
+class SignalObserver : public RunObserver
+{
+public:
+    explicit SignalObserver(ThreadObject *worker) : m_worker(worker) {}
+
+    void WorkbookTakenUp(const QString &path) override { emit m_worker->ShowDisposingFile(path); }
+    void ShowMessage(const QString &text) override { emit m_worker->ShowDisposingFile(text); }
+    void RunButtonsReleased() override { emit m_worker->Set_pBtn_Enable(); }
+    void ReportWritten(const QString &path) override { PlatformBridge::ShowReport(path); }
+
+private:
+    ThreadObject *m_worker;
+};
+
+} // namespace
+
+ThreadObject::ThreadObject(QObject *parent) : QObject(parent) {}
+
+void ThreadObject::ReplaceExcelText()
+{
+    SignalObserver observer(this);
+    TextReplaceRun::Execute(RunParameters::Snapshot(), observer);
+}
+
+void ThreadObject::ReplaceExcelText_2()
+{
+    SignalObserver observer(this);
+    MultiPairReplaceRun::Execute(RunParameters::Snapshot(), observer);
+}
+
+void ThreadObject::ReplacePageHeaderFooter()
+{
+    SignalObserver observer(this);
+    PageHeaderFooterRun::Execute(RunParameters::Snapshot(), observer);
+}
+
+void ThreadObject::ReplaceShtName()
+{
+    SignalObserver observer(this);
+    SheetRenameRun::Execute(RunParameters::Snapshot(), observer);
+}
