@@ -47,11 +47,12 @@ public:
         worker->moveToThread(workerThread);
         workerThread->start(QThread::InheritPriority);
 
+        const auto kUnique = Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection);
         QObject::connect(worker, &ThreadObject::ShowDisposingFile, window, showDisposingFile,
-                         Qt::AutoConnection | Qt::UniqueConnection);
-        QObject::connect(window, trigger, worker, run, Qt::AutoConnection | Qt::UniqueConnection);
+                         kUnique);
+        QObject::connect(window, trigger, worker, run, kUnique);
         QObject::connect(worker, &ThreadObject::Set_pBtn_Enable, window, setButtonsEnabled,
-                         Qt::AutoConnection | Qt::UniqueConnection);
+                         kUnique);
         emit(window->*trigger)();
     }
 };

@@ -3,6 +3,7 @@
 #include "engine/platformbridge.h"
 #include "engine/runobserver.h"
 
+#include <QFileInfo>
 #include <cstdio>
 
 const char *const RunReports::kUnopenableFileName = "无法打开修改的文件目录(文件格式有误).txt";
@@ -57,7 +58,9 @@ bool RunReports::WriteReport(const QString &path, const QString &text)
     const bool closed = std::fclose(file) == 0;
     if (written != size_t(bytes.size()) || !closed) {
         // A cut-off list would be read as the whole story; better none.
-        std::remove(localPath.constData());
+        const QFileInfo written(path);
+        if (written.isFile() && !written.isSymLink())
+            std::remove(localPath.constData());
         return false;
     }
     return true;

@@ -6,11 +6,12 @@
 #include <memory>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using Field = ExcelAutomation::PageSetupField;
-const Field kFields[] = {Field::LeftHeader,  Field::CenterHeader, Field::RightHeader,
-                         Field::LeftFooter,  Field::CenterFooter, Field::RightFooter};
+const Field kFields[] = {Field::LeftHeader, Field::CenterHeader, Field::RightHeader,
+                         Field::LeftFooter, Field::CenterFooter, Field::RightFooter};
 
 struct SheetData {
     QString name;
@@ -168,8 +169,8 @@ public:
         for (const QChar c : name)
             refused = refused || forbidden.contains(c);
         for (int other = 0; other < m_book.sheets.size(); ++other)
-            refused = refused || (other != m_index &&
-                                  m_book.sheets[other].name.compare(name, Qt::CaseInsensitive) == 0);
+            refused = refused || (other != m_index && m_book.sheets[other].name.compare(
+                                                          name, Qt::CaseInsensitive) == 0);
         if (refused)
             return false;
         data().name = name;
@@ -308,6 +309,8 @@ private:
 std::unique_ptr<ExcelAutomation::Application> FakeAutomation::Start()
 {
     Record(QStringLiteral("Start"));
+    if (m_onStart)
+        m_onStart();
     if (m_startFails)
         return nullptr;
     return std::make_unique<FakeApplication>(*this, m_noWorkbooks);
@@ -351,8 +354,9 @@ bool FakeAutomation::WriteBook(const QString &path, const QStringList &sheets,
         const QStringList parts = sheet.split(QLatin1Char('|'));
         text += QStringLiteral("sheet ") + parts.first() + QLatin1Char('\n');
         for (const QString &part : parts.mid(1))
-            text += (part.startsWith(QLatin1Char('!')) ? part.mid(1) : QStringLiteral("cell ") + part) +
-                    QLatin1Char('\n');
+            text +=
+                (part.startsWith(QLatin1Char('!')) ? part.mid(1) : QStringLiteral("cell ") + part) +
+                QLatin1Char('\n');
     }
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text.toUtf8()) >= 0;

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Stands in for a workbook server, which cannot run on this machine yet: "workbooks" are small
 // text files, and every call the runs make is recorded so a test can check their order.
@@ -28,6 +29,8 @@ public:
     // Start() yields no application, or an application without workbooks.
     bool m_startFails = false;
     bool m_noWorkbooks = false;
+    // Called on the run's thread when it starts the server.
+    std::function<void()> m_onStart;
 
     static QString FieldName(PageSetupField field);
     // Writes a fake workbook file; sheets are given as "name|cell|cell…", where a part that

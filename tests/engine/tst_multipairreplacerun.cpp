@@ -43,7 +43,8 @@ private slots:
         // q becomes r by the third pair, which the fourth pair's search then finds.
         QCOMPARE(f.read(f.parameters.changedReportPath),
                  (f.native("second.xlsx") + "\r\n" + f.native("written.xlsx") + "\r\n").toUtf8());
-        QCOMPARE(f.read(f.parameters.unchangedReportPath), (f.native("none.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(f.read(f.parameters.unchangedReportPath),
+                 (f.native("none.xlsx") + "\r\n").toUtf8());
         QVERIFY(f.read(f.path("written.xlsx")).contains("cell s\n"));
         QCOMPARE(observer.Events().filter("包含查找内容有2个Excel文件").size(), 1);
     }
@@ -73,7 +74,8 @@ private slots:
         QVERIFY(!RunLauncher::SplitPairs("a\n", "x", &find, &replace));
         QCOMPARE(find, QStringList({"a", ""}));
         QCOMPARE(QString::fromUtf8(RunLauncher::kPairCountTitle), QString("注意："));
-        QCOMPARE(QString::fromUtf8(RunLauncher::kPairCountMessage), QString("查找数和替换数不一致,请核对!"));
+        QCOMPARE(QString::fromUtf8(RunLauncher::kPairCountMessage),
+                 QString("查找数和替换数不一致,请核对!"));
     }
 
     void unequalListsThatBypassTheCheckLeaveNoTextUnpaired()

@@ -28,12 +28,12 @@ private slots:
         RecordingObserver observer;
         PageHeaderFooterRun::Execute(header(f.parameters, "中间", "", "Page A"), observer);
 
-        QCOMPARE(f.bookCalls(),
-                 QStringList({"Open " + f.native("a.xlsx"), "Sheets", "Count", "Item 1",
-                              "PageSetup S1", "SetText S1 CenterHeader=Page A", "Item 2",
-                              "PageSetup S2", "SetText S2 CenterHeader=Page A", "Item 3",
-                              "PageSetup S3", "SetText S3 CenterHeader=Page A", "Save",
-                              "Close false"}));
+        QCOMPARE(
+            f.bookCalls(),
+            QStringList({"Open " + f.native("a.xlsx"), "Sheets", "Count", "Item 1", "PageSetup S1",
+                         "SetText S1 CenterHeader=Page A", "Item 2", "PageSetup S2",
+                         "SetText S2 CenterHeader=Page A", "Item 3", "PageSetup S3",
+                         "SetText S3 CenterHeader=Page A", "Save", "Close false"}));
         QVERIFY(f.read(f.path("a.xlsx")).contains("page LeftHeader=keep\n"));
         QVERIFY(observer.Events().filter("message 查找修改1个Excel文件,耗时").size() == 1);
         // This run keeps no changed or unchanged list.
@@ -46,9 +46,18 @@ private slots:
         QTest::addColumn<QString>("find");
         QTest::addColumn<QString>("replace");
         QTest::addColumn<QString>("after");
-        QTest::newRow("no re-scan") << "aaaa" << "aa" << "a" << "aa";
-        QTest::newRow("case") << "ABC abc" << "abc" << "x" << "ABC x";
-        QTest::newRow("absent, written back") << "same" << "zz" << "y" << "same";
+        QTest::newRow("no re-scan") << "aaaa"
+                                    << "aa"
+                                    << "a"
+                                    << "aa";
+        QTest::newRow("case") << "ABC abc"
+                              << "abc"
+                              << "x"
+                              << "ABC x";
+        QTest::newRow("absent, written back") << "same"
+                                              << "zz"
+                                              << "y"
+                                              << "same";
     }
 
     void findReplacesEveryNonOverlappingCaseSensitiveOccurrence()
@@ -104,7 +113,9 @@ private slots:
         QVERIFY(observer.Events().filter("message 查找修改1个Excel文件,耗时").size() == 1);
         QCOMPARE(f.read(f.parameters.unopenableReportPath),
                  (f.native("b.xlsx") + "\r\n" + f.native("c.xls") + "\r\n").toUtf8());
-        QVERIFY(!f.bookCalls().mid(f.bookCalls().indexOf("Open " + f.native("c.xls"))).contains("Close false"));
+        QVERIFY(!f.bookCalls()
+                     .mid(f.bookCalls().indexOf("Open " + f.native("c.xls")))
+                     .contains("Close false"));
     }
 };
 

@@ -27,12 +27,15 @@ private slots:
         QTest::addColumn<QStringList>("after");
         QTest::newRow("Sheet to Tab") << QStringList({"Sheet1", "Sheet2", "Data"}) << "Sheet"
                                       << "Tab" << QStringList({"Tab1", "Tab2", "Data"});
-        QTest::newRow("case") << QStringList({"Sheet1"}) << "sheet" << "x" << QStringList({"Sheet1"});
-        QTest::newRow("empty find") << QStringList({"ab"}) << "" << "X" << QStringList({"XaXbX"});
-        QTest::newRow("both empty") << QStringList({"ab"}) << "" << "" << QStringList({"ab"});
+        QTest::newRow("case") << QStringList({"Sheet1"}) << "sheet"
+                              << "x" << QStringList({"Sheet1"});
+        QTest::newRow("empty find") << QStringList({"ab"}) << ""
+                                    << "X" << QStringList({"XaXbX"});
+        QTest::newRow("both empty") << QStringList({"ab"}) << ""
+                                    << "" << QStringList({"ab"});
         // The first new name would clash with the second; it stays, the third still changes.
-        QTest::newRow("refused") << QStringList({"b1", "a1", "b2"}) << "b" << "a"
-                                 << QStringList({"b1", "a1", "a2"});
+        QTest::newRow("refused") << QStringList({"b1", "a1", "b2"}) << "b"
+                                 << "a" << QStringList({"b1", "a1", "a2"});
     }
 
     void findAndReplaceRewritesEveryNameCaseSensitively()
@@ -65,11 +68,10 @@ private slots:
         RecordingObserver observer;
         SheetRenameRun::Execute(f.parameters, observer);
 
-        QCOMPARE(f.bookCalls(),
-                 QStringList({"Open " + f.native("a.xlsx"), "Sheets", "Count", "Item 1", "Item 2",
-                              "SetName Two=Summary", "Save", "Close false",
-                              "Open " + f.native("b.xlsx"), "Sheets", "Count", "Item 1", "Save",
-                              "Close false"}));
+        QCOMPARE(f.bookCalls(), QStringList({"Open " + f.native("a.xlsx"), "Sheets", "Count",
+                                             "Item 1", "Item 2", "SetName Two=Summary", "Save",
+                                             "Close false", "Open " + f.native("b.xlsx"), "Sheets",
+                                             "Count", "Item 1", "Save", "Close false"}));
         QCOMPARE(names(f.read(f.path("a.xlsx"))), QStringList({"One", "Summary", "Three"}));
         QVERIFY(observer.Events().filter("message 查找修改2个Excel文件,耗时").size() == 1);
     }

@@ -20,9 +20,10 @@ private slots:
         TextReplaceRun::Execute(f.parameters, observer);
 
         QStringList opened = f.automation->Calls().filter(QRegularExpression("^Open "));
-        QCOMPARE(opened, QStringList({"Open " + f.native("Book.XLSX"), "Open " + f.native("Plan.xlsm"),
-                                      "Open " + f.native("Sales.Xls"),
-                                      "Open " + f.native("sub/Deep.xls")}));
+        QCOMPARE(
+            opened,
+            QStringList({"Open " + f.native("Book.XLSX"), "Open " + f.native("Plan.xlsm"),
+                         "Open " + f.native("Sales.Xls"), "Open " + f.native("sub/Deep.xls")}));
         QCOMPARE(observer.Events().first(), QString("counted 4"));
     }
 
@@ -49,7 +50,9 @@ private slots:
         // Two sheets with a hit: two lines, but one workbook in the count.
         QCOMPARE(f.read(f.parameters.changedReportPath),
                  (f.native("a.xlsx") + " Two\r\n" + f.native("a.xlsx") + " Three\r\n").toUtf8());
-        QCOMPARE(observer.Events().filter("message 查找1个Excel文件,包含查找内容有1个Excel文件,耗时").size(),
+        QCOMPARE(observer.Events()
+                     .filter("message 查找1个Excel文件,包含查找内容有1个Excel文件,耗时")
+                     .size(),
                  1);
     }
 
@@ -67,7 +70,8 @@ private slots:
 
         QVERIFY(f.bookCalls().filter(QRegularExpression("^(Replace|Save)")).isEmpty());
         QCOMPARE(f.read(f.path("a.xlsx")), before);
-        QCOMPARE(f.read(f.parameters.changedReportPath), (f.native("a.xlsx") + " One\r\n").toUtf8());
+        QCOMPARE(f.read(f.parameters.changedReportPath),
+                 (f.native("a.xlsx") + " One\r\n").toUtf8());
         QCOMPARE(f.read(f.parameters.unchangedReportPath), (f.native("b.xlsx") + "\r\n").toUtf8());
     }
 
@@ -97,8 +101,10 @@ private slots:
         const QStringList calls = f.bookCalls();
         QVERIFY(!calls.contains("Find Chart abc"));
         QVERIFY(calls.contains("Find Data abc"));
-        QCOMPARE(f.read(f.parameters.changedReportPath), (f.native("chart.xlsx") + " Data\r\n").toUtf8());
-        QCOMPARE(f.read(f.parameters.unchangedReportPath), (f.native("empty.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(f.read(f.parameters.changedReportPath),
+                 (f.native("chart.xlsx") + " Data\r\n").toUtf8());
+        QCOMPARE(f.read(f.parameters.unchangedReportPath),
+                 (f.native("empty.xlsx") + "\r\n").toUtf8());
     }
 
     void unopenableAndUnsavableWorkbooksAreNotReportedAsChanged()
@@ -142,8 +148,9 @@ private slots:
         RecordingObserver observer;
         TextReplaceRun::Execute(f.parameters, observer);
 
-        QCOMPARE(observer.Events(), QStringList({"counted 1", "message 无法启动Excel服务,未处理任何文件。",
-                                                 "release"}));
+        QCOMPARE(
+            observer.Events(),
+            QStringList({"counted 1", "message 无法启动Excel服务,未处理任何文件。", "release"}));
         QVERIFY(f.automation->Calls().filter(QRegularExpression("^Open")).isEmpty());
         QVERIFY(!QFile::exists(f.parameters.unopenableReportPath));
     }
