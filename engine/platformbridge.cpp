@@ -1,34 +1,53 @@
 #include "engine/platformbridge.h"
 
 #include <QDir>
-#include <QMutex>
-#include <QMutexLocker>
+
+#ifdef TESSAROMANDEL_HAVE_FOUNDATION
+
+#include "platform/reportviewer.h"
+#include "support/fileroutines.h"
+
+namespace PlatformBridge
+{
+
+bool PathExists(const char *localPath)
+{
+    return localPath && ::PathExists(localPath) == 1;
+}
+
+bool DirectoryExists(const char *localPath)
+{
+    return localPath && ::DirectoryExists(localPath);
+}
+
+void ShowReport(const QString &path)
+{
+    ShowReportFile(QDir::toNativeSeparators(path).toLocal8Bit().constData());
+}
+
+ReportViewer SetReportViewer(ReportViewer viewer)
+{
+    return ::SetReportViewer(viewer);
+}
+
+} // namespace PlatformBridge
+
+#else
+
+// Stand-ins while the engine is built without the support and platform layers.
 #include <QProcess>
+#include <atomic>
 #include <sys/stat.h>
 
 namespace
 {
 
-QMutex &viewerMutex()
+void systemViewer(const char *reportPath)
 {
-    static QMutex mutex;
-    return mutex;
+    QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLocal8Bit(reportPath)});
 }
 
-std::function<void(const QString &)> &viewerOverride()
-{
-    static std::function<void(const QString &)> viewer;
-    return viewer;
-}
-
-void systemViewer(const QString &path)
-{
-#ifdef Q_OS_WIN
-    QProcess::startDetached(QStringLiteral("notepad.exe ") + QDir::toNativeSeparators(path));
-#else
-    QProcess::startDetached(QStringLiteral("xdg-open"), {path});
-#endif
-}
+std::atomic<PlatformBridge::ReportViewer> currentViewer{&systemViewer};
 
 } // namespace
 
@@ -37,37 +56,26 @@ namespace PlatformBridge
 
 bool PathExists(const char *localPath)
 {
-    if (!localPath || !*localPath)
-        return false;
     struct stat info;
-    return lstat(localPath, &info) == 0;
+    return localPath && *localPath && lstat(localPath, &info) == 0;
 }
 
 bool DirectoryExists(const char *localPath)
 {
-    if (!localPath || !*localPath)
-        return false;
     struct stat info;
-    return stat(localPath, &info) == 0 && S_ISDIR(info.st_mode);
+    return localPath && *localPath && stat(localPath, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 void ShowReport(const QString &path)
 {
-    std::function<void(const QString &)> viewer;
-    {
-        QMutexLocker locker(&viewerMutex());
-        viewer = viewerOverride();
-    }
-    if (viewer)
-        viewer(path);
-    else
-        systemViewer(path);
+    currentViewer.load()(QDir::toNativeSeparators(path).toLocal8Bit().constData());
 }
 
-void SetReportViewer(std::function<void(const QString &)> viewer)
+ReportViewer SetReportViewer(ReportViewer viewer)
 {
-    QMutexLocker locker(&viewerMutex());
-    viewerOverride() = std::move(viewer);
+    return currentViewer.exchange(viewer ? viewer : &systemViewer);
 }
 
 } // namespace PlatformBridge
+
+#endif

@@ -87,8 +87,34 @@ class TestRunProtocol : public QObject
 private:
     QTemporaryDir m_dir;
     std::shared_ptr<FakeAutomation> m_automation;
-    QStringList m_shown;
-    QMutex m_shownMutex;
+    static QStringList s_shown;
+    static QMutex s_shownMutex;
+    static QSemaphore s_entered;
+    static QSemaphore s_release;
+    static std::atomic<bool> s_firstReturned;
+    static std::atomic<int> s_calls;
+
+    static void recordViewer(const char *path)
+    {
+        QMutexLocker locker(&s_shownMutex);
+        s_shown << QString::fromLocal8Bit(path);
+    }
+
+    // Holds the first run in its closing sequence until the test lets it go.
+    static void blockingViewer(const char *)
+    {
+        if (s_calls++ == 0) {
+            s_entered.release();
+            s_release.acquire();
+            s_firstReturned = true;
+        }
+    }
+
+    static int shownCount()
+    {
+        QMutexLocker locker(&s_shownMutex);
+        return s_shown.size();
+    }
 
     QString folder(const QString &name)
     {
@@ -102,11 +128,9 @@ private slots:
     {
         m_automation = std::make_shared<FakeAutomation>();
         ExcelAutomation::SetCurrent(m_automation);
-        m_shown.clear();
-        PlatformBridge::SetReportViewer([this](const QString &path) {
-            QMutexLocker locker(&m_shownMutex);
-            m_shown << path;
-        });
+        QMutexLocker locker(&s_shownMutex);
+        s_shown.clear();
+        PlatformBridge::SetReportViewer(&recordViewer);
     }
 
     void cleanup()
@@ -124,7 +148,7 @@ private slots:
         window.launchTextRun(books + "/", "abc", "x");
         QVERIFY(!window.buttonsEnabled);
         QTRY_VERIFY(window.buttonsEnabled);
-        QTRY_COMPARE(m_shown.size(), 2);
+        QTRY_COMPARE(shownCount(), 2);
 
         QCOMPARE(window.labelHistory.mid(0, 2),
                  QStringList({QDir::toNativeSeparators(books + "/a.xlsx"),
@@ -132,7 +156,7 @@ private slots:
         QVERIFY(window.label.startsWith("查找2个Excel文件,包含查找内容有1个Excel文件,耗时"));
         QVERIFY(window.worker->thread() == window.workerThread);
         QVERIFY(window.workerThread->isRunning());
-        QCOMPARE(m_shown, QStringList({books + "/包含内容并成功修改的文件目录.txt",
+        QCOMPARE(s_shown, QStringList({books + "/包含内容并成功修改的文件目录.txt",
                                        books + "/不包含内容无修改的文件目录.txt"}));
     }
 
@@ -154,39 +178,29 @@ private slots:
         QTRY_VERIFY(window.buttonsEnabled);
         QTRY_VERIFY(window.label.startsWith("查找1个Excel文件,包含查找内容有1个Excel文件"));
         QVERIFY(window.labelHistory.contains(QDir::toNativeSeparators(second + "/b.xlsx")));
-        QTRY_COMPARE(m_shown.size(), 2);
+        QTRY_COMPARE(shownCount(), 2);
     }
 
     void launchWhileTheLastRunStillWritesReportsWaitsForIt()
     {
         const QString books = folder("busy");
         QVERIFY(FakeAutomation::WriteBook(books + "/a.xlsx", {"S|abc"}));
-        QSemaphore entered;
-        QSemaphore release;
-        std::atomic<bool> firstReturned{false};
-        std::atomic<int> calls{0};
-        PlatformBridge::SetReportViewer([&](const QString &) {
-            if (calls++ == 0) {
-                entered.release();
-                release.acquire();
-                firstReturned = true;
-            }
-        });
+        PlatformBridge::SetReportViewer(&blockingViewer);
 
         LaunchingWindow window;
         window.launchTextRun(books + "/", "abc", "x");
         QTRY_VERIFY(window.buttonsEnabled);
-        QVERIFY(entered.tryAcquire(1, 5000));
+        QVERIFY(s_entered.tryAcquire(1, 5000));
         // The buttons are back while the first slot still sits in its closing sequence.
         std::thread releaser([&] {
             QThread::msleep(100);
-            release.release();
+            s_release.release();
         });
         window.launchTextRun(books + "/", "x", "y");
-        QVERIFY(firstReturned);
+        QVERIFY(s_firstReturned);
         releaser.join();
         QTRY_VERIFY(window.buttonsEnabled);
-        QTRY_COMPARE(calls.load(), 2);
+        QTRY_COMPARE(s_calls.load(), 2);
         QTRY_VERIFY(window.label.startsWith("查找1个Excel文件,包含查找内容有1个Excel文件"));
     }
 
@@ -214,9 +228,9 @@ private slots:
         LaunchingWindow window;
         window.launchTextRun(books, "abc", "x");
         QTRY_VERIFY(window.buttonsEnabled);
-        QTRY_COMPARE(m_shown.size(), 1);
+        QTRY_COMPARE(shownCount(), 1);
 
-        QCOMPARE(m_shown.first(), books + "包含内容并成功修改的文件目录.txt");
+        QCOMPARE(s_shown.first(), books + "包含内容并成功修改的文件目录.txt");
         QVERIFY(QFile::exists(books + "包含内容并成功修改的文件目录.txt"));
         QCOMPARE(QDir(books).entryList(QDir::Files), QStringList({"a.xlsx"}));
     }
@@ -235,6 +249,13 @@ private slots:
         QVERIFY(RunParameters::Snapshot().appSheetOn);
     }
 };
+
+QStringList TestRunProtocol::s_shown;
+QMutex TestRunProtocol::s_shownMutex;
+QSemaphore TestRunProtocol::s_entered;
+QSemaphore TestRunProtocol::s_release;
+std::atomic<bool> TestRunProtocol::s_firstReturned{false};
+std::atomic<int> TestRunProtocol::s_calls{0};
 
 QTEST_GUILESS_MAIN(TestRunProtocol)
 #include "tst_runprotocol.moc"
