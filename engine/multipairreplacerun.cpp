@@ -6,12 +6,12 @@
 
 #include <algorithm>
 
-void MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
+bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
     const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
     if (!session.StartServer())
-        return;
+        return false;
 
     // The launch refuses unequal lists; should it ever be bypassed, no text goes unpaired.
     const int pairCount = std::min(parameters.findLines.size(), parameters.replaceLines.size());
@@ -57,4 +57,5 @@ void MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
     session.QuitServer();
     reports.Close(parameters, matchedCount, openedCount, matchedCount, session.ElapsedSeconds(),
                   observer);
+    return true;
 }

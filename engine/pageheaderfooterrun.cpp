@@ -39,12 +39,12 @@ bool PageHeaderFooterRun::FieldForPosition(const QString &position, bool header,
     return true;
 }
 
-void PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &observer)
+bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
     const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
     if (!session.StartServer())
-        return;
+        return false;
 
     RunReports reports;
     int savedCount = 0;
@@ -81,4 +81,5 @@ void PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &
 
     session.QuitServer();
     reports.Close(parameters, savedCount, savedCount, 0, session.ElapsedSeconds(), observer);
+    return true;
 }

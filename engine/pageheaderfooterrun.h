@@ -12,7 +12,8 @@ class RunObserver;
 class PageHeaderFooterRun
 {
 public:
-    static void Execute(const RunParameters &parameters, RunObserver &observer);
+    // False when the run ended early because no server could be started.
+    static bool Execute(const RunParameters &parameters, RunObserver &observer);
 
     // The field a position word selects ("左边", "中间", "右边", compared exactly); false for
     // any other text.

@@ -4,12 +4,12 @@
 #include "engine/runreports.h"
 #include "engine/runsession.h"
 
-void SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &observer)
+bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
     const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
     if (!session.StartServer())
-        return;
+        return false;
 
     RunReports reports;
     int savedCount = 0;
@@ -49,4 +49,5 @@ void SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &obser
 
     session.QuitServer();
     reports.Close(parameters, savedCount, savedCount, 0, session.ElapsedSeconds(), observer);
+    return true;
 }

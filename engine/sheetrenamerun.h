@@ -8,5 +8,6 @@ class RunObserver;
 class SheetRenameRun
 {
 public:
-    static void Execute(const RunParameters &parameters, RunObserver &observer);
+    // False when the run ended early because no server could be started.
+    static bool Execute(const RunParameters &parameters, RunObserver &observer);
 };

@@ -4,12 +4,12 @@
 #include "engine/runreports.h"
 #include "engine/runsession.h"
 
-void TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
+bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
     const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
     if (!session.StartServer())
-        return;
+        return false;
 
     RunReports reports;
     int openedCount = 0;
@@ -53,4 +53,5 @@ void TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
     session.QuitServer();
     reports.Close(parameters, matchedCount, openedCount, matchedCount, session.ElapsedSeconds(),
                   observer);
+    return true;
 }
