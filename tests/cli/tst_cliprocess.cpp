@@ -21,6 +21,9 @@ private:
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("TESSAROMANDEL_VIEWER_LOG", m_dir.path() + "/viewer.log");
+        // The command line needs no display of any kind.
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
         process.setProcessEnvironment(environment);
         process.start(program, arguments);
         QVERIFY(process.waitForFinished(20000));
