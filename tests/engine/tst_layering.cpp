@@ -14,8 +14,10 @@ private slots:
     {
         const QString root = qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR");
         QVERIFY(!root.isEmpty());
-        const QRegularExpression forbidden(
-            R"(#\s*include\s*[<"](QtWidgets|QWidget|QMessageBox|QApplication|QDialog|app/))");
+        // Built from pieces: moc reads this file too, and takes an include line for its own.
+        const QRegularExpression forbidden(QStringLiteral("#\\s*") + "include" +
+                                           "\\s*[<\"](QtWidgets|QWidget|QMessageBox|"
+                                           "QApplication|QDialog|app/)");
         int files = 0;
         for (const char *layer : {"engine", "cli"}) {
             QDirIterator it(root + "/" + layer, {"*.h", "*.cpp"}, QDir::Files,
