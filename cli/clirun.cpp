@@ -125,7 +125,7 @@ int CliRun::Main(const QStringList &arguments)
     }
 
     ConsoleObserver observer(stdout, TESSAROMANDEL_ISATTY(TESSAROMANDEL_FILENO(stdout)) != 0,
-                             line.m_openReports);
+                             line.m_openReports, line.m_verbose);
     bool finished = false;
     switch (line.m_operation) {
     case Op::Replace:

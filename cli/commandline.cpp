@@ -34,7 +34,7 @@ const QSet<QString> &valueOptions()
 
 const QSet<QString> &flagOptions()
 {
-    static const QSet<QString> options = {"--list-only", "--open-reports"};
+    static const QSet<QString> options = {"--list-only", "--open-reports", "--verbose"};
     return options;
 }
 
@@ -102,7 +102,9 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
             line.m_error = QStringLiteral("未知选项 Unknown option: ") + argument;
             return line;
         }
-        if (name != QLatin1String("--open-reports") && !subcommand->required.contains(name) &&
+        const bool anySubcommand =
+            name == QLatin1String("--open-reports") || name == QLatin1String("--verbose");
+        if (!anySubcommand && !subcommand->required.contains(name) &&
             !subcommand->optional.contains(name)) {
             line.m_error = QStringLiteral("此子命令不接受该选项 Option not accepted by ") +
                            arguments.first() + QStringLiteral(": ") + name;
@@ -139,6 +141,7 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
     line.m_replaceFile = values.value("--replace-file");
     line.m_listOnly = values.contains("--list-only");
     line.m_openReports = values.contains("--open-reports");
+    line.m_verbose = values.contains("--verbose");
     if (values.contains("--position")) {
         line.m_position = positionWord(values.value("--position"));
         if (line.m_position.isEmpty()) {
@@ -170,6 +173,8 @@ QString CommandLine::UsageText()
         "  tessaromandel-cli header FOLDER --position 位置 [--find 文本] --replace 文本\n"
         "  tessaromandel-cli footer FOLDER --position 位置 [--find 文本] --replace 文本\n"
         "  tessaromandel-cli rename-sheets FOLDER [--find 文本] --replace 文本 [--nth N]\n"
+        "  (每个子命令都接受 --open-reports 与 --verbose;"
+        " every subcommand takes --open-reports and --verbose)\n"
         "\n"
         "子命令 Subcommands:\n"
         "  replace        在每个工作表的已用区域中查找并替换一个文本\n"
@@ -203,6 +208,8 @@ QString CommandLine::UsageText()
         "                       Give only the N-th sheet (1-9999) the replacement as its name\n"
         "  --open-reports       运行结束后打开写出的报告\n"
         "                       Open the written reports when the run ends\n"
+        "  --verbose            说明每个无法打开或保存的文件的原因\n"
+        "                       Say why each file could not be opened or saved\n"
         "  -h, --help           显示本帮助\n"
         "                       Show this help\n"
         "\n"

@@ -28,5 +28,6 @@ public:
     QString m_position;
     bool m_listOnly = false;
     bool m_openReports = false;
+    bool m_verbose = false;
     int m_nth = 0;
 };

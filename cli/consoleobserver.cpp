@@ -7,8 +7,8 @@ namespace
 const int kBarWidth = 30;
 }
 
-ConsoleObserver::ConsoleObserver(std::FILE *out, bool terminal, bool openReports)
-    : m_out(out), m_terminal(terminal), m_openReports(openReports)
+ConsoleObserver::ConsoleObserver(std::FILE *out, bool terminal, bool openReports, bool verbose)
+    : m_out(out), m_terminal(terminal), m_openReports(openReports), m_verbose(verbose)
 {
 }
 
@@ -30,6 +30,15 @@ void ConsoleObserver::WorkbookTakenUp(const QString &path)
     print(QStringLiteral("\r\033[K[") + bar + QStringLiteral("] ") + QString::number(m_done) +
           QLatin1Char('/') + QString::number(m_total) + QLatin1Char(' ') + path);
     m_progressShown = true;
+}
+
+void ConsoleObserver::WorkbookRefused(const QString &path, const QString &reason)
+{
+    if (!m_verbose)
+        return;
+    endProgressLine();
+    print(QStringLiteral("  原因 Reason: ") + path + QStringLiteral(": ") + reason +
+          QLatin1Char('\n'));
 }
 
 void ConsoleObserver::ShowMessage(const QString &text)

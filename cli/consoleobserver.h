@@ -9,10 +9,11 @@
 class ConsoleObserver : public RunObserver
 {
 public:
-    ConsoleObserver(std::FILE *out, bool terminal, bool openReports);
+    ConsoleObserver(std::FILE *out, bool terminal, bool openReports, bool verbose = false);
 
     void WorkbooksCounted(int count) override;
     void WorkbookTakenUp(const QString &path) override;
+    void WorkbookRefused(const QString &path, const QString &reason) override;
     void ShowMessage(const QString &text) override;
     void RunButtonsReleased() override;
     void ReportWritten(const QString &path) override;
@@ -24,6 +25,7 @@ private:
     std::FILE *m_out;
     bool m_terminal;
     bool m_openReports;
+    bool m_verbose;
     int m_total = 0;
     int m_done = 0;
     bool m_progressShown = false;

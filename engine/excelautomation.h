@@ -67,8 +67,8 @@ public:
         virtual ~Workbook() = default;
         // Null when the workbook's sheets cannot be listed.
         virtual Sheets *GetSheets() = 0;
-        // False when the workbook could not be written back.
-        virtual bool Save() = 0;
+        // False when the workbook could not be written back; *reason then says why.
+        virtual bool Save(QString *reason) = 0;
         virtual void Close(bool saveChanges) = 0;
     };
 
@@ -76,8 +76,9 @@ public:
     {
     public:
         virtual ~Workbooks() = default;
-        // Null when the file cannot be opened; the file is then left untouched.
-        virtual Workbook *Open(const QString &nativePath) = 0;
+        // Null when the file cannot be opened (the file is then left untouched); *reason then
+        // says why.
+        virtual Workbook *Open(const QString &nativePath, QString *reason) = 0;
     };
 
     class Application

@@ -45,7 +45,7 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
 
         if (!matched) {
             reports.AddUnchanged(path);
-        } else if (parameters.justShow || workbook->Save()) {
+        } else if (parameters.justShow || session.Save(*workbook, path)) {
             reports.AddChanged(path);
             ++matchedCount;
         } else {

@@ -144,7 +144,7 @@ public:
     {
         return m_adapters.of<NativeSheets>(m_adapters.sheetLists, m_workbook);
     }
-    bool Save() override { return m_workbook->Save(); }
+    bool Save(QString *reason) override { return m_workbook->Save(reason); }
     // Closing never writes: a save is always asked for by name.
     void Close(bool) override { m_workbook->Close(); }
 
@@ -171,9 +171,10 @@ public:
         m_application.Quit();
     }
 
-    ExcelAutomation::Workbook *Open(const QString &nativePath) override
+    ExcelAutomation::Workbook *Open(const QString &nativePath, QString *reason) override
     {
-        return m_adapters.of<NativeWorkbook>(m_adapters.workbooks, m_application.Open(nativePath));
+        return m_adapters.of<NativeWorkbook>(m_adapters.workbooks,
+                                             m_application.Open(nativePath, reason));
     }
 
 private:

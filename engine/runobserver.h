@@ -12,6 +12,13 @@ public:
     virtual void WorkbooksCounted(int count) { Q_UNUSED(count) }
     // A workbook taken up, by its path with native separators.
     virtual void WorkbookTakenUp(const QString &path) = 0;
+    // A workbook that could not be opened or written back, and why (for a log; the reports
+    // list only the file).
+    virtual void WorkbookRefused(const QString &path, const QString &reason)
+    {
+        Q_UNUSED(path)
+        Q_UNUSED(reason)
+    }
     // A summary or a message for the status line.
     virtual void ShowMessage(const QString &text) = 0;
     // The run is done with the server; the run buttons may come back.

@@ -61,7 +61,20 @@ bool RunSession::StartServer()
 ExcelAutomation::Workbook *RunSession::Open(const QString &path)
 {
     m_observer.WorkbookTakenUp(path);
-    return m_workbooks ? m_workbooks->Open(path) : nullptr;
+    QString reason;
+    ExcelAutomation::Workbook *workbook = m_workbooks ? m_workbooks->Open(path, &reason) : nullptr;
+    if (!workbook)
+        m_observer.WorkbookRefused(path, reason);
+    return workbook;
+}
+
+bool RunSession::Save(ExcelAutomation::Workbook &workbook, const QString &path)
+{
+    QString reason;
+    if (workbook.Save(&reason))
+        return true;
+    m_observer.WorkbookRefused(path, reason);
+    return false;
 }
 
 void RunSession::QuitServer()

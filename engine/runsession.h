@@ -25,8 +25,11 @@ public:
     // Starts the server hidden with alerts off. Without a server (or its workbooks) the run
     // ends here: the message is shown, the buttons come back, and false is returned.
     bool StartServer();
-    // Announces the workbook and opens it; null when it cannot be opened.
+    // Announces the workbook and opens it; null (and the reason passed on) when it cannot be
+    // opened.
     ExcelAutomation::Workbook *Open(const QString &path);
+    // Saves the workbook; false (and the reason passed on) when it could not be written back.
+    bool Save(ExcelAutomation::Workbook &workbook, const QString &path);
     // Quits the server and releases every object obtained from it.
     void QuitServer();
 

@@ -40,7 +40,7 @@ bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &obser
             sheet->SetName(name);
         }
 
-        if (workbook->Save())
+        if (session.Save(*workbook, path))
             ++savedCount;
         else
             reports.AddUnopenable(path);

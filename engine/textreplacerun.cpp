@@ -40,7 +40,7 @@ bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
 
         if (hitLines.isEmpty()) {
             reports.AddUnchanged(path);
-        } else if (parameters.justShow || workbook->Save()) {
+        } else if (parameters.justShow || session.Save(*workbook, path)) {
             for (const QString &line : hitLines)
                 reports.AddChanged(line);
             ++matchedCount;

@@ -8,8 +8,14 @@
 #include "engine/sheetrenamerun.h"
 #include "engine/textreplacerun.h"
 
+#include <QLoggingCategory>
+
 namespace
 {
+
+// Off unless asked for (QT_LOGGING_RULES="tessaromandel.engine.debug=true"): the window only
+// lists a refused workbook, the log says why.
+Q_LOGGING_CATEGORY(engineLog, "tessaromandel.engine", QtInfoMsg)
 
 // Turns what a run tells into the worker's two signals and shows each written report.
 class SignalObserver : public RunObserver
@@ -18,6 +24,10 @@ public:
     explicit SignalObserver(ThreadObject *worker) : m_worker(worker) {}
 
     void WorkbookTakenUp(const QString &path) override { emit m_worker->ShowDisposingFile(path); }
+    void WorkbookRefused(const QString &path, const QString &reason) override
+    {
+        qCDebug(engineLog).noquote() << path << reason;
+    }
     void ShowMessage(const QString &text) override { emit m_worker->ShowDisposingFile(text); }
     void RunButtonsReleased() override { emit m_worker->Set_pBtn_Enable(); }
     void ReportWritten(const QString &path) override { PlatformBridge::ShowReport(path); }

@@ -73,7 +73,7 @@ private slots:
         QCOMPARE(m_exitCode, 0);
         for (const char *word : {"用法 Usage", "replace-pairs", "rename-sheets", "--find-file",
                                  "--replace-file", "--position", "--nth", "--list-only",
-                                 "--open-reports", "Exit codes", "左边|中间|右边"})
+                                 "--open-reports", "--verbose", "Exit codes", "左边|中间|右边"})
             QVERIFY2(m_stdout.contains(QString::fromUtf8(word)), word);
     }
 
@@ -148,6 +148,12 @@ private slots:
         QCOMPARE(lines.size(), 9);
         // No viewer unless asked.
         QVERIFY(!QFile::exists(m_dir.path() + "/viewer.log"));
+
+        run(TESSAROMANDEL_CLI_FAKE,
+            {"replace", books, "--find", "x", "--replace", "y", "--verbose"});
+        QCOMPARE(m_exitCode, 0);
+        QVERIFY(
+            m_stdout.contains("  原因 Reason: " + c + ": expected FAKEBOOK as the first line\n"));
     }
 
     void listOnlyLeavesEveryWorkbookUnchangedAndOpenReportsShowsThem()

@@ -232,11 +232,13 @@ public:
         m_arena.sheetLists.push_back(std::make_unique<FakeSheets>(m_log, m_arena, m_book));
         return m_arena.sheetLists.back().get();
     }
-    bool Save() override
+    bool Save(QString *reason) override
     {
         m_log.Record(QStringLiteral("Save"));
-        if (m_book.refuseSave)
+        if (m_book.refuseSave) {
+            *reason = QStringLiteral("saving refused by the workbook");
             return false;
+        }
         QFile file(m_book.path);
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
                file.write(serialize(m_book)) >= 0;
@@ -257,12 +259,14 @@ class FakeWorkbooks : public ExcelAutomation::Workbooks
 {
 public:
     FakeWorkbooks(FakeAutomation &log, Arena &arena) : m_log(log), m_arena(arena) {}
-    ExcelAutomation::Workbook *Open(const QString &path) override
+    ExcelAutomation::Workbook *Open(const QString &path, QString *reason) override
     {
         m_log.Record(QStringLiteral("Open ") + path);
         auto book = std::make_unique<BookData>();
-        if (!loadBook(path, book.get()))
+        if (!loadBook(path, book.get())) {
+            *reason = QStringLiteral("expected FAKEBOOK as the first line");
             return nullptr;
+        }
         m_arena.books.push_back(std::move(book));
         m_arena.workbooks.push_back(
             std::make_unique<FakeWorkbook>(m_log, m_arena, *m_arena.books.back()));

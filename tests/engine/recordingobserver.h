@@ -13,6 +13,10 @@ class RecordingObserver : public RunObserver
 public:
     void WorkbooksCounted(int count) override { add(QStringLiteral("counted %1").arg(count)); }
     void WorkbookTakenUp(const QString &path) override { add(QStringLiteral("file ") + path); }
+    void WorkbookRefused(const QString &path, const QString &reason) override
+    {
+        add(QStringLiteral("refused ") + path + QStringLiteral(": ") + reason);
+    }
     void ShowMessage(const QString &text) override { add(QStringLiteral("message ") + text); }
     void RunButtonsReleased() override { add(QStringLiteral("release")); }
     void ReportWritten(const QString &path) override { add(QStringLiteral("report ") + path); }

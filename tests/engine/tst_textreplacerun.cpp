@@ -127,6 +127,11 @@ private slots:
         QCOMPARE(f.read(f.parameters.changedReportPath),
                  (f.native("a.xlsx") + " One\r\n" + f.native("d.xlsx") + " One\r\n").toUtf8());
         const QStringList events = observer.Events();
+        // Why each was refused is kept for a log.
+        QCOMPARE(events.filter("refused "),
+                 QStringList(
+                     {"refused " + f.native("b.xlsx") + ": saving refused by the workbook",
+                      "refused " + f.native("c.xlsx") + ": expected FAKEBOOK as the first line"}));
         QVERIFY(events.filter("查找3个Excel文件,包含查找内容有2个Excel文件").size() == 1);
     }
 
