@@ -9,6 +9,7 @@
 bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
+    RunReports::ClearBeforeRun(parameters);
     const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
     if (!session.StartServer())
         return false;

@@ -42,6 +42,7 @@ bool PageHeaderFooterRun::FieldForPosition(const QString &position, bool header,
 bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
+    RunReports::ClearBeforeRun(parameters);
     const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
     if (!session.StartServer())
         return false;

@@ -19,6 +19,10 @@ public:
     static void AssignPaths(RunParameters &parameters);
     // Deletes whatever exists at the three report paths; failures are ignored.
     static void DeleteExisting(const RunParameters &parameters);
+    // The same once more as the run starts: a launch deletes before it waits for the previous
+    // run, which may still write reports then, and one this run does not rewrite would be
+    // left stale.
+    static void ClearBeforeRun(const RunParameters &parameters) { DeleteExisting(parameters); }
 
     static QString FirstSummary(int count, long long seconds);
     static QString SecondSummary(int openedCount, int matchedCount, long long seconds);

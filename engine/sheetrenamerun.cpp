@@ -7,6 +7,7 @@
 bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
+    RunReports::ClearBeforeRun(parameters);
     const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
     if (!session.StartServer())
         return false;

@@ -185,13 +185,17 @@ private slots:
     {
         const QString books = folder("busy");
         QVERIFY(FakeAutomation::WriteBook(books + "/a.xlsx", {"S|abc"}));
+        QVERIFY(FakeAutomation::WriteBook(books + "/b.xlsx", {"S|x"}));
+        const QString unchanged = books + "/" + QString::fromUtf8(RunReports::kUnchangedFileName);
         PlatformBridge::SetReportViewer(&blockingViewer);
 
         LaunchingWindow window;
         window.launchTextRun(books + "/", "abc", "x");
         QTRY_VERIFY(window.buttonsEnabled);
+        // The buttons are back while the first slot still sits in its closing sequence, with
+        // the unchanged report still to write.
         QVERIFY(s_entered.tryAcquire(1, 5000));
-        // The buttons are back while the first slot still sits in its closing sequence.
+        QVERIFY(!QFile::exists(unchanged));
         std::thread releaser([&] {
             QThread::msleep(100);
             s_release.release();
@@ -200,8 +204,10 @@ private slots:
         QVERIFY(s_firstReturned);
         releaser.join();
         QTRY_VERIFY(window.buttonsEnabled);
-        QTRY_COMPARE(s_calls.load(), 2);
-        QTRY_VERIFY(window.label.startsWith("查找1个Excel文件,包含查找内容有1个Excel文件"));
+        QTRY_COMPARE(s_calls.load(), 3);
+        QTRY_VERIFY(window.label.startsWith("查找2个Excel文件,包含查找内容有2个Excel文件"));
+        // Both workbooks matched the second run: the first run's late report must not stay.
+        QVERIFY(!QFile::exists(unchanged));
     }
 
     void missingFolderOnlyShowsTheMessageAfterDeletingOldReports()
