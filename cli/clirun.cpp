@@ -1,0 +1,146 @@
+#include "cli/clirun.h"
+
+#include "cli/commandline.h"
+#include "cli/consoleobserver.h"
+#include "engine/multipairreplacerun.h"
+#include "engine/pageheaderfooterrun.h"
+#include "engine/runlauncher.h"
+#include "engine/sheetrenamerun.h"
+#include "engine/textreplacerun.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define TESSAROMANDEL_ISATTY _isatty
+#define TESSAROMANDEL_FILENO _fileno
+#else
+#include <unistd.h>
+#define TESSAROMANDEL_ISATTY isatty
+#define TESSAROMANDEL_FILENO fileno
+#endif
+
+namespace
+{
+
+void printTo(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int usageError(const QString &message)
+{
+    printTo(stderr, message + QStringLiteral("\n\n") + CommandLine::UsageText());
+    return CliRun::kExitUsage;
+}
+
+bool readTextFile(const QString &path, QString *text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *text = QString::fromLocal8Bit(file.readAll());
+    return file.error() == QFile::NoError;
+}
+
+} // namespace
+
+QStringList CliRun::SplitLines(const QString &text)
+{
+    QString body = text;
+    body.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (body.endsWith(QLatin1Char('\n')))
+        body.chop(1);
+    return body.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+}
+
+int CliRun::Main(const QStringList &arguments)
+{
+    const CommandLine line = CommandLine::Parse(arguments);
+    if (line.m_help) {
+        printTo(stdout, CommandLine::UsageText());
+        return kExitFinished;
+    }
+    if (!line.m_error.isEmpty())
+        return usageError(line.m_error);
+
+    RunParameters parameters = RunParameters::Snapshot();
+    // Taken as a folder whatever its end: the reports go inside it.
+    parameters.sourceFolder = line.m_folder;
+    if (!parameters.sourceFolder.endsWith(QLatin1Char('/')) &&
+        !parameters.sourceFolder.endsWith(QDir::separator()))
+        parameters.sourceFolder += QLatin1Char('/');
+    parameters.justShow = line.m_listOnly;
+
+    using Op = CommandLine::Operation;
+    switch (line.m_operation) {
+    case Op::Replace:
+        parameters.findText = line.m_findText;
+        parameters.replaceText = line.m_replaceText;
+        break;
+    case Op::ReplacePairs: {
+        QString findText, replaceText;
+        if (!readTextFile(line.m_findFile, &findText))
+            return usageError(QStringLiteral("无法读取文件 Cannot read file: ") + line.m_findFile);
+        if (!readTextFile(line.m_replaceFile, &replaceText))
+            return usageError(QStringLiteral("无法读取文件 Cannot read file: ") +
+                              line.m_replaceFile);
+        parameters.findText = findText;
+        parameters.replaceText = replaceText;
+        parameters.findLines = SplitLines(findText);
+        parameters.replaceLines = SplitLines(replaceText);
+        if (parameters.findLines.size() != parameters.replaceLines.size()) {
+            printTo(stderr, QString::fromUtf8(RunLauncher::kPairCountTitle) +
+                                QString::fromUtf8(RunLauncher::kPairCountMessage) +
+                                QLatin1Char('\n'));
+            return kExitUsage;
+        }
+        break;
+    }
+    case Op::Header:
+    case Op::Footer: {
+        const bool header = line.m_operation == Op::Header;
+        parameters.pageHeaderOn = header;
+        parameters.pageFooterOn = !header;
+        (header ? parameters.pageHeaderPos : parameters.pageFooterPos) = line.m_position;
+        (header ? parameters.pageHeaderFind : parameters.pageFooterFind) = line.m_findText;
+        (header ? parameters.pageHeaderText : parameters.pageFooterText) = line.m_replaceText;
+        break;
+    }
+    case Op::RenameSheets:
+        parameters.shtNameFind = line.m_findText;
+        parameters.shtNameReplace = line.m_replaceText;
+        parameters.appSheetOn = line.m_nth > 0;
+        parameters.appSheetIndex = line.m_nth > 0 ? line.m_nth : 1;
+        break;
+    }
+
+    if (!RunLauncher::PrepareRun(parameters)) {
+        printTo(stderr, QString::fromUtf8(RunLauncher::kFolderMissingMessage) + QLatin1Char('\n'));
+        return kExitFolderMissing;
+    }
+
+    ConsoleObserver observer(stdout, TESSAROMANDEL_ISATTY(TESSAROMANDEL_FILENO(stdout)) != 0,
+                             line.m_openReports, line.m_verbose);
+    bool finished = false;
+    switch (line.m_operation) {
+    case Op::Replace:
+        finished = TextReplaceRun::Execute(parameters, observer);
+        break;
+    case Op::ReplacePairs:
+        finished = MultiPairReplaceRun::Execute(parameters, observer);
+        break;
+    case Op::Header:
+    case Op::Footer:
+        finished = PageHeaderFooterRun::Execute(parameters, observer);
+        break;
+    case Op::RenameSheets:
+        finished = SheetRenameRun::Execute(parameters, observer);
+        break;
+    }
+    return finished ? kExitFinished : kExitNoServer;
+}

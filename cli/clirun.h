@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QStringList>
+
+// tessaromandel-cli as a whole: parses the arguments, launches the run the way the window does
+// and runs it to its end on the calling thread.
+class CliRun
+{
+public:
+    static const int kExitFinished = 0;
+    static const int kExitNoServer = 1;
+    static const int kExitUsage = 2;
+    static const int kExitFolderMissing = 3;
+
+    // arguments without the program name.
+    static int Main(const QStringList &arguments);
+
+    // One text per line: a final line end does not start another line, CR LF counts as one.
+    static QStringList SplitLines(const QString &text);
+};

@@ -1,0 +1,221 @@
+#include "cli/commandline.h"
+
+#include <QMap>
+#include <QSet>
+
+namespace
+{
+
+struct Subcommand {
+    CommandLine::Operation operation;
+    QSet<QString> required;
+    QSet<QString> optional;
+};
+
+const QMap<QString, Subcommand> &subcommands()
+{
+    using Op = CommandLine::Operation;
+    static const QMap<QString, Subcommand> table = {
+        {"replace", {Op::Replace, {"--find", "--replace"}, {"--list-only"}}},
+        {"replace-pairs", {Op::ReplacePairs, {"--find-file", "--replace-file"}, {"--list-only"}}},
+        {"header", {Op::Header, {"--position", "--replace"}, {"--find"}}},
+        {"footer", {Op::Footer, {"--position", "--replace"}, {"--find"}}},
+        {"rename-sheets", {Op::RenameSheets, {"--replace"}, {"--find", "--nth"}}},
+    };
+    return table;
+}
+
+const QSet<QString> &valueOptions()
+{
+    static const QSet<QString> options = {"--find",         "--replace",  "--find-file",
+                                          "--replace-file", "--position", "--nth"};
+    return options;
+}
+
+const QSet<QString> &flagOptions()
+{
+    static const QSet<QString> options = {"--list-only", "--open-reports", "--verbose"};
+    return options;
+}
+
+QString positionWord(const QString &given)
+{
+    if (given == QStringLiteral("左边") || given == QLatin1String("left"))
+        return QStringLiteral("左边");
+    if (given == QStringLiteral("中间") || given == QLatin1String("center"))
+        return QStringLiteral("中间");
+    if (given == QStringLiteral("右边") || given == QLatin1String("right"))
+        return QStringLiteral("右边");
+    return QString();
+}
+
+} // namespace
+
+CommandLine CommandLine::Parse(const QStringList &arguments)
+{
+    CommandLine line;
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+            line.m_help = true;
+            return line;
+        }
+    }
+    if (arguments.isEmpty()) {
+        line.m_error = QStringLiteral("缺少子命令 Missing subcommand");
+        return line;
+    }
+    const auto subcommand = subcommands().constFind(arguments.first());
+    if (subcommand == subcommands().constEnd()) {
+        line.m_error = QStringLiteral("未知子命令 Unknown subcommand: ") + arguments.first();
+        return line;
+    }
+    line.m_operation = subcommand->operation;
+
+    QMap<QString, QString> values;
+    QStringList positional;
+    bool optionsEnded = false;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnded || !argument.startsWith(QLatin1String("--"))) {
+            positional << argument;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const int equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        QString value;
+        if (valueOptions().contains(name)) {
+            if (equals >= 0) {
+                value = argument.mid(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments.at(++i);
+            } else {
+                line.m_error = QStringLiteral("选项缺少值 Option needs a value: ") + name;
+                return line;
+            }
+        } else if (!flagOptions().contains(name) || equals >= 0) {
+            line.m_error = QStringLiteral("未知选项 Unknown option: ") + argument;
+            return line;
+        }
+        const bool anySubcommand =
+            name == QLatin1String("--open-reports") || name == QLatin1String("--verbose");
+        if (!anySubcommand && !subcommand->required.contains(name) &&
+            !subcommand->optional.contains(name)) {
+            line.m_error = QStringLiteral("此子命令不接受该选项 Option not accepted by ") +
+                           arguments.first() + QStringLiteral(": ") + name;
+            return line;
+        }
+        if (values.contains(name)) {
+            line.m_error = QStringLiteral("选项重复 Option given twice: ") + name;
+            return line;
+        }
+        values.insert(name, value);
+    }
+
+    if (positional.size() != 1) {
+        line.m_error = positional.isEmpty()
+                           ? QStringLiteral("缺少文件夹 Missing FOLDER")
+                           : QStringLiteral("多余的参数 Unexpected argument: ") + positional.at(1);
+        return line;
+    }
+    line.m_folder = positional.first();
+    if (line.m_folder.isEmpty()) {
+        line.m_error = QStringLiteral("文件夹为空 FOLDER is empty");
+        return line;
+    }
+    for (const QString &name : subcommand->required) {
+        if (!values.contains(name)) {
+            line.m_error = QStringLiteral("缺少选项 Missing option: ") + name;
+            return line;
+        }
+    }
+
+    line.m_findText = values.value("--find");
+    line.m_replaceText = values.value("--replace");
+    line.m_findFile = values.value("--find-file");
+    line.m_replaceFile = values.value("--replace-file");
+    line.m_listOnly = values.contains("--list-only");
+    line.m_openReports = values.contains("--open-reports");
+    line.m_verbose = values.contains("--verbose");
+    if (values.contains("--position")) {
+        line.m_position = positionWord(values.value("--position"));
+        if (line.m_position.isEmpty()) {
+            line.m_error =
+                QStringLiteral("位置无效 Invalid position: ") + values.value("--position");
+            return line;
+        }
+    }
+    if (values.contains("--nth")) {
+        bool ok = false;
+        line.m_nth = values.value("--nth").toInt(&ok);
+        if (!ok || line.m_nth < 1 || line.m_nth > 9999) {
+            line.m_error = QStringLiteral("N 应为 1-9999 的整数 --nth must be a whole number "
+                                          "from 1 to 9999: ") +
+                           values.value("--nth");
+            return line;
+        }
+    }
+    return line;
+}
+
+QString CommandLine::UsageText()
+{
+    return QStringLiteral(
+        "用法 Usage:\n"
+        "  tessaromandel-cli replace FOLDER --find 文本 --replace 文本 [--list-only]\n"
+        "  tessaromandel-cli replace-pairs FOLDER --find-file 文件 --replace-file 文件 "
+        "[--list-only]\n"
+        "  tessaromandel-cli header FOLDER --position 位置 [--find 文本] --replace 文本\n"
+        "  tessaromandel-cli footer FOLDER --position 位置 [--find 文本] --replace 文本\n"
+        "  tessaromandel-cli rename-sheets FOLDER [--find 文本] --replace 文本 [--nth N]\n"
+        "  (每个子命令都接受 --open-reports 与 --verbose;"
+        " every subcommand takes --open-reports and --verbose)\n"
+        "\n"
+        "子命令 Subcommands:\n"
+        "  replace        在每个工作表的已用区域中查找并替换一个文本\n"
+        "                 Find and replace one text in the used range of every sheet\n"
+        "  replace-pairs  同时查找替换多对文本,每行一个,一一对应\n"
+        "                 Several find/replace pairs at once, one text per line, paired by line\n"
+        "  header         设置或查找替换每个工作表的页眉\n"
+        "                 Set, or find and replace in, the page header of every sheet\n"
+        "  footer         设置或查找替换每个工作表的页脚\n"
+        "                 Set, or find and replace in, the page footer of every sheet\n"
+        "  rename-sheets  在工作表名称中查找替换,或用 --nth 给第N个工作表改名\n"
+        "                 Find and replace in sheet names, or rename the N-th sheet (--nth)\n"
+        "\n"
+        "参数与选项 Arguments and options:\n"
+        "  FOLDER               要处理的文件夹,含子文件夹;报告写在此文件夹中\n"
+        "                       Folder to process, subfolders included; reports go inside it\n"
+        "  --find 文本          查找内容;页眉页脚与改名时可省略(页眉页脚:整段设置为替换内容)\n"
+        "                       Text to find; may be left out for header, footer and\n"
+        "                       rename-sheets (header/footer: the whole section is set)\n"
+        "  --replace 文本       替换内容(可为空)\n"
+        "                       Replacement text (may be empty)\n"
+        "  --list-only          只列出包含查找内容的文件,不替换\n"
+        "                       Only list the files that contain the text; change nothing\n"
+        "  --find-file 文件     查找内容文件,每行一个(本地编码)\n"
+        "                       File with the texts to find, one per line (local encoding)\n"
+        "  --replace-file 文件  替换内容文件,每行一个,与查找内容逐行对应\n"
+        "                       File with the replacements, one per line, paired by line\n"
+        "  --position 位置      页眉或页脚的位置:左边|中间|右边 或 left|center|right\n"
+        "                       Section of the header or footer: left, center or right\n"
+        "  --nth N              只把第N个工作表(1-9999)改名为替换内容\n"
+        "                       Give only the N-th sheet (1-9999) the replacement as its name\n"
+        "  --open-reports       运行结束后打开写出的报告\n"
+        "                       Open the written reports when the run ends\n"
+        "  --verbose            说明每个无法打开或保存的文件的原因\n"
+        "                       Say why each file could not be opened or saved\n"
+        "  -h, --help           显示本帮助\n"
+        "                       Show this help\n"
+        "\n"
+        "退出码 Exit codes:\n"
+        "  0  运行结束 the run finished\n"
+        "  1  无法启动表格服务 the workbook server could not be started\n"
+        "  2  用法错误 usage error\n"
+        "  3  文件夹不存在 the folder does not exist\n");
+}

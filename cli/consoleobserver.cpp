@@ -1,0 +1,75 @@
+#include "cli/consoleobserver.h"
+
+#include "engine/platformbridge.h"
+
+namespace
+{
+const int kBarWidth = 30;
+}
+
+ConsoleObserver::ConsoleObserver(std::FILE *out, bool terminal, bool openReports, bool verbose)
+    : m_out(out), m_terminal(terminal), m_openReports(openReports), m_verbose(verbose)
+{
+}
+
+void ConsoleObserver::WorkbooksCounted(int count)
+{
+    m_total = count;
+}
+
+void ConsoleObserver::WorkbookTakenUp(const QString &path)
+{
+    ++m_done;
+    if (!m_terminal) {
+        print(path + QLatin1Char('\n'));
+        return;
+    }
+    const int filled = m_total > 0 ? m_done * kBarWidth / m_total : kBarWidth;
+    const QString bar = QString(filled, QLatin1Char('#')) + QString(kBarWidth - filled, '-');
+    // Carriage return and erase-line redraw the bar in place.
+    print(QStringLiteral("\r\033[K[") + bar + QStringLiteral("] ") + QString::number(m_done) +
+          QLatin1Char('/') + QString::number(m_total) + QLatin1Char(' ') + path);
+    m_progressShown = true;
+}
+
+void ConsoleObserver::WorkbookRefused(const QString &path, const QString &reason)
+{
+    if (!m_verbose)
+        return;
+    endProgressLine();
+    print(QStringLiteral("  原因 Reason: ") + path + QStringLiteral(": ") + reason +
+          QLatin1Char('\n'));
+}
+
+void ConsoleObserver::ShowMessage(const QString &text)
+{
+    endProgressLine();
+    print(text + QLatin1Char('\n'));
+}
+
+void ConsoleObserver::RunButtonsReleased()
+{
+    endProgressLine();
+}
+
+void ConsoleObserver::ReportWritten(const QString &path)
+{
+    endProgressLine();
+    print(QStringLiteral("报告 Report: ") + path + QLatin1Char('\n'));
+    if (m_openReports)
+        PlatformBridge::ShowReport(path);
+}
+
+void ConsoleObserver::endProgressLine()
+{
+    if (m_progressShown)
+        print(QStringLiteral("\n"));
+    m_progressShown = false;
+}
+
+void ConsoleObserver::print(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
+    std::fflush(m_out);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/runobserver.h"
+
+#include <cstdio>
+
+// Prints a run as it goes: each workbook (on a terminal as a progress bar with counts, redrawn
+// in place), the summaries and the paths of the written reports.
+class ConsoleObserver : public RunObserver
+{
+public:
+    ConsoleObserver(std::FILE *out, bool terminal, bool openReports, bool verbose = false);
+
+    void WorkbooksCounted(int count) override;
+    void WorkbookTakenUp(const QString &path) override;
+    void WorkbookRefused(const QString &path, const QString &reason) override;
+    void ShowMessage(const QString &text) override;
+    void RunButtonsReleased() override;
+    void ReportWritten(const QString &path) override;
+
+private:
+    void endProgressLine();
+    void print(const QString &text);
+
+    std::FILE *m_out;
+    bool m_terminal;
+    bool m_openReports;
+    bool m_verbose;
+    int m_total = 0;
+    int m_done = 0;
+    bool m_progressShown = false;
+};

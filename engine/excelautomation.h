@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+// The one seam between the runs and whatever serves workbooks: the native workbook server by
+// default, Excel's automation server on a Windows build that adds one. The object shape follows
+// the automation server so the runs read the same either way. Every object handed out is owned
+// by the object it came from and lives until the Application is destroyed; the runs never
+// delete them. A null result means "not there" (see each operation).
+class ExcelAutomation
+{
+public:
+    enum class PageSetupField {
+        LeftHeader,
+        CenterHeader,
+        RightHeader,
+        LeftFooter,
+        CenterFooter,
+        RightFooter
+    };
+
+    class Range
+    {
+    public:
+        virtual ~Range() = default;
+        // Whether anything in the range matches; nothing else is read from the result.
+        virtual bool Find(const QString &what) = 0;
+        virtual void Replace(const QString &what, const QString &replacement) = 0;
+    };
+
+    class PageSetup
+    {
+    public:
+        virtual ~PageSetup() = default;
+        virtual QString Text(PageSetupField field) = 0;
+        // False when the server refused the text; the sheet then keeps its old one.
+        virtual bool SetText(PageSetupField field, const QString &text) = 0;
+    };
+
+    class Sheet
+    {
+    public:
+        virtual ~Sheet() = default;
+        // Null for a sheet without cells of its own (a chart or dialog sheet).
+        virtual Range *UsedRange() = 0;
+        virtual QString Name() = 0;
+        // False when the server refused the name; the sheet then keeps its old one.
+        virtual bool SetName(const QString &name) = 0;
+        // Null when the sheet has no page setup.
+        virtual PageSetup *GetPageSetup() = 0;
+    };
+
+    class Sheets
+    {
+    public:
+        virtual ~Sheets() = default;
+        // An unreadable count reads as 0.
+        virtual int Count() = 0;
+        // 1-based; null for an index the server cannot serve.
+        virtual Sheet *Item(int index) = 0;
+    };
+
+    class Workbook
+    {
+    public:
+        virtual ~Workbook() = default;
+        // Null when the workbook's sheets cannot be listed.
+        virtual Sheets *GetSheets() = 0;
+        // False when the workbook could not be written back; *reason then says why.
+        virtual bool Save(QString *reason) = 0;
+        virtual void Close(bool saveChanges) = 0;
+    };
+
+    class Workbooks
+    {
+    public:
+        virtual ~Workbooks() = default;
+        // Null when the file cannot be opened (the file is then left untouched); *reason then
+        // says why.
+        virtual Workbook *Open(const QString &nativePath, QString *reason) = 0;
+    };
+
+    class Application
+    {
+    public:
+        virtual ~Application() = default;
+        virtual void SetVisible(bool visible) = 0;
+        virtual void SetDisplayAlerts(bool displayAlerts) = 0;
+        // Null when the server cannot serve workbooks.
+        virtual Workbooks *GetWorkbooks() = 0;
+        // Ends the server; destroying the Application afterwards releases every object.
+        virtual void Quit() = 0;
+    };
+
+    virtual ~ExcelAutomation() = default;
+
+    // Called on the worker thread at the start of every run; null when no server can be
+    // started. Implementations must allow calls from any thread.
+    virtual std::unique_ptr<Application> Start() = 0;
+
+    // The server every run uses. Without one installed, runs end with a message.
+    static std::shared_ptr<ExcelAutomation> Current();
+    static void SetCurrent(std::shared_ptr<ExcelAutomation> automation);
+};

@@ -1,0 +1,190 @@
+#include "engine/nativeexcelautomation.h"
+
+#include "workbook/application.h"
+#include "workbook/pagesetup.h"
+#include "workbook/sheet.h"
+#include "workbook/usedrange.h"
+#include "workbook/workbook.h"
+
+#include <unordered_map>
+
+namespace
+{
+
+using Field = ExcelAutomation::PageSetupField;
+
+workbook::HeaderFooterSection sectionFor(Field field)
+{
+    switch (field) {
+    case Field::LeftHeader:
+        return workbook::HeaderFooterSection::LeftHeader;
+    case Field::CenterHeader:
+        return workbook::HeaderFooterSection::CenterHeader;
+    case Field::RightHeader:
+        return workbook::HeaderFooterSection::RightHeader;
+    case Field::LeftFooter:
+        return workbook::HeaderFooterSection::LeftFooter;
+    case Field::CenterFooter:
+        return workbook::HeaderFooterSection::CenterFooter;
+    case Field::RightFooter:
+        break;
+    }
+    return workbook::HeaderFooterSection::RightFooter;
+}
+
+class NativeRange : public ExcelAutomation::Range
+{
+public:
+    explicit NativeRange(workbook::UsedRange *range) : m_range(range) {}
+    bool Find(const QString &what) override { return m_range->Find(what); }
+    void Replace(const QString &what, const QString &replacement) override
+    {
+        m_range->Replace(what, replacement);
+    }
+
+private:
+    workbook::UsedRange *m_range;
+};
+
+class NativePageSetup : public ExcelAutomation::PageSetup
+{
+public:
+    explicit NativePageSetup(workbook::PageSetup *pageSetup) : m_pageSetup(pageSetup) {}
+    QString Text(Field field) override { return m_pageSetup->section(sectionFor(field)); }
+    bool SetText(Field field, const QString &text) override
+    {
+        return m_pageSetup->setSection(sectionFor(field), text);
+    }
+
+private:
+    workbook::PageSetup *m_pageSetup;
+};
+
+// The server's objects stay valid until its application quits; one adapter is kept per
+// object, for as long, so repeated queries hand out the same pointer.
+struct Adapters {
+    std::unordered_map<const void *, std::unique_ptr<ExcelAutomation::Range>> ranges;
+    std::unordered_map<const void *, std::unique_ptr<ExcelAutomation::PageSetup>> pageSetups;
+    std::unordered_map<const void *, std::unique_ptr<ExcelAutomation::Sheet>> sheets;
+    std::unordered_map<const void *, std::unique_ptr<ExcelAutomation::Sheets>> sheetLists;
+    std::unordered_map<const void *, std::unique_ptr<ExcelAutomation::Workbook>> workbooks;
+
+    template <typename Adapter, typename Map, typename Object> Adapter *of(Map &map, Object *object)
+    {
+        if (!object)
+            return nullptr;
+        auto &slot = map[object];
+        if (!slot)
+            slot = std::make_unique<Adapter>(object, *this);
+        return static_cast<Adapter *>(slot.get());
+    }
+};
+
+class NativeSheet : public ExcelAutomation::Sheet
+{
+public:
+    NativeSheet(workbook::Sheet *sheet, Adapters &adapters) : m_sheet(sheet), m_adapters(adapters)
+    {
+    }
+    ExcelAutomation::Range *UsedRange() override
+    {
+        workbook::UsedRange *range = m_sheet->usedRange();
+        if (!range)
+            return nullptr;
+        auto &slot = m_adapters.ranges[range];
+        if (!slot)
+            slot = std::make_unique<NativeRange>(range);
+        return slot.get();
+    }
+    QString Name() override { return m_sheet->Name(); }
+    bool SetName(const QString &name) override { return m_sheet->SetName(name); }
+    ExcelAutomation::PageSetup *GetPageSetup() override
+    {
+        workbook::PageSetup *pageSetup = m_sheet->pageSetup();
+        if (!pageSetup)
+            return nullptr;
+        auto &slot = m_adapters.pageSetups[pageSetup];
+        if (!slot)
+            slot = std::make_unique<NativePageSetup>(pageSetup);
+        return slot.get();
+    }
+
+private:
+    workbook::Sheet *m_sheet;
+    Adapters &m_adapters;
+};
+
+// The server has no sheets collection of its own; its workbook numbers the sheets.
+class NativeSheets : public ExcelAutomation::Sheets
+{
+public:
+    NativeSheets(workbook::Workbook *workbook, Adapters &adapters)
+        : m_workbook(workbook), m_adapters(adapters)
+    {
+    }
+    int Count() override { return m_workbook->Count(); }
+    ExcelAutomation::Sheet *Item(int index) override
+    {
+        return m_adapters.of<NativeSheet>(m_adapters.sheets, m_workbook->Item(index));
+    }
+
+private:
+    workbook::Workbook *m_workbook;
+    Adapters &m_adapters;
+};
+
+class NativeWorkbook : public ExcelAutomation::Workbook
+{
+public:
+    NativeWorkbook(workbook::Workbook *workbook, Adapters &adapters)
+        : m_workbook(workbook), m_adapters(adapters)
+    {
+    }
+    ExcelAutomation::Sheets *GetSheets() override
+    {
+        return m_adapters.of<NativeSheets>(m_adapters.sheetLists, m_workbook);
+    }
+    bool Save(QString *reason) override { return m_workbook->Save(reason); }
+    // Closing never writes: a save is always asked for by name.
+    void Close(bool) override { m_workbook->Close(); }
+
+private:
+    workbook::Workbook *m_workbook;
+    Adapters &m_adapters;
+};
+
+class NativeApplication : public ExcelAutomation::Application, public ExcelAutomation::Workbooks
+{
+public:
+    ~NativeApplication() override
+    {
+        // Adapters first: they point into the server's objects.
+        m_adapters = Adapters();
+    }
+    // The server has no window and asks nothing.
+    void SetVisible(bool) override {}
+    void SetDisplayAlerts(bool) override {}
+    ExcelAutomation::Workbooks *GetWorkbooks() override { return this; }
+    void Quit() override
+    {
+        m_adapters = Adapters();
+        m_application.Quit();
+    }
+
+    ExcelAutomation::Workbook *Open(const QString &nativePath, QString *reason) override
+    {
+        return m_adapters.of<NativeWorkbook>(m_adapters.workbooks,
+                                             m_application.Open(nativePath, reason));
+    }
+
+private:
+    workbook::Application m_application;
+    Adapters m_adapters;
+};
+
+} // namespace
+
+std::unique_ptr<ExcelAutomation::Application> NativeExcelAutomation::Start()
+{
+    return std::make_unique<NativeApplication>();
+}

@@ -1,0 +1,92 @@
+#include "engine/runsession.h"
+
+#include "engine/collectfiles.h"
+#include "engine/runobserver.h"
+
+#include <QDir>
+#include <ctime>
+
+const char *const RunSession::kServerMissingMessage = "无法启动Excel服务,未处理任何文件。";
+
+RunSession::RunSession(RunObserver &observer)
+    : m_observer(observer), m_startTime(static_cast<long long>(std::time(nullptr)))
+{
+}
+
+RunSession::~RunSession()
+{
+    QuitServer();
+}
+
+bool RunSession::IsWorkbookPath(const QString &nativePath)
+{
+    const QString lower = nativePath.toLower();
+    const bool workbookName = lower.endsWith(QLatin1String(".xls")) ||
+                              lower.endsWith(QLatin1String(".xlsx")) ||
+                              lower.endsWith(QLatin1String(".xlsm"));
+    return workbookName && !nativePath.contains(QLatin1String("~$"));
+}
+
+QStringList RunSession::CollectWorkbooks(const QString &folder) const
+{
+    QStringList workbooks;
+    for (const QFileInfo &entry : CollectFiles(folder)) {
+        const QString path = QDir::toNativeSeparators(entry.filePath());
+        if (IsWorkbookPath(path))
+            workbooks << path;
+    }
+    m_observer.WorkbooksCounted(workbooks.size());
+    return workbooks;
+}
+
+bool RunSession::StartServer()
+{
+    const std::shared_ptr<ExcelAutomation> automation = ExcelAutomation::Current();
+    if (automation)
+        m_application = automation->Start();
+    if (m_application) {
+        m_application->SetVisible(false);
+        m_application->SetDisplayAlerts(false);
+        m_workbooks = m_application->GetWorkbooks();
+    }
+    if (!m_workbooks) {
+        QuitServer();
+        m_observer.ShowMessage(QString::fromUtf8(kServerMissingMessage));
+        m_observer.RunButtonsReleased();
+        return false;
+    }
+    return true;
+}
+
+ExcelAutomation::Workbook *RunSession::Open(const QString &path)
+{
+    m_observer.WorkbookTakenUp(path);
+    QString reason;
+    ExcelAutomation::Workbook *workbook = m_workbooks ? m_workbooks->Open(path, &reason) : nullptr;
+    if (!workbook)
+        m_observer.WorkbookRefused(path, reason);
+    return workbook;
+}
+
+bool RunSession::Save(ExcelAutomation::Workbook &workbook, const QString &path)
+{
+    QString reason;
+    if (workbook.Save(&reason))
+        return true;
+    m_observer.WorkbookRefused(path, reason);
+    return false;
+}
+
+void RunSession::QuitServer()
+{
+    m_workbooks = nullptr;
+    if (m_application) {
+        m_application->Quit();
+        m_application.reset();
+    }
+}
+
+long long RunSession::ElapsedSeconds() const
+{
+    return static_cast<long long>(std::time(nullptr)) - m_startTime;
+}

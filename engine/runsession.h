@@ -1,0 +1,44 @@
+#pragma once
+
+#include "engine/excelautomation.h"
+
+#include <QStringList>
+#include <memory>
+
+class RunObserver;
+
+// The frame every run shares: the start time, the workbooks under the folder, one server for
+// the whole run, and its orderly end.
+class RunSession
+{
+public:
+    static const char *const kServerMissingMessage;
+
+    // Notes the start time.
+    explicit RunSession(RunObserver &observer);
+    ~RunSession();
+
+    // The entries under folder that are workbooks by their names, with native separators.
+    QStringList CollectWorkbooks(const QString &folder) const;
+    static bool IsWorkbookPath(const QString &nativePath);
+
+    // Starts the server hidden with alerts off. Without a server (or its workbooks) the run
+    // ends here: the message is shown, the buttons come back, and false is returned.
+    bool StartServer();
+    // Announces the workbook and opens it; null (and the reason passed on) when it cannot be
+    // opened.
+    ExcelAutomation::Workbook *Open(const QString &path);
+    // Saves the workbook; false (and the reason passed on) when it could not be written back.
+    bool Save(ExcelAutomation::Workbook &workbook, const QString &path);
+    // Quits the server and releases every object obtained from it.
+    void QuitServer();
+
+    long long ElapsedSeconds() const;
+    RunObserver &Observer() const { return m_observer; }
+
+private:
+    RunObserver &m_observer;
+    long long m_startTime;
+    std::unique_ptr<ExcelAutomation::Application> m_application;
+    ExcelAutomation::Workbooks *m_workbooks = nullptr;
+};

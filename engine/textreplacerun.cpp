@@ -1,0 +1,58 @@
+#include "engine/textreplacerun.h"
+
+#include "engine/runparameters.h"
+#include "engine/runreports.h"
+#include "engine/runsession.h"
+
+bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
+{
+    RunSession session(observer);
+    RunReports::ClearBeforeRun(parameters);
+    const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
+    if (!session.StartServer())
+        return false;
+
+    RunReports reports;
+    int openedCount = 0;
+    int matchedCount = 0;
+    for (const QString &path : workbooks) {
+        ExcelAutomation::Workbook *workbook = session.Open(path);
+        if (!workbook) {
+            reports.AddUnopenable(path);
+            continue;
+        }
+        ++openedCount;
+
+        ExcelAutomation::Sheets *sheets = workbook->GetSheets();
+        const int count = sheets ? sheets->Count() : 0;
+        // Lines wait until the save succeeded: a workbook that could not be written back
+        // must not be reported as changed.
+        QStringList hitLines;
+        for (int index = 1; index <= count; ++index) {
+            ExcelAutomation::Sheet *sheet = sheets->Item(index);
+            ExcelAutomation::Range *range = sheet ? sheet->UsedRange() : nullptr;
+            if (!range)
+                continue;
+            if (range->Find(parameters.findText))
+                hitLines << path + QLatin1Char(' ') + sheet->Name();
+            if (!parameters.justShow)
+                range->Replace(parameters.findText, parameters.replaceText);
+        }
+
+        if (hitLines.isEmpty()) {
+            reports.AddUnchanged(path);
+        } else if (parameters.justShow || session.Save(*workbook, path)) {
+            for (const QString &line : hitLines)
+                reports.AddChanged(line);
+            ++matchedCount;
+        } else {
+            reports.AddUnopenable(path);
+        }
+        workbook->Close(false);
+    }
+
+    session.QuitServer();
+    reports.Close(parameters, matchedCount, openedCount, matchedCount, session.ElapsedSeconds(),
+                  observer);
+    return true;
+}

@@ -1,0 +1,150 @@
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// tessaromandel-cli on real workbooks served by the native server; openpyxl writes the
+// workbooks and reads them back independently.
+class TestCliEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_books;
+
+    static QString helper()
+    {
+        return qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR") + "/tests/cli/workbooks.py";
+    }
+
+    static QByteArray python(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start("/usr/bin/python3", QStringList{helper()} + arguments);
+        if (!process.waitForFinished(30000) || process.exitCode() != 0)
+            return QByteArray();
+        return process.readAllStandardOutput();
+    }
+
+    static bool make(const QString &path, const QByteArray &sheets)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QProcess process;
+        process.start("/usr/bin/python3", {helper(), "make", path, QString::fromUtf8(sheets)});
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    }
+
+    static QJsonArray dump(const QString &path)
+    {
+        return QJsonDocument::fromJson(python({"dump", path})).array();
+    }
+
+    static int cli(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(TESSAROMANDEL_CLI, arguments);
+        if (!process.waitForFinished(30000))
+            return -1;
+        return process.exitCode();
+    }
+
+    static QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    static QMap<QString, QByteArray> fingerprints(const QString &root)
+    {
+        QMap<QString, QByteArray> result;
+        QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            result[path] = QCryptographicHash::hash(read(path), QCryptographicHash::Sha256);
+        }
+        return result;
+    }
+
+    QString native(const QString &relative) const
+    {
+        return QDir::toNativeSeparators(m_books + "/" + relative);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_books = m_dir.path() + "/books";
+        QVERIFY2(make(m_books + "/Book.XLSX", R"([["Sheet1",["hello abc"]],["Sheet2",["none"]],)"
+                                              R"(["Sheet3",["abc abc"]]])"),
+                 "openpyxl for /usr/bin/python3 is needed");
+        QVERIFY(make(m_books + "/Sales.Xls", R"([["S",["no match"]]])"));
+        QVERIFY(make(m_books + "/sub/deep/Plan.xlsm", R"([["P",["ABC upper"]]])"));
+        QVERIFY(make(m_books + "/.hidden/Secret.xlsx", R"([["S",["abc"]]])"));
+        QVERIFY(make(m_books + "/~$Book.xlsx", R"([["S",["abc"]]])"));
+        QVERIFY(make(m_books + "/Data.xlsb", R"([["S",["abc"]]])"));
+        QVERIFY(make(m_books + "/Old.xls.bak", R"([["S",["abc"]]])"));
+        QFile broken(m_books + "/Broken.xlsx");
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("PK\3\4 truncated");
+    }
+
+    void listOnlyLeavesEveryFileByteForByte()
+    {
+        const QMap<QString, QByteArray> before = fingerprints(m_books);
+        QCOMPARE(cli({"replace", m_books, "--find", "abc", "--replace", "x", "--list-only"}), 0);
+        QMap<QString, QByteArray> after = fingerprints(m_books);
+        for (const QString &path : after.keys())
+            if (path.endsWith(".txt"))
+                after.remove(path);
+        QCOMPARE(after, before);
+        QCOMPARE(read(m_books + "/包含内容并成功修改的文件目录.txt"),
+                 (native("Book.XLSX") + " Sheet1\r\n" + native("Book.XLSX") + " Sheet3\r\n" +
+                  native("sub/deep/Plan.xlsm") + " P\r\n")
+                     .toUtf8());
+    }
+
+    void replaceChangesOnlyWorkbooksAndWritesTheThreeReports()
+    {
+        const QByteArray hidden = read(m_books + "/.hidden/Secret.xlsx");
+        const QByteArray binary = read(m_books + "/Data.xlsb");
+        QCOMPARE(cli({"replace", m_books + "/", "--find", "abc", "--replace", "x"}), 0);
+
+        QCOMPARE(read(m_books + "/无法打开修改的文件目录(文件格式有误).txt"),
+                 (native("Broken.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(read(m_books + "/不包含内容无修改的文件目录.txt"),
+                 (native("Sales.Xls") + "\r\n").toUtf8());
+        const QJsonArray book = dump(m_books + "/Book.XLSX");
+        QCOMPARE(book.at(0).toArray().at(1).toArray().at(0).toString(), QString("hello x"));
+        QCOMPARE(book.at(2).toArray().at(1).toArray().at(0).toString(), QString("x x"));
+        // Letter case is ignored, as in Excel.
+        QCOMPARE(dump(m_books + "/sub/deep/Plan.xlsm").at(0).toArray().at(1).toArray().at(0),
+                 QJsonValue("x upper"));
+        QCOMPARE(read(m_books + "/.hidden/Secret.xlsx"), hidden);
+        QCOMPARE(read(m_books + "/Data.xlsb"), binary);
+    }
+
+    void headerAndRenameRunsEditEverySheet()
+    {
+        QCOMPARE(cli({"header", m_books, "--position", "center", "--replace", "Page A"}), 0);
+        QCOMPARE(cli({"rename-sheets", m_books, "--find", "Sheet", "--replace", "Tab"}), 0);
+        QCOMPARE(cli({"rename-sheets", m_books, "--replace", "Summary", "--nth", "2"}), 0);
+        const QJsonArray book = dump(m_books + "/Book.XLSX");
+        QStringList names;
+        for (const QJsonValue &sheet : book) {
+            names << sheet.toArray().at(0).toString();
+            QCOMPARE(sheet.toArray().at(2).toArray().at(1).toString(), QString("Page A"));
+        }
+        QCOMPARE(names, QStringList({"Tab1", "Summary", "Tab3"}));
+        QCOMPARE(read(m_books + "/无法打开修改的文件目录(文件格式有误).txt"),
+                 (native("Broken.xlsx") + "\r\n").toUtf8());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliEndToEnd)
+#include "tst_cliendtoend.moc"
