@@ -1,9 +1,11 @@
 #include "app/widget.h"
 
-#include "app/runoptions.h"
 #include "app/startup.h"
 #include "app/systemtray.h"
 #include "app/trayavailability.h"
+#include "engine/runlauncher.h"
+#include "engine/runparameters.h"
+#include "engine/threadobject.h"
 #include "platform/display.h"
 #include "support/fileroutines.h"
 #include "ui_widget.h"
@@ -149,7 +151,18 @@ void Widget::on_pBtn_SourcePath_clicked()
         ui->lEdt_SourcePath->setText(folder + QStringLiteral("/"));
 }
 
-void Widget::on_pBtn_ReplaceExcelText_clicked() {}
+void Widget::on_pBtn_ReplaceExcelText_clicked()
+{
+    RunParameters parameters = RunParameters::Snapshot();
+    parameters.justShow = ui->cBox_JustShow->checkState() == Qt::Checked;
+    parameters.sourceFolder = ui->lEdt_SourcePath->text();
+    parameters.findText = ui->lEdt_FindText->text();
+    parameters.replaceText = ui->lEdt_ReplaceExcelText->text();
+    if (!PrepareLaunch(parameters))
+        return;
+    RememberFolderInText(parameters.sourceFolder);
+    StartRun(&Widget::pBtn_ReplaceExcelText_HasClicked, &ThreadObject::ReplaceExcelText);
+}
 
 void Widget::on_ShowDisposingFile(QString text)
 {
@@ -158,14 +171,27 @@ void Widget::on_ShowDisposingFile(QString text)
 
 void Widget::on_Set_pBtn_Enable()
 {
-    ui->pBtn_ReplaceExcelText->setEnabled(true);
-    ui->pBtn_ReplaceExcelText_2->setEnabled(true);
-    ui->pBtn_PageHeaderFooter->setEnabled(true);
-    ui->pBtn_PageFooter->setEnabled(true);
-    ui->pBtn_ReplaceShtName->setEnabled(true);
+    SetRunButtonsEnabled(true);
 }
 
-void Widget::on_pBtn_ReplaceExcelText_2_clicked() {}
+void Widget::on_pBtn_ReplaceExcelText_2_clicked()
+{
+    RunParameters parameters = RunParameters::Snapshot();
+    parameters.justShow = ui->cBox_JustShow->checkState() == Qt::Checked;
+    parameters.sourceFolder = ui->lEdt_SourcePath->text();
+    parameters.findText = ui->pTEdt_FindText->toPlainText();
+    parameters.replaceText = ui->pTEdt_ReplaceExcelText->toPlainText();
+    if (!RunLauncher::SplitPairs(parameters.findText, parameters.replaceText,
+                                 &parameters.findLines, &parameters.replaceLines)) {
+        QMessageBox::about(this, QString::fromUtf8(RunLauncher::kPairCountTitle),
+                           QString::fromUtf8(RunLauncher::kPairCountMessage));
+        return;
+    }
+    if (!PrepareLaunch(parameters))
+        return;
+    RememberFolderInText(parameters.sourceFolder);
+    StartRun(&Widget::pBtn_ReplaceExcelText_2_HasClicked, &ThreadObject::ReplaceExcelText_2);
+}
 
 void Widget::on_cBox_JustShow_clicked()
 {
@@ -173,11 +199,49 @@ void Widget::on_cBox_JustShow_clicked()
     SetKeyValueInFileAndText(settingsFilePath, settingsText, "JustShow", value);
 }
 
-void Widget::on_pBtn_PageHeaderFooter_clicked() {}
+void Widget::on_pBtn_PageHeaderFooter_clicked()
+{
+    RunParameters parameters = RunParameters::Snapshot();
+    parameters.sourceFolder = ui->lEdt_SourcePath->text();
+    parameters.pageHeaderOn = true;
+    parameters.pageFooterOn = false;
+    parameters.pageHeaderFind = ui->lEdt_PageHeaderFind->text();
+    parameters.pageHeaderText = ui->lEdt_PageHeader->text();
+    parameters.pageHeaderPos = ui->cmBox_PageHeader->currentText();
+    if (!PrepareLaunch(parameters))
+        return;
+    RememberFolderInFile(parameters.sourceFolder);
+    StartRun(&Widget::pBtn_PageHeaderFooter_HasClicked, &ThreadObject::ReplacePageHeaderFooter);
+}
 
-void Widget::on_pBtn_PageFooter_clicked() {}
+void Widget::on_pBtn_PageFooter_clicked()
+{
+    RunParameters parameters = RunParameters::Snapshot();
+    parameters.sourceFolder = ui->lEdt_SourcePath->text();
+    parameters.pageHeaderOn = false;
+    parameters.pageFooterOn = true;
+    parameters.pageFooterFind = ui->lEdt_PageFooterFind->text();
+    parameters.pageFooterText = ui->lEdt_PageFooter->text();
+    parameters.pageFooterPos = ui->cmBox_PageFooter->currentText();
+    if (!PrepareLaunch(parameters))
+        return;
+    RememberFolderInFile(parameters.sourceFolder);
+    StartRun(&Widget::pBtn_PageFooter_HasClicked, &ThreadObject::ReplacePageHeaderFooter);
+}
 
-void Widget::on_pBtn_ReplaceShtName_clicked() {}
+void Widget::on_pBtn_ReplaceShtName_clicked()
+{
+    RunParameters parameters = RunParameters::Snapshot();
+    parameters.sourceFolder = ui->lEdt_SourcePath->text();
+    parameters.shtNameFind = ui->lEdt_FindShtName->text();
+    parameters.shtNameReplace = ui->lEdt_ReplaceShtName->text();
+    parameters.appSheetOn = ui->cBox_AppSheet->isChecked();
+    parameters.appSheetIndex = ui->sBox_AppSheet->value();
+    if (!PrepareLaunch(parameters))
+        return;
+    RememberFolderInFile(parameters.sourceFolder);
+    StartRun(&Widget::pBtn_ReplaceShtName_HasClicked, &ThreadObject::ReplaceShtName);
+}
 
 void Widget::on_pBtn_MustRead_clicked()
 {
@@ -189,5 +253,43 @@ void Widget::on_cBox_AppSheet_stateChanged(int arg1)
     const bool nthSheet = arg1 != 0;
     ui->lEdt_FindShtName->setEnabled(!nthSheet);
     ui->sBox_AppSheet->setEnabled(nthSheet);
-    appSheetOn = nthSheet;
+    RunParameters::SetAppSheetOn(nthSheet);
+}
+
+bool Widget::PrepareLaunch(RunParameters &parameters)
+{
+    if (RunLauncher::PrepareRun(parameters))
+        return true;
+    ui->lb_ShowDisposingFile->setText(QString::fromUtf8(RunLauncher::kFolderMissingMessage));
+    return false;
+}
+
+void Widget::RememberFolderInText(const QString &folder)
+{
+    const QByteArray value = folder.toLocal8Bit();
+    SetKeyValue(settingsText, settingsText, "sourcePath", value.constData());
+    SaveSettingsText(settingsFilePath, settingsText);
+}
+
+void Widget::RememberFolderInFile(const QString &folder)
+{
+    const QByteArray value = folder.toLocal8Bit();
+    SetKeyValueInFileAndText(settingsFilePath, settingsText, "sourcePath", value.constData());
+}
+
+void Widget::StartRun(void (Widget::*trigger)(), void (ThreadObject::*run)())
+{
+    ui->lb_ShowDisposingFile->setText(QString());
+    SetRunButtonsEnabled(false);
+    RunLauncher::ReplaceWorker(workerThread, worker, this, trigger, run,
+                               &Widget::on_ShowDisposingFile, &Widget::on_Set_pBtn_Enable);
+}
+
+void Widget::SetRunButtonsEnabled(bool enabled)
+{
+    ui->pBtn_ReplaceExcelText->setEnabled(enabled);
+    ui->pBtn_ReplaceExcelText_2->setEnabled(enabled);
+    ui->pBtn_PageHeaderFooter->setEnabled(enabled);
+    ui->pBtn_PageFooter->setEnabled(enabled);
+    ui->pBtn_ReplaceShtName->setEnabled(enabled);
 }

@@ -9,6 +9,7 @@ class QCloseEvent;
 class QThread;
 class SystemTray;
 class ThreadObject;
+struct RunParameters;
 
 namespace Ui
 {
@@ -52,6 +53,13 @@ public slots:
     void on_cBox_AppSheet_stateChanged(int arg1);
 
 private:
+    // Launch steps shared by the five run buttons.
+    bool PrepareLaunch(RunParameters &parameters);
+    void RememberFolderInText(const QString &folder);
+    void RememberFolderInFile(const QString &folder);
+    void StartRun(void (Widget::*trigger)(), void (ThreadObject::*run)());
+    void SetRunButtonsEnabled(bool enabled);
+
     Ui::Widget *ui;
     int screenWidth;
     int screenHeight;

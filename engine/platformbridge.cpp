@@ -2,8 +2,6 @@
 
 #include <QDir>
 
-#ifdef TESSAROMANDEL_HAVE_FOUNDATION
-
 #include "platform/reportviewer.h"
 #include "support/fileroutines.h"
 
@@ -31,51 +29,3 @@ ReportViewer SetReportViewer(ReportViewer viewer)
 }
 
 } // namespace PlatformBridge
-
-#else
-
-// Stand-ins while the engine is built without the support and platform layers.
-#include <QProcess>
-#include <atomic>
-#include <sys/stat.h>
-
-namespace
-{
-
-void systemViewer(const char *reportPath)
-{
-    QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLocal8Bit(reportPath)});
-}
-
-std::atomic<PlatformBridge::ReportViewer> currentViewer{&systemViewer};
-
-} // namespace
-
-namespace PlatformBridge
-{
-
-bool PathExists(const char *localPath)
-{
-    struct stat info;
-    return localPath && *localPath && lstat(localPath, &info) == 0;
-}
-
-bool DirectoryExists(const char *localPath)
-{
-    struct stat info;
-    return localPath && *localPath && stat(localPath, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-void ShowReport(const QString &path)
-{
-    currentViewer.load()(QDir::toNativeSeparators(path).toLocal8Bit().constData());
-}
-
-ReportViewer SetReportViewer(ReportViewer viewer)
-{
-    return currentViewer.exchange(viewer ? viewer : &systemViewer);
-}
-
-} // namespace PlatformBridge
-
-#endif

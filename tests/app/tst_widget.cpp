@@ -1,4 +1,4 @@
-#include "app/runoptions.h"
+#include "engine/runparameters.h"
 #include "app/startup.h"
 #include "app/systemtray.h"
 #include "app/trayavailability.h"
@@ -433,11 +433,11 @@ private slots:
         QTest::mouseClick(nthSheet, Qt::LeftButton);
         QVERIFY(!findField->isEnabled());
         QVERIFY(spin->isEnabled());
-        QVERIFY(appSheetOn);
+        QVERIFY(RunParameters::Snapshot().appSheetOn);
         QTest::mouseClick(nthSheet, Qt::LeftButton);
         QVERIFY(findField->isEnabled());
         QVERIFY(!spin->isEnabled());
-        QVERIFY(!appSheetOn);
+        QVERIFY(!RunParameters::Snapshot().appSheetOn);
     }
 
     void thePickerPutsTheFolderWithASlashIntoTheField_data()

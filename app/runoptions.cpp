@@ -1,3 +1,0 @@
-#include "app/runoptions.h"
-
-bool appSheetOn = false;
