@@ -11,7 +11,7 @@
 // match at the leftmost start), `~*` `~?` `~~` the characters themselves, any other `~` itself.
 // An empty search text matches nothing.
 //
-// Works on UTF-16 (QStringView); positions and lengths are UTF-16 code units. matchesUtf8()
+// Works on UTF-16 (QStringView); positions and lengths are UTF-16 code units. mayMatchUtf8()
 // is a cheap pre-test on decoded UTF-8 so a caller can skip converting texts that cannot match.
 // A compiled pattern is immutable and safe to share between threads.
 class FindPattern
@@ -41,12 +41,15 @@ public:
     // Returns the number of replacements; `out` is only written when that is not zero.
     int replace(QStringView text, QStringView with, QString *out) const;
 
+    // Exactly the matches replace() replaces, in order (an empty match has length 0), for
+    // callers that rebuild formatted text around them.
+    QVector<Match> replaceMatches(QStringView text) const;
+
     // Implementation detail, public for the .cpp's helpers.
     enum class Kind : unsigned char { Literal, AnyOne };
     struct Item {
         Kind kind;
-        char32_t folded;     // for Literal
-        unsigned char units; // UTF-16 units of the literal as typed (1 or 2)
+        char32_t folded; // for Literal
     };
     struct Segment {
         qsizetype first = 0; // into m_items
@@ -67,4 +70,5 @@ private:
     QString m_anchor;
     QByteArray m_anchorUtf8; // set when the anchor can be searched byte for byte
     bool m_anchorAscii = false;
+    QVector<QByteArray> m_asciiVariantsUtf8; // non-ASCII letters folding into the anchor
 };
