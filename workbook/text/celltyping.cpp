@@ -83,7 +83,7 @@ CellTyping::Result CellTyping::retype(Was was, QStringView newText, NumberFormat
     case Was::Formula:
         if (newText.startsWith(QLatin1Char('='))) {
             const QStringView body = newText.mid(1);
-            if (!FormulaLimits::isAcceptable(body)) {
+            if (body.startsWith(QLatin1Char('=')) || !FormulaLimits::isAcceptable(body)) {
                 return r; // Unchanged
             }
             r.becomes = Becomes::Formula;

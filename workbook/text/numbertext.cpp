@@ -27,8 +27,9 @@ int NumberText::write(double value, char *out)
     }
     char digits[16];
     int count = 0;
+    // The decimal point follows the C locale, which the application may have changed.
     for (; *p && *p != 'e'; ++p) {
-        if (*p != '.') {
+        if (*p >= '0' && *p <= '9' && count < 15) {
             digits[count++] = *p;
         }
     }
