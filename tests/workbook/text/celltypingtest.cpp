@@ -87,7 +87,8 @@ private slots:
         QCOMPARE(CellTyping::retype(Was::Formula, QStringLiteral("=\"abc")).becomes,
                  Becomes::Unchanged);
         QCOMPARE(CellTyping::retype(Was::Formula, QStringLiteral("=")).becomes, Becomes::Unchanged);
-        QCOMPARE(CellTyping::retype(Was::Formula, QStringLiteral("==1")).becomes, Becomes::Unchanged);
+        QCOMPARE(CellTyping::retype(Was::Formula, QStringLiteral("==1")).becomes,
+                 Becomes::Unchanged);
         const QString longFormula = QLatin1Char('=') + QString(8193, QLatin1Char('1'));
         QCOMPARE(CellTyping::retype(Was::Formula, longFormula).becomes, Becomes::Unchanged);
         const QString longText(CellTyping::kMaxTextLength + 1, QLatin1Char('x'));

@@ -1,5 +1,7 @@
 #include "workbook/text/findpattern.h"
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 class FindPatternTest : public QObject
@@ -7,6 +9,38 @@ class FindPatternTest : public QObject
     Q_OBJECT
 
 private:
+    // The same search as a regular expression: for ASCII, greedy backtracking gives the same
+    // leftmost-longest match as the matcher's own placement of the pieces between stars.
+    static QRegularExpression reference(const QString &what)
+    {
+        QString rx;
+        for (int i = 0; i < what.size(); ++i) {
+            const QChar c = what[i];
+            if (c == u'~' && i + 1 < what.size() &&
+                (what[i + 1] == u'*' || what[i + 1] == u'?' || what[i + 1] == u'~')) {
+                rx += QRegularExpression::escape(what[++i]);
+            } else if (c == u'*') {
+                rx += QStringLiteral(".*");
+            } else if (c == u'?') {
+                rx += u'.';
+            } else {
+                rx += QRegularExpression::escape(c);
+            }
+        }
+        return QRegularExpression(rx, QRegularExpression::CaseInsensitiveOption |
+                                          QRegularExpression::DotMatchesEverythingOption);
+    }
+
+    static QString randomText(QRandomGenerator &g, const char *alphabet, int maxLength)
+    {
+        const int n = int(qstrlen(alphabet));
+        QString out;
+        for (int k = int(g.bounded(maxLength + 1)); k > 0; --k) {
+            out += QLatin1Char(alphabet[g.bounded(n)]);
+        }
+        return out;
+    }
+
     static QString replaced(const QString &what, const QString &text, const QString &with)
     {
         QString out = text;
@@ -99,6 +133,23 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, matches);
         QCOMPARE(FindPattern(what).matches(text), matches);
+    }
+
+    void findAgreesWithARegularExpressionOnRandomInput()
+    {
+        QRandomGenerator g(20261208);
+        for (int round = 0; round < 3000; ++round) {
+            const QString what = randomText(g, "abAB?*~x", 6);
+            const QString text = randomText(g, "abABx*?~", 12);
+            const FindPattern::Match m = FindPattern(what).find(text);
+            const QRegularExpressionMatch r = reference(what).match(text);
+            const bool expected = !what.isEmpty() && !text.isEmpty() && r.hasMatch();
+            QVERIFY2(m.isValid() == expected, qPrintable(what + QStringLiteral(" in ") + text));
+            if (expected) {
+                QVERIFY2(m.start == r.capturedStart() && m.length == r.capturedLength(),
+                         qPrintable(what + QStringLiteral(" in ") + text));
+            }
+        }
     }
 
     void questionMarkTakesWholeSurrogatePair()

@@ -1,5 +1,10 @@
 #include "workbook/text/formulatokenizer.h"
 
+#include "workbook/text/formulalimits.h"
+#include "workbook/text/formulasheetrename.h"
+#include "workbook/text/sharedformulashift.h"
+
+#include <QRandomGenerator>
 #include <QtTest>
 
 using Type = FormulaToken::Type;
@@ -89,6 +94,30 @@ private slots:
         QFETCH(QString, formula);
         QFETCH(QStringList, tokens);
         QCOMPARE(shape(formula), tokens);
+    }
+
+    // Garbage in: every token stays inside the text, they cover it exactly, and the rewrites
+    // built on them finish without touching memory they should not (run under ASan).
+    void randomInputIsCoveredExactly()
+    {
+        static const char kAlphabet[] = "A1$:!'\"[](),#/ S1_.zZ9-+&{}";
+        QRandomGenerator g(8192);
+        for (int round = 0; round < 3000; ++round) {
+            QString f;
+            for (int k = int(g.bounded(25)); k > 0; --k) {
+                f += QLatin1Char(kAlphabet[g.bounded(int(sizeof kAlphabet - 1))]);
+            }
+            qsizetype expected = 0;
+            for (const FormulaToken &t : FormulaTokenizer::tokenize(f)) {
+                QCOMPARE(t.start, expected);
+                QVERIFY(t.length > 0);
+                expected = t.start + t.length;
+            }
+            QCOMPARE(expected, f.size());
+            SharedFormulaShift::shift(f, int(g.bounded(5)) - 2, int(g.bounded(5)) - 2);
+            FormulaSheetRename::rename(f, QStringLiteral("S1"), QStringLiteral("It's"));
+            FormulaLimits::check(f);
+        }
     }
 
     void sheetPrefixesNameTheirSheets()
