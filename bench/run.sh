@@ -8,8 +8,9 @@
 #
 # Environment: BENCH_WORK (scratch folder, default /tmp/tessaromandel-bench), BENCH_CORPUS,
 # BENCH_SETS (xlsxwriter corpus big), BENCH_PEERS (server openpyxl exceljs), BENCH_JOBS
-# (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), TESSAROMANDEL_CLI (the server's
-# command-line driver; default: build*/cli/tessaromandel-cli when it exists).
+# (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), BENCH_TIMEOUT (seconds one run may
+# take, default 900), TESSAROMANDEL_CLI (the server's command-line driver; default:
+# build*/cli/tessaromandel-cli when it exists).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,6 +21,7 @@ sets=${BENCH_SETS:-xlsxwriter corpus big}
 peers=${BENCH_PEERS:-server openpyxl exceljs}
 jobs=${BENCH_JOBS:-nomatch foo}
 big_rows=${BENCH_BIG_ROWS:-100000}
+run_timeout=${BENCH_TIMEOUT:-900}
 python=/usr/bin/python3
 nomatch_text='Zq7NoSuchTextXv'
 
@@ -117,9 +119,14 @@ PY
             cp -a "$work/inputs/$set" "$run"
             sync
             command_for "$peer" "$job" "$run"
-            if ! NODE_PATH="$work/node/node_modules" /usr/bin/time -v -o "$work/time.txt" \
-                "${cmd[@]}" >"$work/out.txt" 2>"$work/err.txt"; then
-                echo "$set/$job/$peer failed: $(tail -n 3 "$work/err.txt")" >&2
+            status=0
+            NODE_PATH="$work/node/node_modules" /usr/bin/time -v -o "$work/time.txt" \
+                timeout "$run_timeout" "${cmd[@]}" >"$work/out.txt" 2>"$work/err.txt" || status=$?
+            if [ "$status" = 124 ]; then
+                echo "$set/$job/$peer: no result within ${run_timeout} s" >&2
+                continue
+            elif [ "$status" != 0 ]; then
+                echo "$set/$job/$peer failed ($status): $(tail -n 3 "$work/err.txt")" >&2
                 continue
             fi
             seconds=$(wall_seconds "$work/time.txt")
