@@ -177,7 +177,9 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
         else if (Relationships::hasType(r, QStringLiteral("calcChain")))
             m_calcChainPart = r.target;
     }
-    return true;
+    // Read now, so that a hostile string table or style sheet makes the workbook unopenable
+    // rather than silently unsearchable.
+    return ensureCellParts(reason);
 }
 
 QString OoxmlDocument::sheetName(int sheet) const

@@ -277,6 +277,7 @@ struct SharedChange {
     RichText rich;
     QString text;
     bool computed = false;
+    bool matched = false;
     bool empty = false;
     bool refused = false;
 };
@@ -347,37 +348,42 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
         const bool childOfDissolved = walker.isSharedChildOf(cell, dissolved);
         QString newText;
         std::optional<CellTyping::Result> result;
-        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0) {
-            if (content.sharedIndex >= 0) {
-                SharedChange &sc = shared[content.sharedIndex];
-                if (!sc.computed) {
-                    sc.computed = true;
-                    const CellTyping::Result r = CellTyping::retype(CellTyping::Was::Text, newText);
-                    if (r.becomes == CellTyping::Becomes::Empty) {
-                        sc.empty = true;
-                    } else if (r.becomes != CellTyping::Becomes::Text) {
-                        sc.refused = true;
+        if (searchable && !lockedOut(cell) && content.sharedIndex >= 0) {
+            // One verdict per shared string, however many cells use it.
+            SharedChange &sc = shared[content.sharedIndex];
+            if (!sc.computed) {
+                sc.computed = true;
+                sc.matched = pattern.replace(content.text, with, &newText) > 0;
+                const CellTyping::Result r =
+                    sc.matched ? CellTyping::retype(CellTyping::Was::Text, newText)
+                               : CellTyping::Result();
+                if (!sc.matched) {
+                    sc.refused = true;
+                } else if (r.becomes == CellTyping::Becomes::Empty) {
+                    sc.empty = true;
+                } else if (r.becomes != CellTyping::Becomes::Text) {
+                    sc.refused = true;
+                } else {
+                    RichText old;
+                    if (RichText::parse(m_env.sharedStrings->element(content.sharedIndex), &old)) {
+                        sc.rich = old.replaced(pattern, with);
+                        sc.text = sc.rich.plainText();
                     } else {
-                        RichText old;
-                        if (RichText::parse(m_env.sharedStrings->element(content.sharedIndex),
-                                            &old)) {
-                            sc.rich = old.replaced(pattern, with);
-                            sc.text = sc.rich.plainText();
-                        } else {
-                            sc.refused = true;
-                        }
+                        sc.refused = true;
                     }
                 }
-                if (sc.refused)
-                    continue;
-                if (sc.empty) {
-                    ++sc.emptied;
-                    splicer.replace(cell.begin, cell.end, cellElement(m_xml, cell, nullptr, {}));
-                } else {
-                    ++sc.count;
-                }
-                continue;
             }
+            if (!sc.matched || sc.refused)
+                continue;
+            if (sc.empty) {
+                ++sc.emptied;
+                splicer.replace(cell.begin, cell.end, cellElement(m_xml, cell, nullptr, {}));
+            } else {
+                ++sc.count;
+            }
+            continue;
+        }
+        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0) {
             result = CellTyping::retype(content.was, newText, content.kind, m_env.dates);
             if (result->becomes == CellTyping::Becomes::Unchanged)
                 result.reset();
@@ -459,7 +465,7 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
         for (auto it = shared.begin(); it != shared.end(); ++it) {
             const int k = it.key();
             SharedChange &sc = it.value();
-            if (sc.refused)
+            if (!sc.matched || sc.refused)
                 continue;
             if (k < uses.size())
                 uses[k] -= sc.emptied;

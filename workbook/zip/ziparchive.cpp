@@ -34,7 +34,7 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *r
         zip_error_fini(&error);
         return nullptr;
     }
-    archive->m_zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    archive->m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (!archive->m_zip) {
         zip_source_free(source);
         *reason = QStringLiteral("expected a readable zip container, found a damaged one (%1)")
