@@ -259,6 +259,7 @@ XmlScanner::Token XmlScanner::scanStartTag()
         return fail(QStringLiteral("expected elements nested at most %1 deep, found deeper")
                         .arg(limits::kMaxXmlDepth));
     m_open.push_back(m_name);
+    m_selfClosing = m_pendingEnd;
     m_seenRoot = true;
     m_depth = int(m_open.size());
     m_pos = i;

@@ -48,6 +48,7 @@ public:
     ByteSpan name() const { return m_name; }
     ByteSpan localName() const;
     ByteSpan prefix() const;
+    // At a start tag: whether it is written <name/>; at an end: whether it was synthetic.
     bool isSelfClosing() const { return m_selfClosing; }
     // Depth of the current element: 1 for the root, counted at its start and end tags.
     int depth() const { return m_depth; }
