@@ -24,7 +24,11 @@ bool PageSetup::setSection(HeaderFooterSection which, const QString &text, QStri
             *reason = QStringLiteral("the workbook is closed");
         return false;
     }
-    return d->setHeaderFooterSection(m_sheetIndex, which, text, reason);
+    QString why;
+    const bool ok = d->setHeaderFooterSection(m_sheetIndex, which, text, &why);
+    if (!ok && reason)
+        *reason = why;
+    return ok;
 }
 
 } // namespace workbook

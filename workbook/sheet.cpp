@@ -32,7 +32,11 @@ bool Sheet::SetName(const QString &name, QString *reason)
             *reason = QStringLiteral("the workbook is closed");
         return false;
     }
-    return d->renameSheet(m_index, name, reason);
+    QString why;
+    const bool ok = d->renameSheet(m_index, name, &why);
+    if (!ok && reason)
+        *reason = why;
+    return ok;
 }
 
 SheetKind Sheet::kind() const

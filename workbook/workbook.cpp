@@ -39,13 +39,15 @@ bool Workbook::Save(QString *reason)
     if (!m_document->isModified())
         return true;
     QByteArray bytes;
-    if (!m_document->serialize(&bytes, reason))
-        return false;
-    if (m_path.isEmpty()) {
-        m_savedBytes = bytes;
-    } else if (!AtomicFile::write(m_path, bytes, reason)) {
+    QString why;
+    if (!m_document->serialize(&bytes, &why) ||
+        (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why))) {
+        if (reason)
+            *reason = why;
         return false;
     }
+    if (m_path.isEmpty())
+        m_savedBytes = bytes;
     m_document->markSaved();
     return true;
 }

@@ -5,11 +5,41 @@
 #include "workbook/xml/splicer.h"
 #include "workbook/xml/xmlscanner.h"
 
+#include <cstring>
+
 namespace workbook::ooxml {
+
+namespace {
+
+// The number of <si> elements, counted on the bytes before anything is allocated for them.
+qint64 countItems(const QByteArray &xml)
+{
+    qint64 n = 0;
+    const char *p = xml.constData();
+    const char *end = p + xml.size();
+    while (p + 3 < end) {
+        const void *hit = std::memchr(p, 's', size_t(end - p - 2));
+        if (!hit)
+            break;
+        const char *s = static_cast<const char *>(hit);
+        if (s > xml.constData() && (s[-1] == '<' || s[-1] == ':') && s[1] == 'i' &&
+            (s[2] == '>' || s[2] == ' ' || s[2] == '/'))
+            ++n;
+        p = s + 1;
+    }
+    return n;
+}
+
+} // namespace
 
 bool SharedStrings::parse(const QByteArray &xml, SharedStrings *out, QString *reason)
 {
     *out = SharedStrings();
+    if (countItems(xml) > limits::kMaxSharedStrings) {
+        *reason = QStringLiteral("shared strings: expected at most %1 items, found more")
+                      .arg(limits::kMaxSharedStrings);
+        return false;
+    }
     out->m_xml = xml;
     xml::XmlScanner s(xml);
     Item *item = nullptr;
