@@ -9,8 +9,8 @@
 # Environment: BENCH_WORK (scratch folder, default /tmp/tessaromandel-bench), BENCH_CORPUS,
 # BENCH_SETS (xlsxwriter corpus big), BENCH_PEERS (server openpyxl exceljs), BENCH_JOBS
 # (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), BENCH_TIMEOUT (seconds one run may
-# take, default 900), TESSAROMANDEL_CLI (the server's command-line driver; default:
-# build*/cli/tessaromandel-cli when it exists).
+# take, default 600), TESSAROMANDEL_CLI (the server's command-line driver; default:
+# build*/cli/tessaromandel-cli, else build*/bench/tessaromandel-benchdriver).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,19 +21,22 @@ sets=${BENCH_SETS:-xlsxwriter corpus big}
 peers=${BENCH_PEERS:-server openpyxl exceljs}
 jobs=${BENCH_JOBS:-nomatch foo}
 big_rows=${BENCH_BIG_ROWS:-100000}
-run_timeout=${BENCH_TIMEOUT:-900}
+run_timeout=${BENCH_TIMEOUT:-600}
 python=/usr/bin/python3
 nomatch_text='Zq7NoSuchTextXv'
 
+# The server's slot: the CLI when it is built, else the bench's own driver over the server.
 cli=${TESSAROMANDEL_CLI:-}
 if [ -z "$cli" ]; then
-    for candidate in "$root"/build/cli/tessaromandel-cli "$root"/build*/cli/tessaromandel-cli; do
+    for candidate in "$root"/build/cli/tessaromandel-cli "$root"/build*/cli/tessaromandel-cli \
+        "$root"/build/bench/tessaromandel-benchdriver "$root"/build*/bench/tessaromandel-benchdriver; do
         if [ -x "$candidate" ]; then
             cli=$candidate
             break
         fi
     done
 fi
+[ -n "$cli" ] && echo "server: $cli" >&2
 
 mkdir -p "$work/inputs"
 
@@ -111,7 +114,7 @@ PY
     for job in $jobs; do
         for peer in $peers; do
             if [ "$peer" = server ] && [ -z "$cli" ]; then
-                echo "server: no tessaromandel-cli found (set TESSAROMANDEL_CLI); skipped" >&2
+                echo "server: no driver found (build the project or set TESSAROMANDEL_CLI); skipped" >&2
                 continue
             fi
             run="$work/run"

@@ -35,8 +35,10 @@ async function main() {
     const sub = (s) => s.replace(pattern, () => replacement);
     const stats = { peer: 'exceljs', workbooks: 0, opened: 0, matched: 0, saved: 0, unopenable: 0 };
     const start = process.hrtime.bigint();
+    const verbose = !!process.env.BENCH_VERBOSE;
     for (const file of workbooks(folder)) {
         stats.workbooks++;
+        if (verbose) console.error(file);
         const wb = new ExcelJS.Workbook();
         try {
             await wb.xlsx.readFile(file);

@@ -33,8 +33,11 @@ def main():
     stats = {"peer": "openpyxl", "workbooks": 0, "opened": 0, "matched": 0, "saved": 0,
              "unopenable": 0}
     start = time.monotonic()
+    verbose = bool(os.environ.get("BENCH_VERBOSE"))
     for path in workbooks(folder):
         stats["workbooks"] += 1
+        if verbose:
+            print(path, file=sys.stderr, flush=True)
         try:
             wb = openpyxl.load_workbook(path, keep_vba=path.lower().endswith(".xlsm"))
         except Exception:
