@@ -17,9 +17,39 @@ int NumberText::write(double value, char *out)
         out[1] = 0;
         return 1;
     }
-    // %.14e rounds to 15 significant digits correctly; the layout is ours.
-    char sci[32];
-    std::snprintf(sci, sizeof sci, "%.14e", value);
+    // Whole numbers are the common case and need no digit rounding.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        long long whole = static_cast<long long>(value);
+        int n = 0;
+        if (whole < 0) {
+            out[n++] = '-';
+            whole = -whole;
+        }
+        char reversed[20];
+        int count = 0;
+        do {
+            reversed[count++] = char('0' + whole % 10);
+            whole /= 10;
+        } while (whole != 0);
+        while (count > 0) {
+            out[n++] = reversed[--count];
+        }
+        out[n] = 0;
+        return n;
+    }
+    // The shortest form that reads back as the same double is already the 15-digit rounding
+    // when it has at most 15 digits (a double's half-ulp is smaller than half a unit in the
+    // 15th digit); only longer ones need the slower fixed-precision rounding. Both are in C
+    // locale scientific form; the layout below is ours.
+    char sci[40];
+    auto written = std::to_chars(sci, sci + sizeof sci - 1, value, std::chars_format::scientific);
+    const char *e = static_cast<const char *>(std::memchr(sci, 'e', size_t(written.ptr - sci)));
+    const long mantissaChars = e ? long(e - sci) - (sci[0] == '-') : 0;
+    if (mantissaChars > 16) { // more than 15 digits plus the point
+        written =
+            std::to_chars(sci, sci + sizeof sci - 1, value, std::chars_format::scientific, 14);
+    }
+    *written.ptr = 0;
     const char *p = sci;
     const bool negative = *p == '-';
     if (negative) {
@@ -27,7 +57,6 @@ int NumberText::write(double value, char *out)
     }
     char digits[16];
     int count = 0;
-    // The decimal point follows the C locale, which the application may have changed.
     for (; *p && *p != 'e'; ++p) {
         if (*p >= '0' && *p <= '9' && count < 15) {
             digits[count++] = *p;
