@@ -4,7 +4,8 @@
 #include "workbook/documentfactory.h"
 #include "workbook/workbook.h"
 
-namespace workbook {
+namespace workbook
+{
 
 Application::Application() = default;
 

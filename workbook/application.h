@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QString>
-
 #include <memory>
 #include <vector>
 
-namespace workbook {
+namespace workbook
+{
 
 class Workbook;
 

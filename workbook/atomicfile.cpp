@@ -3,16 +3,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace workbook {
+namespace workbook
+{
 
-namespace {
+namespace
+{
 
 QString errnoText(const char *what, int err)
 {
@@ -48,16 +49,15 @@ QString resolved(const QString &path)
 QString AtomicFile::temporaryPrefix(const QString &path)
 {
     const QFileInfo info(resolved(path));
-    return info.absolutePath() + QLatin1String("/.~") + info.fileName() +
-           QLatin1String(".tsave-");
+    return info.absolutePath() + QLatin1String("/.~") + info.fileName() + QLatin1String(".tsave-");
 }
 
 void AtomicFile::removeStaleTemporaries(const QString &path)
 {
     const QString prefix = QFileInfo(temporaryPrefix(path)).fileName();
     QDir dir(QFileInfo(resolved(path)).absolutePath());
-    const QStringList stale = dir.entryList({prefix + QLatin1Char('*')},
-                                            QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList stale =
+        dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : stale) {
         // Only the exact shape write() makes: prefix plus the six characters of mkstemp.
         if (name.size() == prefix.size() + 6)

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbook {
+namespace workbook
+{
 
 // Replaces a file's content so that, whatever happens (full disk, no permission, a crash or
 // a kill), the file holds either its old content or the new one, whole.

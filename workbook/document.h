@@ -6,7 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbook {
+namespace workbook
+{
 
 // What one file format's backend provides behind the format-neutral object model. Sheet
 // indexes are 0-based here; the public classes translate.
@@ -25,8 +26,8 @@ public:
     virtual bool replace(int sheet, const QString &what, const QString &with, QString *reason) = 0;
 
     virtual QString headerFooterSection(int sheet, HeaderFooterSection which) const = 0;
-    virtual bool setHeaderFooterSection(int sheet, HeaderFooterSection which,
-                                        const QString &text, QString *reason) = 0;
+    virtual bool setHeaderFooterSection(int sheet, HeaderFooterSection which, const QString &text,
+                                        QString *reason) = 0;
 
     virtual bool isModified() const = 0;
     // Builds the new file content; false with *reason when it cannot.

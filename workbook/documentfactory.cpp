@@ -7,9 +7,11 @@
 
 #include <QFile>
 
-namespace workbook {
+namespace workbook
+{
 
-namespace {
+namespace
+{
 
 void setReason(QString *reason, const QString &text)
 {

@@ -2,10 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <memory>
 
-namespace workbook {
+namespace workbook
+{
 
 class Document;
 

@@ -3,7 +3,8 @@
 #include <QtGlobal>
 
 // Bounds on hostile or damaged input. Anything beyond them is refused, never attempted.
-namespace workbook::limits {
+namespace workbook::limits
+{
 
 // A workbook file is read into memory whole; larger files are refused.
 constexpr qint64 kMaxFileSize = qint64(1) << 30;

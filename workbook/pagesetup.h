@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace workbook {
+namespace workbook
+{
 
 class Workbook;
 
@@ -37,13 +38,19 @@ public:
     {
         return setSection(HeaderFooterSection::CenterHeader, t);
     }
-    bool SetRightHeader(const QString &t) { return setSection(HeaderFooterSection::RightHeader, t); }
+    bool SetRightHeader(const QString &t)
+    {
+        return setSection(HeaderFooterSection::RightHeader, t);
+    }
     bool SetLeftFooter(const QString &t) { return setSection(HeaderFooterSection::LeftFooter, t); }
     bool SetCenterFooter(const QString &t)
     {
         return setSection(HeaderFooterSection::CenterFooter, t);
     }
-    bool SetRightFooter(const QString &t) { return setSection(HeaderFooterSection::RightFooter, t); }
+    bool SetRightFooter(const QString &t)
+    {
+        return setSection(HeaderFooterSection::RightFooter, t);
+    }
 
 private:
     Workbook *m_workbook;

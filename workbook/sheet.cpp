@@ -5,7 +5,8 @@
 #include "workbook/usedrange.h"
 #include "workbook/workbook.h"
 
-namespace workbook {
+namespace workbook
+{
 
 Sheet::Sheet(Workbook *workbook, int index)
     : m_workbook(workbook), m_index(index),

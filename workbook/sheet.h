@@ -3,10 +3,10 @@
 #include "workbook/sheetkind.h"
 
 #include <QString>
-
 #include <memory>
 
-namespace workbook {
+namespace workbook
+{
 
 class Workbook;
 class PageSetup;

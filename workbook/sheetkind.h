@@ -1,6 +1,7 @@
 #pragma once
 
-namespace workbook {
+namespace workbook
+{
 
 enum class SheetKind { Worksheet, Chartsheet, Macrosheet, Dialogsheet };
 

@@ -3,7 +3,8 @@
 #include "workbook/document.h"
 #include "workbook/workbook.h"
 
-namespace workbook {
+namespace workbook
+{
 
 UsedRange::UsedRange(Workbook *workbook, int sheetIndex)
     : m_workbook(workbook), m_sheetIndex(sheetIndex)

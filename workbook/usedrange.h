@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace workbook {
+namespace workbook
+{
 
 class Workbook;
 

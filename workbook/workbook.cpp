@@ -4,7 +4,8 @@
 #include "workbook/document.h"
 #include "workbook/sheet.h"
 
-namespace workbook {
+namespace workbook
+{
 
 Workbook::Workbook(std::unique_ptr<Document> document, const QString &path)
     : m_document(std::move(document)), m_path(path)

@@ -2,11 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <memory>
 #include <vector>
 
-namespace workbook {
+namespace workbook
+{
 
 class Document;
 class Sheet;

@@ -7,14 +7,14 @@
 #include "workbook/workbook.h"
 
 #include <QtTest>
-
 #include <csignal>
 #include <sys/stat.h>
 
 using workbook::Application;
 using workbook::Workbook;
 
-namespace {
+namespace
+{
 
 const char kChildVariable[] = "TESSAROMANDEL_SAVE_CHILD";
 
@@ -30,7 +30,8 @@ TestWorkbook smallWorkbook()
     t.sharedStrings = QStringList{"before", "other"};
     t.addSheet("One", TestWorkbook::worksheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
                                               "<c r=\"B1\" t=\"s\"><v>1</v></c></row>"));
-    t.addSheet("Two", TestWorkbook::worksheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c></row>"));
+    t.addSheet("Two",
+               TestWorkbook::worksheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c></row>"));
     return t;
 }
 

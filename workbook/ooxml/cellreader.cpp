@@ -3,9 +3,11 @@
 #include "workbook/limits.h"
 #include "workbook/ooxml/xstring.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 int parseInt(const xml::ByteSpan &s, bool *ok)
 {

@@ -5,7 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // One <c> element of a sheet part, as byte ranges into the part.
 struct Cell {

@@ -3,7 +3,8 @@
 #include "workbook/xml/splicer.h"
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 bool ContentTypes::parse(const QByteArray &xml, ContentTypes *out, QString *reason)
 {

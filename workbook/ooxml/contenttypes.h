@@ -4,7 +4,8 @@
 #include <QString>
 #include <QVector>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // [Content_Types].xml: the media type of every part.
 class ContentTypes

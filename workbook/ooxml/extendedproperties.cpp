@@ -6,7 +6,8 @@
 #include "workbook/xml/xmlescape.h"
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 bool ExtendedProperties::renamed(const QByteArray &xml, const QString &oldName,
                                  const QString &newName, QByteArray *out, bool *changed,

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // docProps/app.xml: the titles of the sheets (and of named ranges, "Sheet1!Print_Area")
 // that a file browser shows.

@@ -5,19 +5,21 @@
 #include "workbook/xml/xmlescape.h"
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 // Top-level elements that come after <headerFooter> in worksheets, chart sheets and dialog
 // sheets alike.
 bool followsHeaderFooter(const xml::ByteSpan &local)
 {
     static const char *const names[] = {
-        "rowBreaks", "colBreaks",   "customProperties", "cellWatches",     "ignoredErrors",
-        "smartTags", "drawing",     "legacyDrawing",    "legacyDrawingHF", "drawingHF",
-        "picture",   "oleObjects",  "controls",         "webPublishItems", "tableParts",
-        "extLst"};
+        "rowBreaks",       "colBreaks",       "customProperties", "cellWatches",
+        "ignoredErrors",   "smartTags",       "drawing",          "legacyDrawing",
+        "legacyDrawingHF", "drawingHF",       "picture",          "oleObjects",
+        "controls",        "webPublishItems", "tableParts",       "extLst"};
     for (const char *n : names) {
         if (local == n)
             return true;
@@ -40,6 +42,7 @@ struct Layout {
 bool scan(const QByteArray &xml, Layout *l, QString *reason)
 {
     xml::XmlScanner s(xml);
+    bool sawChild = false;
     for (;;) {
         const xml::XmlScanner::Token t = s.next();
         if (t == xml::XmlScanner::EndOfDocument)
@@ -52,13 +55,15 @@ bool scan(const QByteArray &xml, Layout *l, QString *reason)
             l->insertAt = s.tokenBegin();
         if (t != xml::XmlScanner::StartElement)
             continue;
-        if (s.depth() == 1) {
-            const xml::ByteSpan p = s.prefix();
-            l->prefix = p.isEmpty() ? QByteArray() : p.toByteArray() + ':';
-            continue;
-        }
         if (s.depth() != 2)
             continue;
+        // New elements take the prefix of their siblings: a macro sheet's root has its own
+        // namespace, its children the worksheet one.
+        if (!sawChild) {
+            const xml::ByteSpan p = s.prefix();
+            l->prefix = p.isEmpty() ? QByteArray() : p.toByteArray() + ':';
+            sawChild = true;
+        }
         const xml::ByteSpan local = s.localName();
         if (local == "headerFooter") {
             l->hfBegin = s.tokenBegin();
@@ -122,10 +127,10 @@ bool HeaderFooterPart::write(const QByteArray &xml, bool footer, const QString &
         return false;
     const int which = footer ? 1 : 0;
     const char *name = footer ? "oddFooter" : "oddHeader";
-    const QByteArray element =
-        text.isEmpty() ? QByteArray()
-                       : "<" + l.prefix + name + ">" + xml::escapeText(XString::encode(text)) +
-                             "</" + l.prefix + name + ">";
+    const QByteArray element = text.isEmpty() ? QByteArray()
+                                              : "<" + l.prefix + name + ">" +
+                                                    xml::escapeText(XString::encode(text)) + "</" +
+                                                    l.prefix + name + ">";
     xml::Splicer splicer;
     if (l.begin[which] >= 0) {
         splicer.replace(l.begin[which], l.end[which], element);
@@ -144,9 +149,8 @@ bool HeaderFooterPart::write(const QByteArray &xml, bool footer, const QString &
             splicer.insert(l.hfTagEnd, element);
         }
     } else if (l.insertAt >= 0) {
-        splicer.insert(l.insertAt,
-                       "<" + l.prefix + "headerFooter>" + element + "</" + l.prefix +
-                           "headerFooter>");
+        splicer.insert(l.insertAt, "<" + l.prefix + "headerFooter>" + element + "</" + l.prefix +
+                                       "headerFooter>");
     } else {
         *reason = QStringLiteral("sheet header and footer: expected a root element");
         return false;

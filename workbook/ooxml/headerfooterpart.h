@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // The default (odd-page) header and footer of a sheet part: <headerFooter><oddHeader> and
 // <oddFooter>. A sheet without them gets the elements in their schema position.

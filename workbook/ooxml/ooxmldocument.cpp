@@ -16,9 +16,11 @@
 
 #include <QHash>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 const char kContentTypesPart[] = "/[Content_Types].xml";
 const char kPackageRelationships[] = "/_rels/.rels";
@@ -26,9 +28,9 @@ const char kPackageRelationships[] = "/_rels/.rels";
 // Parts that can hold formulas or sheet names besides the workbook part.
 bool mayReferToSheets(const QString &part)
 {
-    static const char *const folders[] = {"/xl/worksheets/", "/xl/macrosheets/",
-                                          "/xl/dialogsheets/", "/xl/charts/",
-                                          "/xl/pivotCache/", "/xl/tables/", "/xl/ctrlProps/"};
+    static const char *const folders[] = {
+        "/xl/worksheets/", "/xl/macrosheets/", "/xl/dialogsheets/", "/xl/charts/",
+        "/xl/pivotCache/", "/xl/tables/",      "/xl/ctrlProps/"};
     if (!part.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
         return false;
     for (const char *f : folders) {
@@ -109,8 +111,8 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
     if (!m_package->read(QLatin1String(kPackageRelationships), &xml, reason) ||
         !Relationships::parse(xml, QStringLiteral("/"), &packageRelationships, reason))
         return false;
-    const Relationships::Relationship *main = packageRelationships.firstOfType(
-        QStringLiteral("officeDocument"));
+    const Relationships::Relationship *main =
+        packageRelationships.firstOfType(QStringLiteral("officeDocument"));
     if (!main || main->external) {
         *reason = QStringLiteral("expected a workbook part, found no officeDocument relationship");
         return false;
@@ -379,7 +381,8 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
         names.append(s.name);
     const SheetNameRules::Verdict verdict = SheetNameRules::check(name, names, sheet);
     if (verdict != SheetNameRules::Verdict::Ok) {
-        *reason = QStringLiteral("sheet name '%1' refused: %2").arg(name, sheetNameVerdict(verdict));
+        *reason =
+            QStringLiteral("sheet name '%1' refused: %2").arg(name, sheetNameVerdict(verdict));
         return false;
     }
     // Every new part is made first, so a part that cannot be read leaves all as it was.

@@ -8,10 +8,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QVector>
-
 #include <memory>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 class Package;
 class SharedStrings;

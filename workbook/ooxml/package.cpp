@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 Package::Package() = default;
 Package::~Package() = default;

@@ -5,14 +5,15 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 
-namespace workbook::zip {
+namespace workbook::zip
+{
 class ZipArchive;
 }
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // The OOXML package: parts by name over the zip container. Part names are written as in the
 // package ("/xl/workbook.xml") and compared ignoring ASCII case. Changed parts are held in

@@ -3,7 +3,8 @@
 #include "workbook/ooxml/package.h"
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 bool Relationships::parse(const QByteArray &xml, const QString &sourcePart, Relationships *out,
                           QString *reason)
@@ -18,8 +19,7 @@ bool Relationships::parse(const QByteArray &xml, const QString &sourcePart, Rela
             *reason = QStringLiteral("relationships of %1: %2").arg(sourcePart, s.errorString());
             return false;
         }
-        if (t != xml::XmlScanner::StartElement || s.depth() != 2 ||
-            s.localName() != "Relationship")
+        if (t != xml::XmlScanner::StartElement || s.depth() != 2 || s.localName() != "Relationship")
             continue;
         Relationship r;
         r.begin = s.tokenBegin();
@@ -51,8 +51,7 @@ const Relationships::Relationship *Relationships::byId(const QString &id) const
 
 bool Relationships::hasType(const Relationship &r, const QString &typeSuffix)
 {
-    return r.type.endsWith(typeSuffix, Qt::CaseInsensitive) &&
-           r.type.size() > typeSuffix.size() &&
+    return r.type.endsWith(typeSuffix, Qt::CaseInsensitive) && r.type.size() > typeSuffix.size() &&
            r.type[r.type.size() - typeSuffix.size() - 1] == QLatin1Char('/');
 }
 

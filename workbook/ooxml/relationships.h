@@ -4,7 +4,8 @@
 #include <QString>
 #include <QVector>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // One relationships part (*.rels): what a part refers to.
 class Relationships
@@ -13,7 +14,7 @@ public:
     struct Relationship {
         QString id;
         QString type;
-        QString target;     // resolved part name unless external
+        QString target; // resolved part name unless external
         bool external = false;
         qsizetype begin = 0; // byte range of the <Relationship> element
         qsizetype end = 0;

@@ -5,9 +5,11 @@
 #include "workbook/xml/xmlescape.h"
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 bool needsPreserve(const QString &text)
 {

@@ -6,7 +6,8 @@
 
 class FindPattern;
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // The content of a string item (<si> or a cell's <is>): plain text or runs of formatted text,
 // with phonetic runs that are not part of the cell's text.

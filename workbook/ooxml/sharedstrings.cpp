@@ -7,9 +7,11 @@
 
 #include <cstring>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 // The number of <si> elements, counted on the bytes before anything is allocated for them.
 qint64 countItems(const QByteArray &xml)
@@ -57,8 +59,9 @@ bool SharedStrings::parse(const QByteArray &xml, SharedStrings *out, QString *re
             const xml::ByteSpan local = s.localName();
             if (s.depth() == 2 && local == "si") {
                 if (out->m_items.size() >= limits::kMaxSharedStrings) {
-                    *reason = QStringLiteral("shared strings: expected at most %1 items, found more")
-                                  .arg(limits::kMaxSharedStrings);
+                    *reason =
+                        QStringLiteral("shared strings: expected at most %1 items, found more")
+                            .arg(limits::kMaxSharedStrings);
                     return false;
                 }
                 if (out->m_items.isEmpty()) {

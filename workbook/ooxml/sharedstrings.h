@@ -5,7 +5,8 @@
 #include <QString>
 #include <QVector>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // The shared string table (xl/sharedStrings.xml). Items are read once; an item changed in
 // place keeps its index, so every cell using it follows.

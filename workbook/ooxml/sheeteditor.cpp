@@ -15,14 +15,15 @@
 
 #include <QHash>
 #include <QSet>
-
 #include <charconv>
 #include <optional>
 #include <vector>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 struct Master {
     QString formula;
@@ -86,7 +87,8 @@ struct Content {
 class CellWalker
 {
 public:
-    CellWalker(const QByteArray &xml, const SheetEditor::Environment &env) : m_reader(xml), m_env(env)
+    CellWalker(const QByteArray &xml, const SheetEditor::Environment &env)
+        : m_reader(xml), m_env(env)
     {
     }
 
@@ -121,8 +123,7 @@ public:
                 const auto m = m_masters.constFind(si);
                 if (m == m_masters.constEnd())
                     return false;
-                out->text = QLatin1Char('=') + SharedFormulaShift::shift(m->formula,
-                                                                         c.row - m->row,
+                out->text = QLatin1Char('=') + SharedFormulaShift::shift(m->formula, c.row - m->row,
                                                                          c.column - m->column);
                 return true;
             }
@@ -156,9 +157,9 @@ public:
             if (!c.hasInlineString)
                 return false;
             RichText rich;
-            if (!RichText::parse(m_reader.document().mid(int(c.inlineBegin),
-                                                         int(c.inlineEnd - c.inlineBegin)),
-                                 &rich))
+            if (!RichText::parse(
+                    m_reader.document().mid(int(c.inlineBegin), int(c.inlineEnd - c.inlineBegin)),
+                    &rich))
                 return false;
             out->text = rich.plainText();
             return !out->text.isEmpty();
@@ -228,8 +229,8 @@ QByteArray cellStartTag(const QByteArray &doc, const Cell &c, const char *type, 
     tag.chop(1);
     if (tag.endsWith('/'))
         tag.chop(1);
-    while (!tag.isEmpty() && (tag.endsWith(' ') || tag.endsWith('\t') || tag.endsWith('\n') ||
-                              tag.endsWith('\r')))
+    while (!tag.isEmpty() &&
+           (tag.endsWith(' ') || tag.endsWith('\t') || tag.endsWith('\n') || tag.endsWith('\r')))
         tag.chop(1);
     if (type)
         tag += QByteArray(" t=\"") + type + '"';
@@ -387,8 +388,7 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
             result = CellTyping::retype(content.was, newText, content.kind, m_env.dates);
             if (result->becomes == CellTyping::Becomes::Unchanged)
                 result.reset();
-            if (result && content.isArrayAnchor &&
-                result->becomes != CellTyping::Becomes::Formula)
+            if (result && content.isArrayAnchor && result->becomes != CellTyping::Becomes::Formula)
                 result.reset(); // part of an array cannot become a constant
         }
         if (!result) {
@@ -410,18 +410,18 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
             bool richKept = false;
             if (cell.type == "inlineStr" && !cell.hasFormula) {
                 RichText old;
-                if (RichText::parse(m_xml.mid(int(cell.inlineBegin),
-                                              int(cell.inlineEnd - cell.inlineBegin)),
-                                    &old) &&
+                if (RichText::parse(
+                        m_xml.mid(int(cell.inlineBegin), int(cell.inlineEnd - cell.inlineBegin)),
+                        &old) &&
                     !old.isPlain()) {
                     rich = old.replaced(pattern, with);
                     richKept = rich.plainText() == result->text;
                 }
             }
             const QByteArray children =
-                richKept ? "<" + p + "is>" + rich.toXml(p) + "</" + p + "is>"
-                         : "<" + p + "is>" + RichText::textElement(p, result->text) + "</" + p +
-                               "is>";
+                richKept
+                    ? "<" + p + "is>" + rich.toXml(p) + "</" + p + "is>"
+                    : "<" + p + "is>" + RichText::textElement(p, result->text) + "</" + p + "is>";
             element = cellElement(m_xml, cell, "inlineStr", children);
             break;
         }
@@ -439,8 +439,7 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
             break;
         case CellTyping::Becomes::Formula:
             element = cellElement(m_xml, cell, nullptr,
-                                  formulaElement(m_xml, cell, result->text,
-                                                 content.isArrayAnchor));
+                                  formulaElement(m_xml, cell, result->text, content.isArrayAnchor));
             break;
         case CellTyping::Becomes::Unchanged:
             continue;

@@ -4,12 +4,12 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <functional>
 
 class FindPattern;
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 class SharedStrings;
 class Styles;

@@ -2,7 +2,8 @@
 
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 bool SheetProtection::isProtected(const QByteArray &xml)
 {

@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // Whether a sheet part is protected (<sheetProtection sheet="1">), so that its locked cells
 // keep their content.

@@ -7,9 +7,11 @@
 #include "workbook/xml/xmlescape.h"
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 bool isFormulaElement(const xml::ByteSpan &local)
 {

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // Rewrites references to a renamed sheet inside one part: formulas of cells (shared and
 // array ones too), data validation and conditional formatting, table columns, chart series

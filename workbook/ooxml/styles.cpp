@@ -4,7 +4,8 @@
 
 #include <QHash>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 bool Styles::parse(const QByteArray &xml, Styles *out, QString *reason)
 {

@@ -6,7 +6,8 @@
 #include <QString>
 #include <QVector>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // What the server needs of the styles part: per cell format (xf), how its number format
 // shows numbers and whether the cell is locked.

@@ -5,9 +5,11 @@
 #include "workbook/xml/xmlescape.h"
 #include "workbook/xml/xmlscanner.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 bool isTrue(const QString &v)
 {
@@ -17,9 +19,9 @@ bool isTrue(const QString &v)
 // Top-level elements that follow <calcPr> in CT_Workbook.
 bool followsCalcPr(const xml::ByteSpan &local)
 {
-    static const char *const names[] = {"oleSize",       "customWorkbookViews", "pivotCaches",
-                                        "smartTagPr",    "smartTagTypes",       "webPublishing",
-                                        "fileRecoveryPr", "webPublishObjects",  "extLst"};
+    static const char *const names[] = {"oleSize",        "customWorkbookViews", "pivotCaches",
+                                        "smartTagPr",     "smartTagTypes",       "webPublishing",
+                                        "fileRecoveryPr", "webPublishObjects",   "extLst"};
     for (const char *n : names) {
         if (local == n)
             return true;
@@ -35,6 +37,7 @@ bool WorkbookPart::parse(const QByteArray &xml, WorkbookPart *out, QString *reas
     out->m_xml = xml;
     xml::XmlScanner s(xml);
     bool sawRoot = false;
+    bool sawChild = false;
     for (;;) {
         const xml::XmlScanner::Token t = s.next();
         if (t == xml::XmlScanner::EndOfDocument)
@@ -55,9 +58,13 @@ bool WorkbookPart::parse(const QByteArray &xml, WorkbookPart *out, QString *reas
                 return false;
             }
             sawRoot = true;
+            continue;
+        }
+        if (s.depth() == 2 && !sawChild) {
+            // New elements take the prefix of their siblings.
             const xml::ByteSpan p = s.prefix();
             out->m_prefix = p.isEmpty() ? QByteArray() : p.toByteArray() + ':';
-            continue;
+            sawChild = true;
         }
         if (s.depth() == 2) {
             if (local == "workbookPr") {
@@ -130,7 +137,8 @@ QByteArray WorkbookPart::withFullCalcOnLoad() const
 {
     xml::Splicer splicer;
     if (m_fullCalcBegin >= 0) {
-        const QByteArray current = m_xml.mid(int(m_fullCalcBegin), int(m_fullCalcEnd - m_fullCalcBegin));
+        const QByteArray current =
+            m_xml.mid(int(m_fullCalcBegin), int(m_fullCalcEnd - m_fullCalcBegin));
         if (current == "1" || current == "true")
             return m_xml;
         splicer.replace(m_fullCalcBegin, m_fullCalcEnd, "1");

@@ -6,7 +6,8 @@
 #include <QString>
 #include <QVector>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // The workbook part (xl/workbook.xml): the sheet list, the date system, defined names and
 // the calculation properties.

@@ -1,8 +1,10 @@
 #include "workbook/ooxml/xstring.h"
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
-namespace {
+namespace
+{
 
 int hexValue(QChar c)
 {

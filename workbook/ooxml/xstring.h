@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace workbook::ooxml {
+namespace workbook::ooxml
+{
 
 // The _xHHHH_ escapes of OOXML strings: characters XML cannot carry (control characters,
 // U+FFFE, U+FFFF) are written as _xHHHH_, and a literal "_xHHHH_" protects its underscore

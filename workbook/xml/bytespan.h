@@ -2,10 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <cstring>
 
-namespace workbook::xml {
+namespace workbook::xml
+{
 
 // A view of bytes inside a part's buffer, with its offset there; nothing is copied.
 struct ByteSpan {

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-namespace workbook::xml {
+namespace workbook::xml
+{
 
 void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
 {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-
 #include <vector>
 
-namespace workbook::xml {
+namespace workbook::xml
+{
 
 // Collects replacements of byte ranges in one buffer and applies them in one pass, so that
 // every byte outside a replaced range stays exactly as it was.

@@ -1,8 +1,10 @@
 #include "workbook/xml/xmlescape.h"
 
-namespace workbook::xml {
+namespace workbook::xml
+{
 
-namespace {
+namespace
+{
 
 QByteArray escape(const QString &text, bool attribute)
 {

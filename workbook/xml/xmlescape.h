@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace workbook::xml {
+namespace workbook::xml
+{
 
 // UTF-8 character data for element content (& < > escaped) or a double-quoted attribute
 // value (also " and the white space an attribute would otherwise normalise away).

@@ -4,9 +4,11 @@
 
 #include <cstring>
 
-namespace workbook::xml {
+namespace workbook::xml
+{
 
-namespace {
+namespace
+{
 
 inline bool isSpace(char c)
 {
@@ -35,6 +37,20 @@ void appendCodePoint(uint cp, QString *out)
     } else {
         out->append(QChar(ushort(cp)));
     }
+}
+
+// Appends UTF-8 text with its line ends normalised as XML requires: CR LF and a lone CR read
+// as LF (a CR written as a character reference stays).
+void appendNormalized(const char *data, qsizetype size, QString *out)
+{
+    if (!std::memchr(data, '\r', size_t(size))) {
+        out->append(QString::fromUtf8(data, int(size)));
+        return;
+    }
+    QByteArray text(data, int(size));
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    out->append(QString::fromUtf8(text));
 }
 
 } // namespace
@@ -338,7 +354,7 @@ bool XmlScanner::decodeText(const char *data, qsizetype size, QString *out)
         const void *amp = std::memchr(data + start, '&', size_t(size - start));
         const qsizetype at = amp ? static_cast<const char *>(amp) - data : size;
         if (at > start)
-            out->append(QString::fromUtf8(data + start, int(at - start)));
+            appendNormalized(data + start, at - start, out);
         if (at == size)
             return true;
         const void *semi = std::memchr(data + at, ';', size_t(qMin<qsizetype>(size - at, 12)));

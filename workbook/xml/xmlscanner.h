@@ -4,10 +4,10 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <vector>
 
-namespace workbook::xml {
+namespace workbook::xml
+{
 
 // A pull scanner over UTF-8 XML that reports every token with its byte offsets, so a caller
 // can splice new bytes into the original exactly where something changed. It checks what
@@ -30,7 +30,7 @@ public:
 
     struct Attribute {
         ByteSpan name;
-        ByteSpan value; // raw, between the quotes
+        ByteSpan value;      // raw, between the quotes
         qsizetype begin = 0; // offset of the attribute name
         qsizetype end = 0;   // offset just past the closing quote
     };
@@ -74,7 +74,10 @@ public:
     // Resolves &lt; &gt; &amp; &quot; &apos; &#n; &#xh; and appends to out. False on an
     // unknown or malformed reference.
     static bool decodeText(const char *data, qsizetype size, QString *out);
-    static bool decodeText(const ByteSpan &s, QString *out) { return decodeText(s.data, s.size, out); }
+    static bool decodeText(const ByteSpan &s, QString *out)
+    {
+        return decodeText(s.data, s.size, out);
+    }
 
 private:
     Token fail(const QString &why);

@@ -4,9 +4,11 @@
 
 #include <zip.h>
 
-namespace workbook::zip {
+namespace workbook::zip
+{
 
-namespace {
+namespace
+{
 
 QString zipErrorText(zip_error_t *error)
 {
@@ -26,9 +28,8 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *r
     archive->m_bytes = bytes;
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t *source =
-        zip_source_buffer_create(archive->m_bytes.constData(),
-                                 zip_uint64_t(archive->m_bytes.size()), 0, &error);
+    zip_source_t *source = zip_source_buffer_create(
+        archive->m_bytes.constData(), zip_uint64_t(archive->m_bytes.size()), 0, &error);
     if (!source) {
         *reason = QStringLiteral("cannot read the zip container: %1").arg(zipErrorText(&error));
         zip_error_fini(&error);
@@ -125,7 +126,8 @@ bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
         const zip_uint64_t want = got < info.size ? zip_uint64_t(info.size - got) : 1;
         const zip_int64_t n = zip_fread(file, target, want);
         if (n < 0) {
-            const QString why = QString::fromLocal8Bit(zip_error_strerror(zip_file_get_error(file)));
+            const QString why =
+                QString::fromLocal8Bit(zip_error_strerror(zip_file_get_error(file)));
             zip_fclose(file);
             return fail(QStringLiteral("expected intact compressed data, found: %1").arg(why));
         }
@@ -133,7 +135,8 @@ bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
             break;
         if (got >= info.size) {
             zip_fclose(file);
-            return fail(QStringLiteral("inflates beyond its declared size of %1 bytes").arg(info.size));
+            return fail(
+                QStringLiteral("inflates beyond its declared size of %1 bytes").arg(info.size));
         }
         got += n;
     }
@@ -151,14 +154,16 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
     zip_error_init(&error);
     zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
     if (!buffer) {
-        *reason = QStringLiteral("cannot create the new zip container: %1").arg(zipErrorText(&error));
+        *reason =
+            QStringLiteral("cannot create the new zip container: %1").arg(zipErrorText(&error));
         zip_error_fini(&error);
         return false;
     }
     zip_source_keep(buffer);
     ::zip *target = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
     if (!target) {
-        *reason = QStringLiteral("cannot create the new zip container: %1").arg(zipErrorText(&error));
+        *reason =
+            QStringLiteral("cannot create the new zip container: %1").arg(zipErrorText(&error));
         zip_error_fini(&error);
         zip_source_free(buffer);
         return false;
@@ -177,8 +182,8 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
             source = zip_source_zip(target, m_zip, zip_uint64_t(e.sourceIndex), ZIP_FL_COMPRESSED,
                                     0, -1);
         } else {
-            source = zip_source_buffer(target, e.content.constData(),
-                                       zip_uint64_t(e.content.size()), 0);
+            source =
+                zip_source_buffer(target, e.content.constData(), zip_uint64_t(e.content.size()), 0);
         }
         if (!source)
             return fail(e.name);

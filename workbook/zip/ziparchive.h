@@ -2,14 +2,14 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <memory>
 #include <vector>
 
 struct zip;
 struct zip_source;
 
-namespace workbook::zip {
+namespace workbook::zip
+{
 
 // A zip archive held in memory, read through libzip. Entry contents are inflated on demand
 // within the limits against zip bombs; a new archive is written entry by entry, copying

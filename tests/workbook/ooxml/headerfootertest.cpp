@@ -47,8 +47,9 @@ private slots:
     void headerIsCreatedInItsSchemaPosition()
     {
         Workbook *wb = open(TestWorkbook::worksheet(
-            "<row r=\"1\"/>", "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
-                              "header=\"0.3\" footer=\"0.3\"/><drawing r:id=\"rId1\"/>"));
+            "<row r=\"1\"/>",
+            "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
+            "header=\"0.3\" footer=\"0.3\"/><drawing r:id=\"rId1\"/>"));
         QVERIFY(wb->Item(1)->pageSetup()->SetCenterHeader("Page A"));
         QVERIFY(wb->Item(1)->pageSetup()->SetRightFooter("&P"));
         QVERIFY(wb->Save());
@@ -76,7 +77,8 @@ private slots:
                 "</headerFooter>"));
         QVERIFY(wb->Item(1)->pageSetup()->SetCenterHeader(QString()));
         QVERIFY(wb->Save());
-        QVERIFY(sheetPart(wb).contains("<headerFooter><oddFooter>&amp;LY</oddFooter></headerFooter>"));
+        QVERIFY(
+            sheetPart(wb).contains("<headerFooter><oddFooter>&amp;LY</oddFooter></headerFooter>"));
     }
 
     void writingTheSameTextChangesNothing()
@@ -99,6 +101,20 @@ private slots:
         QVERIFY(wb->Item(1)->pageSetup()->SetCenterHeader(QString(250, 'a')));
     }
 
+    void macroSheetHeaderTakesTheNamespaceOfItsSiblings()
+    {
+        Workbook *wb = open("<xm:macrosheet xmlns=\"http://schemas.openxmlformats.org/"
+                            "spreadsheetml/2006/main\" xmlns:xm=\"http://schemas.microsoft.com/"
+                            "office/excel/2006/main\"><sheetData/><pageMargins left=\"1\"/>"
+                            "</xm:macrosheet>",
+                            "macrosheet");
+        QVERIFY(wb->Item(1)->pageSetup()->SetCenterHeader("M"));
+        QVERIFY(wb->Save());
+        QVERIFY(sheetPart(wb, "xl/macrosheets/sheet1.xml")
+                    .contains("<pageMargins left=\"1\"/><headerFooter><oddHeader>&amp;CM"
+                              "</oddHeader></headerFooter></xm:macrosheet>"));
+    }
+
     void chartSheetAndSelfClosingHeaderFooterGetAHeader()
     {
         Workbook *wb = open("<chartsheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/"
@@ -108,8 +124,8 @@ private slots:
         QVERIFY(wb->Item(1)->pageSetup()->SetLeftFooter("A & B"));
         QVERIFY(wb->Save());
         QVERIFY2(sheetPart(wb, "xl/chartsheets/sheet1.xml")
-                    .contains("<headerFooter alignWithMargins=\"0\"><oddFooter>&amp;LA &amp; B"
-                              "</oddFooter></headerFooter><drawing/>"),
+                     .contains("<headerFooter alignWithMargins=\"0\"><oddFooter>&amp;LA &amp; B"
+                               "</oddFooter></headerFooter><drawing/>"),
                  sheetPart(wb, "xl/chartsheets/sheet1.xml").constData());
     }
 };

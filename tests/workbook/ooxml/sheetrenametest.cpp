@@ -89,8 +89,7 @@ private slots:
         QVERIFY(book.contains(">'Q1 2024'!$A$1:$B$2</definedName>"));
         QVERIFY(book.contains(">Report!$A$1</definedName>"));
         QVERIFY(part(wb, "xl/charts/chart1.xml").contains("<c:f>'Q1 2024'!$A$1:$A$3</c:f>"));
-        QVERIFY(part(wb, "xl/pivotCache/pivotCacheDefinition1.xml")
-                    .contains("sheet=\"Q1 2024\""));
+        QVERIFY(part(wb, "xl/pivotCache/pivotCacheDefinition1.xml").contains("sheet=\"Q1 2024\""));
         const QByteArray app = part(wb, "docProps/app.xml");
         QVERIFY(app.contains("<vt:lpstr>Q1 2024</vt:lpstr><vt:lpstr>Report</vt:lpstr>"
                              "<vt:lpstr>'Q1 2024'!Print_Area</vt:lpstr>"));
@@ -140,8 +139,9 @@ private slots:
     void renameOfAChartSheetChangesItsTitle()
     {
         TestWorkbook t = twoSheets();
-        t.addSheet("Chart1", "<chartsheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/"
-                             "2006/main\"/>",
+        t.addSheet("Chart1",
+                   "<chartsheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/"
+                   "2006/main\"/>",
                    "chartsheet");
         Workbook *wb = m_app.OpenFromMemory(t.build());
         QVERIFY(wb->Item(3)->SetName("Chart Two"));

@@ -11,7 +11,8 @@
 using workbook::Application;
 namespace limits = workbook::limits;
 
-namespace {
+namespace
+{
 
 QByteArray readAll(const QString &path)
 {
@@ -27,9 +28,9 @@ QVector<QPair<QString, QByteArray>> partsWith(const QString &name, const QByteAr
     t.sharedStrings = QStringList{"x"};
     const QByteArray zip = t.build();
     QVector<QPair<QString, QByteArray>> parts;
-    for (const char *n : {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
-                          "xl/_rels/workbook.xml.rels", "xl/worksheets/sheet1.xml", "xl/styles.xml",
-                          "xl/sharedStrings.xml"}) {
+    for (const char *n :
+         {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
+          "xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/sharedStrings.xml"}) {
         const QString part = QString::fromLatin1(n);
         parts.append({part, part == name ? content : ZipInspector::entryFromBytes(zip, part)});
     }
@@ -83,20 +84,19 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
         QTest::newRow("csv renamed") << QByteArray("a,b\n1,2\n") << "first bytes '61 2c 62";
-        QTest::newRow("html renamed") << QByteArray("<html><body>x</body></html>")
-                                      << "expected an OOXML package";
+        QTest::newRow("html renamed")
+            << QByteArray("<html><body>x</body></html>") << "expected an OOXML package";
         QTest::newRow("BIFF5 compound file")
-            << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0')
-            << "BIFF8";
-        QByteArray encrypted = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0');
+            << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0') << "BIFF8";
+        QByteArray encrypted =
+            QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0');
         for (const char c : QByteArray("EncryptedPackage")) {
             encrypted += c;
             encrypted += '\0';
         }
         QTest::newRow("encrypted package") << encrypted << "password-protected";
         const QByteArray good = ZipInspector::makeZip(partsWith({}, {}));
-        QTest::newRow("truncated central directory") << good.left(good.size() - 30)
-                                                     << "damaged";
+        QTest::newRow("truncated central directory") << good.left(good.size() - 30) << "damaged";
         QTest::newRow("empty file") << QByteArray() << "expected an OOXML package";
         QTest::newRow("no workbook part")
             << ZipInspector::makeZip({{"[Content_Types].xml", partsWith({}, {})[0].second},
@@ -139,8 +139,8 @@ private slots:
 
     void nestingAtTheLimitIsAccepted()
     {
-        QCOMPARE(refusal(ZipInspector::makeZip(partsWith("xl/workbook.xml",
-                                                         nested(limits::kMaxXmlDepth)))),
+        QCOMPARE(refusal(ZipInspector::makeZip(
+                     partsWith("xl/workbook.xml", nested(limits::kMaxXmlDepth)))),
                  QString("opened"));
     }
 
@@ -192,16 +192,17 @@ private slots:
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
         QVERIFY(!range->Replace("x", "y"));
-        QVERIFY2(range->lastError().contains("at most 10000000 cells"), qPrintable(range->lastError()));
+        QVERIFY2(range->lastError().contains("at most 10000000 cells"),
+                 qPrintable(range->lastError()));
         QVERIFY(wb->Save());
         QCOMPARE(readAll(path), zip);
     }
 
     void damagedSheetIsLeftAlone()
     {
-        const QByteArray zip = ZipInspector::makeZip(
-            partsWith("xl/worksheets/sheet1.xml",
-                      TestWorkbook::worksheet("<row r=\"1\"><c t=\"inlineStr\"><is><t>x</is></c></row>")));
+        const QByteArray zip = ZipInspector::makeZip(partsWith(
+            "xl/worksheets/sheet1.xml",
+            TestWorkbook::worksheet("<row r=\"1\"><c t=\"inlineStr\"><is><t>x</is></c></row>")));
         Application app;
         workbook::Workbook *wb = app.OpenFromMemory(zip);
         QVERIFY(wb);

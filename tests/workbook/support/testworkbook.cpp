@@ -1,10 +1,10 @@
 #include "testworkbook.h"
 
 #include <QFile>
-
 #include <zip.h>
 
-namespace {
+namespace
+{
 
 QByteArray escape(const QString &s)
 {
@@ -21,7 +21,8 @@ QByteArray TestWorkbook::defaultStyles()
            "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
            "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
            "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
-           "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+           "<borders "
+           "count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
            "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
            "</cellStyleXfs>"
            "<cellXfs count=\"6\">"
@@ -55,13 +56,14 @@ QByteArray TestWorkbook::build() const
 {
     const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     const QByteArray ml = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
-    QByteArray types = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                       "<Default Extension=\"rels\" ContentType=\"application/"
-                       "vnd.openxmlformats-package.relationships+xml\"/>"
-                       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" +
-                       ml + "sheet.main+xml\"/>";
+    QByteArray types =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Default Extension=\"rels\" ContentType=\"application/"
+        "vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" +
+        ml + "sheet.main+xml\"/>";
     QByteArray wbRels = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
                         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
                         "relationships\">";
@@ -131,13 +133,13 @@ QByteArray TestWorkbook::build() const
     if (calcChain) {
         wbRels += "<Relationship Id=\"rId" + QByteArray::number(base + 3) + "\" Type=\"" + rel +
                   "calcChain\" Target=\"calcChain.xml\"/>";
-        types += "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"" + ml +
-                 "calcChain+xml\"/>";
-        parts.append({QStringLiteral("xl/calcChain.xml"),
-                      QByteArray(
-                      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                      "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
-                      "main\"><c r=\"A1\" i=\"1\"/></calcChain>")});
+        types +=
+            "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"" + ml + "calcChain+xml\"/>";
+        parts.append(
+            {QStringLiteral("xl/calcChain.xml"),
+             QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                        "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+                        "main\"><c r=\"A1\" i=\"1\"/></calcChain>")});
     }
     wbRels += "</Relationships>";
     for (auto it = extraParts.constBegin(); it != extraParts.constEnd(); ++it)
@@ -187,8 +189,8 @@ QByteArray ZipInspector::makeZip(const QVector<QPair<QString, QByteArray>> &entr
     QVector<QByteArray> keep;
     for (const auto &e : entries) {
         keep.append(e.second);
-        zip_source_t *s = zip_source_buffer(z, keep.last().constData(),
-                                            zip_uint64_t(keep.last().size()), 0);
+        zip_source_t *s =
+            zip_source_buffer(z, keep.last().constData(), zip_uint64_t(keep.last().size()), 0);
         const zip_int64_t i = zip_file_add(z, e.first.toUtf8().constData(), s, ZIP_FL_ENC_UTF_8);
         zip_set_file_compression(z, zip_uint64_t(i), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
     }
@@ -203,7 +205,8 @@ QByteArray ZipInspector::makeZip(const QVector<QPair<QString, QByteArray>> &entr
     return out;
 }
 
-namespace {
+namespace
+{
 
 QByteArray readEntry(zip_t *z, const QString &name, zip_flags_t flags)
 {

@@ -12,9 +12,9 @@ class TestWorkbook
 public:
     struct Sheet {
         QString name;
-        QByteArray xml;                // the whole part; see worksheet()
-        QString kind = "worksheet";    // chartsheet, dialogsheet, macrosheet
-        QString state;                 // hidden, veryHidden
+        QByteArray xml;                 // the whole part; see worksheet()
+        QString kind = "worksheet";     // chartsheet, dialogsheet, macrosheet
+        QString state;                  // hidden, veryHidden
         QMap<QString, QByteArray> rels; // extra parts this sheet refers to: target -> type
     };
 
@@ -29,13 +29,13 @@ public:
         s.state = state;
         sheets.append(s);
     }
-    QStringList sharedStrings;    // plain items; or set sharedStringsXml
-    QByteArray sharedStringsXml;  // whole part, overrides sharedStrings
-    QByteArray stylesXml;         // whole part; a default with percent/date/unlocked xfs
-    QByteArray workbookBody;      // inserted after </sheets> (definedNames, calcPr ...)
+    QStringList sharedStrings;   // plain items; or set sharedStringsXml
+    QByteArray sharedStringsXml; // whole part, overrides sharedStrings
+    QByteArray stylesXml;        // whole part; a default with percent/date/unlocked xfs
+    QByteArray workbookBody;     // inserted after </sheets> (definedNames, calcPr ...)
     bool date1904 = false;
     bool calcChain = false;
-    QByteArray appXml;            // docProps/app.xml, none when empty
+    QByteArray appXml;                    // docProps/app.xml, none when empty
     QMap<QString, QByteArray> extraParts; // "/xl/charts/chart1.xml" -> content
 
     // Default styles: xf 0 General, 1 percent (id 9), 2 date (id 14), 3 time (id 21),
@@ -58,5 +58,6 @@ public:
     static QByteArray rawEntry(const QString &path, const QString &name);
     static QByteArray entryFromBytes(const QByteArray &zip, const QString &name);
     // A package with the given entries in order; store=true keeps them uncompressed.
-    static QByteArray makeZip(const QVector<QPair<QString, QByteArray>> &entries, bool store = false);
+    static QByteArray makeZip(const QVector<QPair<QString, QByteArray>> &entries,
+                              bool store = false);
 };
