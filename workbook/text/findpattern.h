@@ -45,7 +45,8 @@ public:
     // callers that rebuild formatted text around them.
     QVector<Match> replaceMatches(QStringView text) const;
 
-    // Implementation detail, public for the .cpp's helpers.
+private:
+    // One character of a piece between stars: a literal (folded) or `?`.
     enum class Kind : unsigned char { Literal, AnyOne };
     struct Item {
         Kind kind;
@@ -56,11 +57,9 @@ public:
         qsizetype count = 0;
     };
 
-private:
     qsizetype matchSegmentAt(const Segment &s, QStringView text, qsizetype pos) const;
     qsizetype findSegment(const Segment &s, QStringView text, qsizetype from) const;
     qsizetype findSegmentLast(const Segment &s, QStringView text, qsizetype from) const;
-    qsizetype longestEnd(QStringView text, qsizetype start) const;
 
     QVector<Item> m_items;
     // Fixed-length pieces between the stars, in order; a pattern that starts (ends) with `*`
