@@ -1,0 +1,158 @@
+#!/bin/bash
+# Times the workbook server against peers doing the same job in one process per folder:
+# find "Foo" replace "Bar" over every .xlsx/.xlsm, and a search that matches nothing.
+# Prints per-workbook milliseconds, peak memory and the ratio of each peer to the server.
+#
+#   bench/run.sh                      everything
+#   BENCH_SETS="xlsxwriter" BENCH_PEERS="openpyxl server" bench/run.sh
+#
+# Environment: BENCH_WORK (scratch folder, default /tmp/tessaromandel-bench), BENCH_CORPUS,
+# BENCH_SETS (xlsxwriter corpus big), BENCH_PEERS (server openpyxl exceljs), BENCH_JOBS
+# (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), BENCH_TIMEOUT (seconds one run may
+# take, default 600), TESSAROMANDEL_CLI (the server's command-line driver; default:
+# build*/cli/tessaromandel-cli, else build*/bench/tessaromandel-benchdriver).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+work=${BENCH_WORK:-/tmp/tessaromandel-bench}
+corpus=${BENCH_CORPUS:-$(cd "$root/.." && pwd)/shared/corpus}
+sets=${BENCH_SETS:-xlsxwriter corpus big}
+peers=${BENCH_PEERS:-server openpyxl exceljs}
+jobs=${BENCH_JOBS:-nomatch foo}
+big_rows=${BENCH_BIG_ROWS:-100000}
+run_timeout=${BENCH_TIMEOUT:-600}
+python=/usr/bin/python3
+nomatch_text='Zq7NoSuchTextXv'
+
+# The server's slot: the CLI when it is built, else the bench's own driver over the server.
+cli=${TESSAROMANDEL_CLI:-}
+if [ -z "$cli" ]; then
+    for candidate in "$root"/build/cli/tessaromandel-cli "$root"/build*/cli/tessaromandel-cli \
+        "$root"/build/bench/tessaromandel-benchdriver "$root"/build*/bench/tessaromandel-benchdriver; do
+        if [ -x "$candidate" ]; then
+            cli=$candidate
+            break
+        fi
+    done
+fi
+[ -n "$cli" ] && echo "server: $cli" >&2
+
+mkdir -p "$work/inputs"
+
+prepare_inputs() {
+    local set=$1 dest="$work/inputs/$1"
+    [ -d "$dest" ] && return 0
+    mkdir -p "$dest.tmp"
+    case $set in
+    xlsxwriter)
+        find "$corpus/xlsxwriter" -type f \( -iname '*.xlsx' -o -iname '*.xlsm' \) \
+            -exec cp {} "$dest.tmp/" \;
+        ;;
+    corpus)
+        (cd "$corpus" && find . -type f \( -iname '*.xlsx' -o -iname '*.xlsm' \) \
+            -exec cp --parents {} "$dest.tmp/" \;)
+        ;;
+    big)
+        echo "generating a workbook of $((big_rows * 10)) cells ..." >&2
+        "$python" "$here/peers/generate_big_workbook.py" "$dest.tmp/big.xlsx" "$big_rows"
+        ;;
+    esac
+    chmod -R u+w "$dest.tmp"
+    mv "$dest.tmp" "$dest"
+}
+
+prepare_exceljs() {
+    if [ ! -d "$work/node/node_modules/exceljs" ]; then
+        echo "installing exceljs into $work/node ..." >&2
+        npm install --silent --no-audit --no-fund --prefix "$work/node" exceljs >&2
+    fi
+}
+
+# peer job folder -> the command line in cmd
+command_for() {
+    local peer=$1 job=$2 folder=$3 find=Foo
+    [ "$job" = nomatch ] && find=$nomatch_text
+    case $peer in
+    server) cmd=("$cli" replace "$folder" --find "$find" --replace Bar) ;;
+    openpyxl) cmd=("$python" "$here/peers/openpyxl_replace.py" "$folder" "$find" Bar) ;;
+    exceljs) cmd=(node "$here/peers/exceljs_replace.js" "$folder" "$find" Bar) ;;
+    esac
+}
+
+# Seconds from /usr/bin/time's "h:mm:ss" or "m:ss.ss".
+wall_seconds() {
+    awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0;
+        for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$1"
+}
+
+peak_mb() {
+    awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$1"
+}
+
+results="$work/results.tsv"
+printf 'set\tjob\tpeer\tworkbooks\tms_per_workbook\tseconds\tpeak_mb\tsaved\n' >"$results"
+declare -A ms
+
+for peer in $peers; do
+    [ "$peer" = exceljs ] && prepare_exceljs
+done
+
+for set in $sets; do
+    prepare_inputs "$set"
+    count=$(find "$work/inputs/$set" -type f \( -iname '*.xlsx' -o -iname '*.xlsm' \) | wc -l)
+    if [ "$set" = big ]; then
+        "$python" - "$work/inputs/big/big.xlsx" <<'PY' >&2
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+for i in z.infolist():
+    if i.filename.startswith("xl/worksheets/") or i.filename == "xl/sharedStrings.xml":
+        print(f"  {i.filename}: {i.file_size / 2**20:.1f} MiB uncompressed, "
+              f"{i.compress_size / 2**20:.1f} MiB in the zip")
+PY
+    fi
+    for job in $jobs; do
+        for peer in $peers; do
+            if [ "$peer" = server ] && [ -z "$cli" ]; then
+                echo "server: no driver found (build the project or set TESSAROMANDEL_CLI); skipped" >&2
+                continue
+            fi
+            run="$work/run"
+            rm -rf "$run"
+            cp -a "$work/inputs/$set" "$run"
+            sync
+            command_for "$peer" "$job" "$run"
+            status=0
+            NODE_PATH="$work/node/node_modules" /usr/bin/time -v -o "$work/time.txt" \
+                timeout "$run_timeout" "${cmd[@]}" >"$work/out.txt" 2>"$work/err.txt" || status=$?
+            if [ "$status" = 124 ]; then
+                echo "$set/$job/$peer: no result within ${run_timeout} s" >&2
+                continue
+            elif [ "$status" != 0 ]; then
+                echo "$set/$job/$peer failed ($status): $(tail -n 3 "$work/err.txt")" >&2
+                continue
+            fi
+            seconds=$(wall_seconds "$work/time.txt")
+            peak=$(peak_mb "$work/time.txt")
+            saved=$(sed -n 's/.*"saved": *\([0-9]*\).*/\1/p' "$work/out.txt" | tail -n 1)
+            per=$(awk -v s="$seconds" -v n="$count" 'BEGIN { printf "%.2f", n ? s * 1000 / n : 0 }')
+            ms[$set/$job/$peer]=$per
+            printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$set" "$job" "$peer" "$count" "$per" \
+                "$seconds" "$peak" "${saved:--}" >>"$results"
+            printf '%-10s %-8s %-9s %5d workbooks %10s ms/workbook %9s s %9s MB peak  saved %s\n' \
+                "$set" "$job" "$peer" "$count" "$per" "$seconds" "$peak" "${saved:--}"
+        done
+        server_ms=${ms[$set/$job/server]:-}
+        if [ -n "$server_ms" ]; then
+            for peer in $peers; do
+                [ "$peer" = server ] && continue
+                peer_ms=${ms[$set/$job/$peer]:-}
+                [ -z "$peer_ms" ] && continue
+                awk -v p="$peer_ms" -v s="$server_ms" -v l="$set $job $peer/server" \
+                    'BEGIN { if (s > 0) printf "  ratio %s: %.1fx\n", l, p / s }'
+            done
+        fi
+    done
+done
+rm -rf "$work/run"
+echo "results: $results" >&2

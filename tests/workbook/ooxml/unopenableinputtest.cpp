@@ -1,0 +1,218 @@
+#include "tests/workbook/support/testworkbook.h"
+#include "workbook/application.h"
+#include "workbook/limits.h"
+#include "workbook/pagesetup.h"
+#include "workbook/sheet.h"
+#include "workbook/usedrange.h"
+#include "workbook/workbook.h"
+
+#include <QtTest>
+
+using workbook::Application;
+namespace limits = workbook::limits;
+
+namespace
+{
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The package parts of a one-sheet workbook, with one part replaced.
+QVector<QPair<QString, QByteArray>> partsWith(const QString &name, const QByteArray &content)
+{
+    TestWorkbook t;
+    t.addSheet("S", TestWorkbook::worksheet("<row r=\"1\"/>"));
+    t.sharedStrings = QStringList{"x"};
+    const QByteArray zip = t.build();
+    QVector<QPair<QString, QByteArray>> parts;
+    for (const char *n :
+         {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
+          "xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/sharedStrings.xml"}) {
+        const QString part = QString::fromLatin1(n);
+        parts.append({part, part == name ? content : ZipInspector::entryFromBytes(zip, part)});
+    }
+    return parts;
+}
+
+QByteArray nested(int depth)
+{
+    QByteArray open, close;
+    // The root and <extLst> are the first two levels.
+    for (int i = 2; i < depth; ++i) {
+        open += "<x>";
+        close += "</x>";
+    }
+    return "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+           "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+           "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets><extLst>" +
+           open + close + "</extLst></workbook>";
+}
+
+} // namespace
+
+// Input the server must refuse (or, for sheets, leave alone) with a clear reason, never
+// crashing and never touching the file.
+class UnopenableInputTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // Opens bytes from a file; returns the refusal reason, or "opened".
+    QString refusal(const QByteArray &bytes)
+    {
+        const QString path = m_dir.path() + "/input.xlsx";
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        f.close();
+        Application app;
+        QString reason;
+        const bool opened = app.Open(path, &reason) != nullptr;
+        if (readAll(path) != bytes)
+            return QStringLiteral("the file was changed");
+        return opened ? QStringLiteral("opened") : reason;
+    }
+
+private slots:
+    void refusedFilesSayWhy_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("csv renamed") << QByteArray("a,b\n1,2\n") << "first bytes '61 2c 62";
+        QTest::newRow("html renamed")
+            << QByteArray("<html><body>x</body></html>") << "expected an OOXML package";
+        QTest::newRow("BIFF5 compound file")
+            << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0') << "BIFF8";
+        QByteArray encrypted =
+            QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0');
+        for (const char c : QByteArray("EncryptedPackage")) {
+            encrypted += c;
+            encrypted += '\0';
+        }
+        QTest::newRow("encrypted package") << encrypted << "password-protected";
+        const QByteArray good = ZipInspector::makeZip(partsWith({}, {}));
+        QTest::newRow("truncated central directory") << good.left(good.size() - 30) << "damaged";
+        QTest::newRow("empty file") << QByteArray() << "expected an OOXML package";
+        QTest::newRow("no workbook part")
+            << ZipInspector::makeZip({{"[Content_Types].xml", partsWith({}, {})[0].second},
+                                      {"_rels/.rels", "<Relationships xmlns=\"x\"/>"}})
+            << "no officeDocument relationship";
+        QTest::newRow("workbook part not well-formed")
+            << ZipInspector::makeZip(partsWith("xl/workbook.xml", "<workbook><sheets></workbook>"))
+            << "expected </sheets>, found </workbook>";
+        QTest::newRow("document type declaration")
+            << ZipInspector::makeZip(partsWith(
+                   "xl/sharedStrings.xml",
+                   "<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY a \"aaaa\">]><sst>&a;</sst>"))
+            << "document type declaration";
+        QTest::newRow("nesting deeper than the limit")
+            << ZipInspector::makeZip(partsWith("xl/workbook.xml", nested(limits::kMaxXmlDepth + 1)))
+            << "nested at most 256";
+        QTest::newRow("xlsb main part")
+            << ZipInspector::makeZip(
+                   {{"[Content_Types].xml",
+                     "<Types><Override PartName=\"/xl/workbook.bin\" ContentType=\"application/"
+                     "vnd.ms-excel.sheet.binary.macroEnabled.main\"/></Types>"},
+                    {"_rels/.rels",
+                     "<Relationships><Relationship Id=\"r\" Type=\"http://schemas.openxmlformats."
+                     "org/officeDocument/2006/relationships/officeDocument\" "
+                     "Target=\"xl/workbook.bin\"/></Relationships>"},
+                    {"xl/workbook.bin", "\x83\x01"}})
+            << "binary one (.xlsb)";
+        const QByteArray bomb(int(limits::kBombRatioFloor) + 1024, ' ');
+        QTest::newRow("zip bomb ratio")
+            << ZipInspector::makeZip(partsWith("xl/sharedStrings.xml", "<sst>" + bomb + "</sst>"))
+            << "times the compressed size";
+    }
+    void refusedFilesSayWhy()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        const QString got = refusal(bytes);
+        QVERIFY2(got.contains(reason), qPrintable(got));
+    }
+
+    void nestingAtTheLimitIsAccepted()
+    {
+        QCOMPARE(refusal(ZipInspector::makeZip(
+                     partsWith("xl/workbook.xml", nested(limits::kMaxXmlDepth)))),
+                 QString("opened"));
+    }
+
+    void partDeclaredLargerThanTheLimitIsRefusedBeforeInflating()
+    {
+        QByteArray zip = ZipInspector::makeZip(partsWith({}, {}));
+        // Rewrite the uncompressed size of the string table in the central directory.
+        const QByteArray name = "xl/sharedStrings.xml";
+        const int header = zip.indexOf("PK\x01\x02" + QByteArray(), 0);
+        int at = header;
+        while (at >= 0 && zip.mid(at + 46, name.size()) != name)
+            at = zip.indexOf("PK\x01\x02", at + 4);
+        QVERIFY(at >= 0);
+        const quint32 size = quint32(limits::kMaxPartSize + 1);
+        for (int k = 0; k < 4; ++k)
+            zip[at + 24 + k] = char((size >> (8 * k)) & 0xff);
+        const QString got = refusal(zip);
+        QVERIFY2(got.contains("at most 1073741824 bytes inflated"), qPrintable(got));
+    }
+
+    void tooManySharedStringsAreRefused()
+    {
+        QByteArray sst = "<sst>";
+        sst.reserve(int(limits::kMaxSharedStrings) * 5 + 16);
+        for (qint64 i = 0; i <= limits::kMaxSharedStrings; ++i)
+            sst += "<si/>";
+        sst += "</sst>";
+        const QString got =
+            refusal(ZipInspector::makeZip(partsWith("xl/sharedStrings.xml", sst), true));
+        QVERIFY2(got.contains("at most 10000000 items"), qPrintable(got));
+    }
+
+    void sheetWithTooManyCellsIsLeftAlone()
+    {
+        QByteArray data = "<row r=\"1\"><c t=\"inlineStr\"><is><t>x</t></is></c>";
+        data.reserve(int(limits::kMaxCellsPerPart) * 4 + 64);
+        for (qint64 i = 0; i < limits::kMaxCellsPerPart; ++i)
+            data += "<c/>";
+        data += "</row>";
+        const QString path = m_dir.path() + "/cells.xlsx";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QByteArray zip = ZipInspector::makeZip(
+            partsWith("xl/worksheets/sheet1.xml", TestWorkbook::worksheet(data)), true);
+        f.write(zip);
+        f.close();
+        Application app;
+        workbook::Workbook *wb = app.Open(path);
+        QVERIFY(wb);
+        workbook::UsedRange *range = wb->Item(1)->usedRange();
+        QVERIFY(!range->Replace("x", "y"));
+        QVERIFY2(range->lastError().contains("at most 10000000 cells"),
+                 qPrintable(range->lastError()));
+        QVERIFY(wb->Save());
+        QCOMPARE(readAll(path), zip);
+    }
+
+    void damagedSheetIsLeftAlone()
+    {
+        const QByteArray zip = ZipInspector::makeZip(partsWith(
+            "xl/worksheets/sheet1.xml",
+            TestWorkbook::worksheet("<row r=\"1\"><c t=\"inlineStr\"><is><t>x</is></c></row>")));
+        Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(zip);
+        QVERIFY(wb);
+        QVERIFY(!wb->Item(1)->usedRange()->Find("x"));
+        QVERIFY(!wb->Item(1)->usedRange()->lastError().isEmpty());
+        QVERIFY(!wb->Item(1)->usedRange()->Replace("x", "y"));
+        QVERIFY(!wb->Item(1)->pageSetup()->SetCenterHeader("h"));
+        QVERIFY(!wb->isModified());
+    }
+};
+
+QTEST_GUILESS_MAIN(UnopenableInputTest)
+#include "unopenableinputtest.moc"

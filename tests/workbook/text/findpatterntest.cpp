@@ -1,0 +1,280 @@
+#include "workbook/text/findpattern.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QtTest>
+
+class FindPatternTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // The same search as a regular expression: for ASCII, greedy backtracking gives the same
+    // leftmost-longest match as the matcher's own placement of the pieces between stars.
+    static QRegularExpression reference(const QString &what)
+    {
+        QString rx;
+        for (int i = 0; i < what.size(); ++i) {
+            const QChar c = what[i];
+            if (c == u'~' && i + 1 < what.size() &&
+                (what[i + 1] == u'*' || what[i + 1] == u'?' || what[i + 1] == u'~')) {
+                rx += QRegularExpression::escape(what[++i]);
+            } else if (c == u'*') {
+                rx += QStringLiteral(".*");
+            } else if (c == u'?') {
+                rx += u'.';
+            } else {
+                rx += QRegularExpression::escape(c);
+            }
+        }
+        return QRegularExpression(rx, QRegularExpression::CaseInsensitiveOption |
+                                          QRegularExpression::DotMatchesEverythingOption);
+    }
+
+    static QString randomText(QRandomGenerator &g, const char *alphabet, int maxLength)
+    {
+        const int n = int(qstrlen(alphabet));
+        QString out;
+        for (int k = int(g.bounded(maxLength + 1)); k > 0; --k) {
+            out += QLatin1Char(alphabet[g.bounded(n)]);
+        }
+        return out;
+    }
+
+    static QString replaced(const QString &what, const QString &text, const QString &with)
+    {
+        QString out = text;
+        FindPattern(what).replace(text, with, &out);
+        return out;
+    }
+
+private slots:
+    void findLocatesLeftmostLongestMatch_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::newRow("part of content") << "Foo"
+                                         << "xxFOOyy" << 2 << 3;
+        QTest::newRow("no match") << "Foo"
+                                  << "Fo o" << -1 << 0;
+        QTest::newRow("star is greedy") << "a*b"
+                                        << "xaXbYbz" << 1 << 5;
+        QTest::newRow("star matches none") << "a*b"
+                                           << "ab" << 0 << 2;
+        QTest::newRow("leading star from the start") << "*b"
+                                                     << "aab c" << 0 << 3;
+        QTest::newRow("trailing star to the end") << "Foo*"
+                                                  << "a foo bar" << 2 << 7;
+        QTest::newRow("middle pieces placed early") << "a*b*c"
+                                                    << "abcabc" << 0 << 6;
+        QTest::newRow("pieces out of order") << "a*b*c"
+                                             << "acb" << -1 << 0;
+        QTest::newRow("question mark one char") << "a?c"
+                                                << "xabcx" << 1 << 3;
+        QTest::newRow("question mark needs a char") << "ab?"
+                                                    << "ab" << -1 << 0;
+        QTest::newRow("tilde star is a star") << "~*"
+                                              << "ab*c" << 2 << 1;
+        QTest::newRow("tilde star not any run") << "a~*b"
+                                                << "axb" << -1 << 0;
+        QTest::newRow("tilde question is literal") << "~?"
+                                                   << "why?" << 3 << 1;
+        QTest::newRow("double tilde is one tilde") << "a~~b"
+                                                   << "a~b" << 0 << 3;
+        QTest::newRow("other tilde is itself") << "~x"
+                                               << "a~xb" << 1 << 2;
+        QTest::newRow("trailing tilde is itself") << "a~"
+                                                  << "ba~" << 1 << 2;
+        QTest::newRow("repeated stars collapse") << "a**c"
+                                                 << "abbc" << 0 << 4;
+    }
+    void findLocatesLeftmostLongestMatch()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        const FindPattern::Match m = FindPattern(what).find(text);
+        QCOMPARE(int(m.start), start);
+        if (start >= 0) {
+            QCOMPARE(int(m.length), length);
+        }
+    }
+
+    void caseFoldingCoversAllScripts_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("ascii") << "foo"
+                               << "FoO" << true;
+        QTest::newRow("greek") << QString::fromUtf8("σοφία") << QString::fromUtf8("ΣΟΦΊΑ") << true;
+        QTest::newRow("greek final sigma")
+            << QString::fromUtf8("ς") << QString::fromUtf8("Σ") << true;
+        QTest::newRow("cyrillic") << QString::fromUtf8("привет") << QString::fromUtf8("ПРИВЕТ")
+                                  << true;
+        QTest::newRow("deseret outside the BMP") << QString::fromUtf8("\xF0\x90\x90\x80")
+                                                 << QString::fromUtf8("\xF0\x90\x90\xA8") << true;
+        QTest::newRow("sharp s and capital sharp s")
+            << QString::fromUtf8("ß") << QString::fromUtf8("ẞ") << true;
+        QTest::newRow("sharp s is not ss") << "ss" << QString::fromUtf8("Straße") << false;
+        QTest::newRow("kelvin sign is k") << "k" << QString::fromUtf8("\u212A") << true;
+        QTest::newRow("accents stay distinct") << "e" << QString::fromUtf8("é") << false;
+        QTest::newRow("chinese") << QString::fromUtf8("替换") << QString::fromUtf8("查找替换文本")
+                                 << true;
+        QTest::newRow("full width letters fold")
+            << QString::fromUtf8("ａ") << QString::fromUtf8("Ａ") << true;
+    }
+    void caseFoldingCoversAllScripts()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, text);
+        QFETCH(bool, matches);
+        QCOMPARE(FindPattern(what).matches(text), matches);
+    }
+
+    void findAgreesWithARegularExpressionOnRandomInput()
+    {
+        QRandomGenerator g(20261208);
+        for (int round = 0; round < 3000; ++round) {
+            const QString what = randomText(g, "abAB?*~x", 6);
+            const QString text = randomText(g, "abABx*?~", 12);
+            const FindPattern::Match m = FindPattern(what).find(text);
+            const QRegularExpressionMatch r = reference(what).match(text);
+            const bool expected = !what.isEmpty() && !text.isEmpty() && r.hasMatch();
+            QVERIFY2(m.isValid() == expected, qPrintable(what + QStringLiteral(" in ") + text));
+            if (expected) {
+                QVERIFY2(m.start == r.capturedStart() && m.length == r.capturedLength(),
+                         qPrintable(what + QStringLiteral(" in ") + text));
+            }
+        }
+    }
+
+    void questionMarkTakesWholeSurrogatePair()
+    {
+        const QString ext = QString::fromUtf8("a\xF0\xA0\x80\x80"
+                                              "b"); // CJK extension B
+        QCOMPARE(FindPattern(QStringLiteral("a?b")).find(ext).length, qsizetype(4));
+        QVERIFY(!FindPattern(QStringLiteral("a??b")).matches(ext));
+        QCOMPARE(replaced(QStringLiteral("?"), ext, QStringLiteral("x")), QStringLiteral("xxx"));
+    }
+
+    void replaceFollowsExcelRules_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("with");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("every match, any case") << "foo"
+                                               << "Foo FOO foo"
+                                               << "Bar"
+                                               << "Bar Bar Bar";
+        QTest::newRow("never overlapping") << "aa"
+                                           << "aaaaa"
+                                           << "b"
+                                           << "bba";
+        QTest::newRow("replaced text not searched again") << "a"
+                                                          << "aaa"
+                                                          << "aa"
+                                                          << "aaaaaa";
+        QTest::newRow("replacement as typed") << "x"
+                                              << "axb"
+                                              << "*?~"
+                                              << "a*?~b";
+        QTest::newRow("greedy star takes the rest") << "Foo*"
+                                                    << "a Foo b Foo"
+                                                    << "Bar"
+                                                    << "a Bar";
+        QTest::newRow("lone star takes the whole text once") << "*"
+                                                             << "abc"
+                                                             << "X"
+                                                             << "X";
+        QTest::newRow("empty replacement deletes") << "o"
+                                                   << "foo"
+                                                   << ""
+                                                   << "f";
+        QTest::newRow("chinese") << QString::fromUtf8("旧") << QString::fromUtf8("旧的旧")
+                                 << QString::fromUtf8("新") << QString::fromUtf8("新的新");
+    }
+    void replaceFollowsExcelRules()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, text);
+        QFETCH(QString, with);
+        QFETCH(QString, result);
+        QCOMPARE(replaced(what, text, with), result);
+    }
+
+    void replaceLeavesOutputAloneWithoutMatch()
+    {
+        QString out = QStringLiteral("untouched");
+        QCOMPARE(FindPattern(QStringLiteral("zz"))
+                     .replace(QStringLiteral("abc"), QStringLiteral("y"), &out),
+                 0);
+        QCOMPARE(out, QStringLiteral("untouched"));
+    }
+
+    void emptyPatternAndEmptyTextNeverMatch()
+    {
+        const FindPattern empty{QString()};
+        QVERIFY(empty.isEmpty());
+        QVERIFY(!empty.matches(QStringLiteral("abc")));
+        QString out;
+        QCOMPARE(empty.replace(QStringLiteral("abc"), QStringLiteral("x"), &out), 0);
+        QVERIFY(!FindPattern(QStringLiteral("*")).matches(QString()));
+        QVERIFY(!empty.mayMatchUtf8("abc", 3));
+    }
+
+    void replaceMatchesAgreesWithReplace()
+    {
+        const FindPattern p(QStringLiteral("b?"));
+        const QVector<FindPattern::Match> m = p.replaceMatches(QStringLiteral("abcbdb"));
+        QCOMPARE(m.size(), 2);
+        QCOMPARE(int(m[0].start), 1);
+        QCOMPARE(int(m[1].start), 3);
+        QString out;
+        QCOMPARE(p.replace(QStringLiteral("abcbdb"), QStringLiteral("_"), &out), 2);
+        QCOMPARE(out, QStringLiteral("a__b"));
+    }
+
+    void utf8PretestNeverMissesAMatch_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ascii any case") << "foo"
+                                        << "xFOOx";
+        QTest::newRow("kelvin sign") << "kg" << QString::fromUtf8("5 \u212Ag");
+        QTest::newRow("long s") << "s" << QString::fromUtf8("\u017F");
+        QTest::newRow("chinese") << QString::fromUtf8("替换") << QString::fromUtf8("查找替换");
+        QTest::newRow("greek") << QString::fromUtf8("σ") << QString::fromUtf8("ΑΣ");
+        QTest::newRow("wildcards only") << "??"
+                                        << "ab";
+        QTest::newRow("anchor after star") << "a*bcd"
+                                           << "A xx BCD";
+    }
+    void utf8PretestNeverMissesAMatch()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, text);
+        const FindPattern p(what);
+        QVERIFY(p.matches(text));
+        const QByteArray utf8 = text.toUtf8();
+        QVERIFY(p.mayMatchUtf8(utf8.constData(), utf8.size()));
+    }
+
+    void utf8PretestRejectsPlainMisses()
+    {
+        const QByteArray ascii("nothing to see here");
+        QVERIFY(!FindPattern(QStringLiteral("Foo")).mayMatchUtf8(ascii.constData(), ascii.size()));
+        const QByteArray chinese = QString::fromUtf8("查找文本").toUtf8();
+        QVERIFY(!FindPattern(QString::fromUtf8("替换"))
+                     .mayMatchUtf8(chinese.constData(), chinese.size()));
+        QVERIFY(
+            !FindPattern(QStringLiteral("Foo*")).mayMatchUtf8(chinese.constData(), chinese.size()));
+    }
+};
+
+QTEST_GUILESS_MAIN(FindPatternTest)
+#include "findpatterntest.moc"

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace workbook
+{
+
+class Workbook;
+
+// One per run. It owns every workbook opened through it (and, through them, every sheet,
+// used range and page setup); Quit() or destruction releases them all, so pointers handed
+// out stay valid until then, also after a workbook was closed.
+class Application
+{
+public:
+    Application();
+    ~Application();
+    Application(const Application &) = delete;
+    Application &operator=(const Application &) = delete;
+
+    // Opens the workbook at path. Returns null when the file cannot be opened; *reason then
+    // says why (what each layer expected and found). The file is never changed by opening.
+    Workbook *Open(const QString &path, QString *reason = nullptr);
+
+    // Opens a workbook held in memory (tests, fuzzing). Save() of such a workbook writes the
+    // new package to savedBytes() instead of a file.
+    Workbook *OpenFromMemory(const QByteArray &bytes, QString *reason = nullptr);
+
+    int workbookCount() const { return int(m_workbooks.size()); }
+
+    // Closes every workbook without saving and releases every object obtained so far.
+    void Quit();
+
+private:
+    std::vector<std::unique_ptr<Workbook>> m_workbooks;
+};
+
+} // namespace workbook

@@ -1,0 +1,122 @@
+#include "workbook/atomicfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace workbook
+{
+
+namespace
+{
+
+QString errnoText(const char *what, int err)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(err)));
+}
+
+bool writeAll(int fd, const char *data, qint64 size, int *err)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(qMin<qint64>(size, 1 << 20)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *err = errno;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+QString resolved(const QString &path)
+{
+    // Writing through a symbolic link must replace the file it points to, not the link.
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+QString AtomicFile::temporaryPrefix(const QString &path)
+{
+    const QFileInfo info(resolved(path));
+    return info.absolutePath() + QLatin1String("/.~") + info.fileName() + QLatin1String(".tsave-");
+}
+
+void AtomicFile::removeStaleTemporaries(const QString &path)
+{
+    const QString prefix = QFileInfo(temporaryPrefix(path)).fileName();
+    QDir dir(QFileInfo(resolved(path)).absolutePath());
+    const QStringList stale =
+        dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : stale) {
+        // Only the exact shape write() makes: prefix plus the six characters of mkstemp.
+        if (name.size() == prefix.size() + 6)
+            dir.remove(name);
+    }
+}
+
+bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *reason)
+{
+    auto fail = [reason](const QString &text) {
+        if (reason)
+            *reason = text;
+        return false;
+    };
+    const QString target = resolved(path);
+    const QByteArray targetName = QFile::encodeName(target);
+    struct stat original;
+    if (::stat(targetName.constData(), &original) != 0)
+        return fail(errnoText("cannot examine the file", errno));
+    if (!S_ISREG(original.st_mode))
+        return fail(QStringLiteral("expected a regular file"));
+
+    QByteArray tempName = QFile::encodeName(temporaryPrefix(path)) + "XXXXXX";
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0)
+        return fail(errnoText("cannot create a temporary file beside the workbook", errno));
+    auto abandon = [&](const QString &text) {
+        ::close(fd);
+        ::unlink(tempName.constData());
+        return fail(text);
+    };
+    int err = 0;
+    if (!writeAll(fd, bytes.constData(), bytes.size(), &err))
+        return abandon(errnoText("cannot write the temporary file", err));
+    if (::fchmod(fd, original.st_mode & 07777) != 0)
+        return abandon(errnoText("cannot set the permission bits", errno));
+    // Keeping the owner works only with the right to do so; the bits above are what matters.
+    if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
+    }
+    if (::fsync(fd) != 0)
+        return abandon(errnoText("cannot flush the temporary file to disk", errno));
+    if (::close(fd) != 0) {
+        const int closeErr = errno;
+        ::unlink(tempName.constData());
+        return fail(errnoText("cannot close the temporary file", closeErr));
+    }
+    if (::rename(tempName.constData(), targetName.constData()) != 0) {
+        const int renameErr = errno;
+        ::unlink(tempName.constData());
+        return fail(errnoText("cannot replace the workbook with the new file", renameErr));
+    }
+    // The rename itself must reach the disk too.
+    const QByteArray dirName = QFile::encodeName(QFileInfo(target).absolutePath());
+    const int dirFd = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+} // namespace workbook

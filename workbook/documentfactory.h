@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+namespace workbook
+{
+
+class Document;
+
+// The front: decides the format from the first bytes and hands the file to that format's
+// backend. It never tries every reader in turn, so the backend's reason is the real one.
+class DocumentFactory
+{
+public:
+    enum class Format { Ooxml, CompoundFile, Unknown };
+
+    static Format detect(const QByteArray &head);
+    static std::unique_ptr<Document> openFile(const QString &path, QString *reason);
+    static std::unique_ptr<Document> openBytes(const QByteArray &bytes, QString *reason);
+};
+
+} // namespace workbook

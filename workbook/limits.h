@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Bounds on hostile or damaged input. Anything beyond them is refused, never attempted.
+namespace workbook::limits
+{
+
+// A workbook file is read into memory whole; larger files are refused.
+constexpr qint64 kMaxFileSize = qint64(1) << 30;
+// A zip entry that inflates beyond this is refused.
+constexpr qint64 kMaxPartSize = qint64(1) << 30;
+// Above kBombRatioFloor inflated bytes, an entry may be at most kMaxBombRatio times its
+// compressed size (small, highly compressible parts are normal).
+constexpr qint64 kBombRatioFloor = qint64(10) << 20;
+constexpr qint64 kMaxBombRatio = 200;
+// Zip entries in one package.
+constexpr int kMaxZipEntries = 100000;
+// Element nesting in any XML part.
+constexpr int kMaxXmlDepth = 256;
+// Cells in one sheet part, and strings in the shared string table.
+constexpr qint64 kMaxCellsPerPart = 10000000;
+constexpr qint64 kMaxSharedStrings = 10000000;
+// Sheets in one workbook (Excel's own grid limits make more meaningless).
+constexpr int kMaxSheets = 65535;
+
+} // namespace workbook::limits

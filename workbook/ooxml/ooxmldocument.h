@@ -1,0 +1,84 @@
+#pragma once
+
+#include "workbook/document.h"
+#include "workbook/ooxml/contenttypes.h"
+#include "workbook/ooxml/relationships.h"
+#include "workbook/ooxml/workbookpart.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+#include <memory>
+
+namespace workbook::ooxml
+{
+
+class Package;
+class SharedStrings;
+class Styles;
+
+// The backend for OOXML packages (.xlsx, .xlsm): the workbook, its sheets and the parts the
+// operations touch. Parts are read when first needed; only changed parts are written.
+class OoxmlDocument : public Document
+{
+public:
+    static std::unique_ptr<Document> open(const QByteArray &bytes, QString *reason);
+    ~OoxmlDocument() override;
+
+    int sheetCount() const override { return int(m_sheets.size()); }
+    QString sheetName(int sheet) const override;
+    SheetKind sheetKind(int sheet) const override;
+    SheetVisibility sheetVisibility(int sheet) const override;
+    bool renameSheet(int sheet, const QString &name, QString *reason) override;
+
+    bool find(int sheet, const QString &what, QString *reason) override;
+    bool replace(int sheet, const QString &what, const QString &with, QString *reason) override;
+
+    QString headerFooterSection(int sheet, HeaderFooterSection which) const override;
+    bool setHeaderFooterSection(int sheet, HeaderFooterSection which, const QString &text,
+                                QString *reason) override;
+
+    bool isModified() const override;
+    bool serialize(QByteArray *out, QString *reason) override;
+    void markSaved() override;
+
+private:
+    struct SheetInfo {
+        QString name;
+        QString part;
+        SheetKind kind = SheetKind::Worksheet;
+        SheetVisibility visibility = SheetVisibility::Visible;
+    };
+
+    OoxmlDocument();
+    bool load(const QByteArray &bytes, QString *reason);
+    bool readPart(const QString &part, QByteArray *out, QString *reason) const;
+    void writePart(const QString &part, const QByteArray &content);
+    bool hasCells(int sheet) const;
+    bool ensureCellParts(QString *reason);
+    bool countSharedStringUses(QString *reason);
+    bool requestFullRecalculation(QString *reason);
+
+    std::unique_ptr<Package> m_package;
+    ContentTypes m_contentTypes;
+    QString m_workbookPart;
+    WorkbookPart m_workbook;
+    Relationships m_workbookRelationships;
+    QString m_extendedPropertiesPart;
+    QString m_sharedStringsPart;
+    QString m_stylesPart;
+    QString m_calcChainPart;
+    QVector<SheetInfo> m_sheets;
+
+    std::unique_ptr<SharedStrings> m_sharedStrings;
+    std::unique_ptr<Styles> m_styles;
+    bool m_cellPartsLoaded = false;
+    bool m_sharedStringsChanged = false;
+    bool m_recalculationRequested = false;
+
+    // The last unchanged part read, since Find and Replace visit the same sheet in turn.
+    mutable QString m_cachedPart;
+    mutable QByteArray m_cachedBytes;
+};
+
+} // namespace workbook::ooxml

@@ -1,0 +1,173 @@
+#include "workbook/ooxml/package.h"
+
+#include "workbook/zip/ziparchive.h"
+
+#include <QStringList>
+
+namespace workbook::ooxml
+{
+
+Package::Package() = default;
+Package::~Package() = default;
+
+QString Package::key(const QString &partName)
+{
+    QString k = partName.startsWith(QLatin1Char('/')) ? partName.mid(1) : partName;
+    return k.toLower();
+}
+
+std::unique_ptr<Package> Package::open(const QByteArray &bytes, QString *reason)
+{
+    std::unique_ptr<Package> package(new Package);
+    package->m_zip = zip::ZipArchive::open(bytes, reason);
+    if (!package->m_zip)
+        return nullptr;
+    for (int i = 0; i < package->m_zip->entryCount(); ++i) {
+        const QString k = key(package->m_zip->entry(i).name);
+        if (package->m_index.contains(k)) {
+            *reason = QStringLiteral("expected unique part names, found '%1' twice")
+                          .arg(package->m_zip->entry(i).name);
+            return nullptr;
+        }
+        package->m_index.insert(k, i);
+    }
+    return package;
+}
+
+int Package::entryIndex(const QString &partName) const
+{
+    return m_index.value(key(partName), -1);
+}
+
+bool Package::contains(const QString &partName) const
+{
+    const QString k = key(partName);
+    return !m_removed.contains(k) && (m_changed.contains(k) || m_index.contains(k));
+}
+
+QStringList Package::partNames() const
+{
+    QStringList names;
+    QSet<QString> seen;
+    for (int i = 0; i < m_zip->entryCount(); ++i) {
+        const QString &name = m_zip->entry(i).name;
+        const QString k = key(name);
+        seen.insert(k);
+        if (!m_removed.contains(k) && !name.endsWith(QLatin1Char('/')))
+            names.append(QLatin1Char('/') + name);
+    }
+    for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it) {
+        if (!seen.contains(it.key()))
+            names.append(QLatin1Char('/') + it.key());
+    }
+    return names;
+}
+
+bool Package::read(const QString &partName, QByteArray *out, QString *reason) const
+{
+    const QString k = key(partName);
+    if (!m_removed.contains(k)) {
+        const auto changed = m_changed.constFind(k);
+        if (changed != m_changed.constEnd()) {
+            *out = changed.value();
+            return true;
+        }
+        const int index = m_index.value(k, -1);
+        if (index >= 0)
+            return m_zip->read(index, out, reason);
+    }
+    *reason = QStringLiteral("expected a part %1, found none").arg(partName);
+    return false;
+}
+
+void Package::write(const QString &partName, const QByteArray &content)
+{
+    const QString k = key(partName);
+    m_removed.remove(k);
+    m_changed.insert(k, content);
+    m_modified = true;
+}
+
+void Package::remove(const QString &partName)
+{
+    const QString k = key(partName);
+    m_changed.remove(k);
+    if (m_index.contains(k))
+        m_removed.insert(k);
+    m_modified = true;
+}
+
+bool Package::serialize(QByteArray *out, QString *reason) const
+{
+    std::vector<zip::ZipArchive::OutputEntry> entries;
+    entries.reserve(size_t(m_zip->entryCount()) + size_t(m_changed.size()));
+    QSet<QString> written;
+    for (int i = 0; i < m_zip->entryCount(); ++i) {
+        const QString &name = m_zip->entry(i).name;
+        const QString k = key(name);
+        if (m_removed.contains(k))
+            continue;
+        zip::ZipArchive::OutputEntry e;
+        e.name = name;
+        const auto changed = m_changed.constFind(k);
+        if (changed != m_changed.constEnd())
+            e.content = changed.value();
+        else
+            e.sourceIndex = i;
+        entries.push_back(e);
+        written.insert(k);
+    }
+    // New parts, in a stable order.
+    QStringList added;
+    for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it) {
+        if (!written.contains(it.key()))
+            added.append(it.key());
+    }
+    added.sort();
+    for (const QString &k : added) {
+        zip::ZipArchive::OutputEntry e;
+        e.name = k;
+        e.content = m_changed.value(k);
+        entries.push_back(e);
+    }
+    return m_zip->write(entries, out, reason);
+}
+
+QString Package::resolve(const QString &sourcePart, const QString &target)
+{
+    QString t = target;
+    // Targets are URIs: a few producers percent-encode or use backslashes.
+    t.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString path;
+    if (t.startsWith(QLatin1Char('/'))) {
+        path = t;
+    } else {
+        const int slash = sourcePart.lastIndexOf(QLatin1Char('/'));
+        QString base = sourcePart.left(slash + 1);
+        // Relationships of the package itself (/_rels/.rels) are relative to the root.
+        if (base == QLatin1String("/_rels/"))
+            base = QStringLiteral("/");
+        path = base + t;
+    }
+    QStringList out;
+    for (const QString &segment : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (segment == QLatin1String("."))
+            continue;
+        if (segment == QLatin1String("..")) {
+            if (!out.isEmpty())
+                out.removeLast();
+            continue;
+        }
+        out.append(segment);
+    }
+    return QLatin1Char('/') + out.join(QLatin1Char('/'));
+}
+
+QString Package::relationshipsPartOf(const QString &partName)
+{
+    const int slash = partName.lastIndexOf(QLatin1Char('/'));
+    return partName.left(slash + 1) + QLatin1String("_rels/") + partName.mid(slash + 1) +
+           QLatin1String(".rels");
+}
+
+} // namespace workbook::ooxml

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+namespace workbook::ooxml
+{
+
+// The shared string table (xl/sharedStrings.xml). Items are read once; an item changed in
+// place keeps its index, so every cell using it follows.
+class SharedStrings
+{
+public:
+    static bool parse(const QByteArray &xml, SharedStrings *out, QString *reason);
+
+    int count() const { return int(m_items.size()); }
+    const QString &text(int index) const { return m_items[index].text; }
+    // The bytes of item index (the whole <si> element) as currently held.
+    QByteArray element(int index) const;
+    QByteArray prefix() const { return m_prefix; }
+
+    // Replaces the children of item index; text is its new plain text.
+    void setItem(int index, const QByteArray &children, const QString &text);
+
+    bool isModified() const { return !m_changed.isEmpty(); }
+    // The part with every changed item spliced in.
+    QByteArray serialize() const;
+
+    // How many cells of the workbook use each item; filled by the owner on first need.
+    QVector<int> &useCounts() { return m_useCounts; }
+    bool hasUseCounts() const { return m_haveUseCounts; }
+    void setHasUseCounts() { m_haveUseCounts = true; }
+
+private:
+    struct Item {
+        QString text;
+        qsizetype begin = 0;        // the <si> element
+        qsizetype contentBegin = 0; // its children
+        qsizetype contentEnd = 0;
+        qsizetype end = 0;
+        bool selfClosing = false;
+    };
+    QByteArray m_xml;
+    QByteArray m_prefix;
+    QVector<Item> m_items;
+    QHash<int, QByteArray> m_changed;
+    QVector<int> m_useCounts;
+    bool m_haveUseCounts = false;
+};
+
+} // namespace workbook::ooxml

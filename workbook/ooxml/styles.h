@@ -1,0 +1,30 @@
+#pragma once
+
+#include "workbook/text/numberformatclassifier.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+namespace workbook::ooxml
+{
+
+// What the server needs of the styles part: per cell format (xf), how its number format
+// shows numbers and whether the cell is locked.
+class Styles
+{
+public:
+    static bool parse(const QByteArray &xml, Styles *out, QString *reason);
+
+    NumberFormatKind kind(int xf) const;
+    bool locked(int xf) const;
+
+private:
+    struct Xf {
+        NumberFormatKind kind = NumberFormatKind::General;
+        bool locked = true;
+    };
+    QVector<Xf> m_xfs;
+};
+
+} // namespace workbook::ooxml

@@ -1,0 +1,89 @@
+#include "workbook/ooxml/xstring.h"
+
+namespace workbook::ooxml
+{
+
+namespace
+{
+
+int hexValue(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+// Whether text holds _xHHHH_ at i; its value in *value.
+bool escapeAt(const QString &text, int i, ushort *value)
+{
+    if (i + 7 > text.size() || text[i] != QLatin1Char('_') || text[i + 1] != QLatin1Char('x') ||
+        text[i + 6] != QLatin1Char('_'))
+        return false;
+    int v = 0;
+    for (int k = 2; k < 6; ++k) {
+        const int h = hexValue(text[i + k]);
+        if (h < 0)
+            return false;
+        v = v * 16 + h;
+    }
+    *value = ushort(v);
+    return true;
+}
+
+bool needsEscape(ushort u)
+{
+    return (u < 0x20 && u != '\t' && u != '\n') || u == 0xFFFE || u == 0xFFFF;
+}
+
+} // namespace
+
+QString XString::decode(const QString &stored)
+{
+    if (!stored.contains(QLatin1String("_x")))
+        return stored;
+    QString out;
+    out.reserve(stored.size());
+    for (int i = 0; i < stored.size();) {
+        ushort v;
+        if (escapeAt(stored, i, &v)) {
+            out.append(QChar(v));
+            i += 7;
+        } else {
+            out.append(stored[i++]);
+        }
+    }
+    return out;
+}
+
+QString XString::encode(const QString &text)
+{
+    bool plain = true;
+    for (const QChar c : text) {
+        if (needsEscape(c.unicode()) || c == QLatin1Char('_')) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain)
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort u = text[i].unicode();
+        ushort ignored;
+        if (needsEscape(u) || (u == '_' && escapeAt(text, i, &ignored)))
+            out.append(QLatin1String("_x") +
+                       QString::number(u, 16).toUpper().rightJustified(4, QLatin1Char('0')) +
+                       QLatin1Char('_'));
+        else
+            out.append(text[i]);
+    }
+    return out;
+}
+
+} // namespace workbook::ooxml

@@ -1,0 +1,65 @@
+#include "workbook/sheet.h"
+
+#include "workbook/document.h"
+#include "workbook/pagesetup.h"
+#include "workbook/usedrange.h"
+#include "workbook/workbook.h"
+
+namespace workbook
+{
+
+Sheet::Sheet(Workbook *workbook, int index)
+    : m_workbook(workbook), m_index(index),
+      m_pageSetup(std::make_unique<PageSetup>(workbook, index))
+{
+    const SheetKind k = kind();
+    if (k == SheetKind::Worksheet || k == SheetKind::Macrosheet)
+        m_usedRange = std::make_unique<UsedRange>(workbook, index);
+}
+
+Sheet::~Sheet() = default;
+
+QString Sheet::Name() const
+{
+    Document *d = m_workbook->document();
+    return d ? d->sheetName(m_index) : QString();
+}
+
+bool Sheet::SetName(const QString &name, QString *reason)
+{
+    Document *d = m_workbook->document();
+    if (!d) {
+        if (reason)
+            *reason = QStringLiteral("the workbook is closed");
+        return false;
+    }
+    QString why;
+    const bool ok = d->renameSheet(m_index, name, &why);
+    if (!ok && reason)
+        *reason = why;
+    return ok;
+}
+
+SheetKind Sheet::kind() const
+{
+    Document *d = m_workbook->document();
+    return d ? d->sheetKind(m_index) : SheetKind::Worksheet;
+}
+
+SheetVisibility Sheet::visibility() const
+{
+    Document *d = m_workbook->document();
+    return d ? d->sheetVisibility(m_index) : SheetVisibility::Visible;
+}
+
+UsedRange *Sheet::usedRange()
+{
+    return m_workbook->document() ? m_usedRange.get() : nullptr;
+}
+
+PageSetup *Sheet::pageSetup()
+{
+    return m_workbook->document() ? m_pageSetup.get() : nullptr;
+}
+
+} // namespace workbook

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "workbook/sheetkind.h"
+
+#include <QString>
+#include <memory>
+
+namespace workbook
+{
+
+class Workbook;
+class PageSetup;
+class UsedRange;
+
+class Sheet
+{
+public:
+    Sheet(Workbook *workbook, int index);
+    ~Sheet();
+    Sheet(const Sheet &) = delete;
+    Sheet &operator=(const Sheet &) = delete;
+
+    // The tab name.
+    QString Name() const;
+    // Renames the sheet and rewrites every reference to the old name in the workbook. A name
+    // the rules refuse (or a workbook that cannot be kept consistent) leaves everything as
+    // it was and returns false with *reason saying why.
+    bool SetName(const QString &name, QString *reason = nullptr);
+
+    SheetKind kind() const;
+    SheetVisibility visibility() const;
+
+    // Null for chart sheets and dialog sheets, which have no cells.
+    UsedRange *usedRange();
+    PageSetup *pageSetup();
+
+    int index() const { return m_index; }
+
+private:
+    Workbook *m_workbook;
+    int m_index;
+    std::unique_ptr<UsedRange> m_usedRange;
+    std::unique_ptr<PageSetup> m_pageSetup;
+};
+
+} // namespace workbook

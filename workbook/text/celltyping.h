@@ -1,0 +1,38 @@
+#pragma once
+
+#include "workbook/text/datetext.h"
+#include "workbook/text/numberformatclassifier.h"
+
+#include <QString>
+#include <QStringView>
+
+// What a replacement makes of a cell: given what the cell was and its new formula-bar text,
+// the type and value the cell gets. Used only for cells whose text really changed, so an
+// untouched cell keeps its exact stored value.
+class CellTyping
+{
+public:
+    enum class Was { Text, Number, Boolean, Error, Formula };
+    enum class Becomes {
+        Unchanged, // leave the cell exactly as it was (new content would break a limit)
+        Empty,     // no value; the cell keeps its style
+        Text,      // m_text
+        Number,    // m_number (the format of the cell stays, so percent/date still apply)
+        Boolean,   // m_boolean
+        Error,     // m_text holds the stored error constant
+        Formula,   // m_text holds the formula without its "=", cached value dropped
+    };
+    struct Result {
+        Becomes becomes = Becomes::Unchanged;
+        QString text;
+        double number = 0;
+        bool boolean = false;
+    };
+
+    static constexpr int kMaxTextLength = 32767;
+
+    // kind and system only matter when `was` is Number.
+    static Result retype(Was was, QStringView newText,
+                         NumberFormatKind kind = NumberFormatKind::General,
+                         DateSystem system = DateSystem::Date1900);
+};

@@ -1,0 +1,356 @@
+#include "workbook/text/findpattern.h"
+
+#include "workbook/text/casefolding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+
+// Which code points fold onto another one. Built once from Qt's tables, so the UTF-8
+// pre-test knows exactly which letters have case partners.
+struct FoldTables {
+    std::vector<char32_t> foldTargets; // sorted: c such that fold(x) == c for some x != c
+    std::vector<std::pair<char32_t, char32_t>> toAscii; // (non-ASCII x, ASCII fold(x))
+
+    FoldTables()
+    {
+        for (char32_t u = 0; u < 0x20000; ++u) {
+            if (u >= 0xD800 && u < 0xE000) {
+                continue;
+            }
+            const char32_t f = CaseFolding::fold(u);
+            if (f != u) {
+                foldTargets.push_back(f);
+                if (f < 0x80 && u >= 0x80) {
+                    toAscii.emplace_back(u, f);
+                }
+            }
+        }
+        std::sort(foldTargets.begin(), foldTargets.end());
+        foldTargets.erase(std::unique(foldTargets.begin(), foldTargets.end()), foldTargets.end());
+    }
+
+    bool isCaseless(char32_t c) const
+    {
+        return CaseFolding::fold(c) == c &&
+               !std::binary_search(foldTargets.begin(), foldTargets.end(), c);
+    }
+};
+
+const FoldTables &foldTables()
+{
+    static const FoldTables tables;
+    return tables;
+}
+
+inline char32_t foldUnitFast(char16_t c)
+{
+    return c < 0x80 ? ((c >= 'A' && c <= 'Z') ? char32_t(c + 32) : char32_t(c))
+                    : CaseFolding::fold(c);
+}
+
+inline unsigned char asciiLower(unsigned char b)
+{
+    return (b >= 'A' && b <= 'Z') ? b + 32 : b;
+}
+
+void appendUtf8(QByteArray &out, char32_t c)
+{
+    if (c < 0x80) {
+        out.append(char(c));
+    } else if (c < 0x800) {
+        out.append(char(0xC0 | (c >> 6)));
+        out.append(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.append(char(0xE0 | (c >> 12)));
+        out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        out.append(char(0x80 | (c & 0x3F)));
+    } else {
+        out.append(char(0xF0 | (c >> 18)));
+        out.append(char(0x80 | ((c >> 12) & 0x3F)));
+        out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        out.append(char(0x80 | (c & 0x3F)));
+    }
+}
+
+bool containsBytes(const char *data, qsizetype size, const QByteArray &needle)
+{
+    return memmem(data, size_t(size), needle.constData(), size_t(needle.size())) != nullptr;
+}
+
+bool containsAsciiFolded(const char *data, qsizetype size, const QByteArray &needle)
+{
+    const qsizetype m = needle.size();
+    const auto *d = reinterpret_cast<const unsigned char *>(data);
+    const auto *n = reinterpret_cast<const unsigned char *>(needle.constData());
+    for (qsizetype i = 0; i + m <= size; ++i) {
+        if (asciiLower(d[i]) != n[0]) {
+            continue;
+        }
+        qsizetype k = 1;
+        while (k < m && asciiLower(d[i + k]) == n[k]) {
+            ++k;
+        }
+        if (k == m) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+FindPattern::FindPattern(QStringView what)
+{
+    if (what.isEmpty()) {
+        return;
+    }
+    m_segments.append(Segment{0, 0});
+    qsizetype i = 0;
+    while (i < what.size()) {
+        char32_t c = CaseFolding::nextCodePoint(what, i);
+        if (c == '*') {
+            if (m_segments.last().count != 0 || m_segments.size() == 1) {
+                m_segments.append(Segment{m_items.size(), 0});
+            }
+            continue;
+        }
+        if (c == '?') {
+            m_items.append(Item{Kind::AnyOne, 0});
+            ++m_segments.last().count;
+            continue;
+        }
+        if (c == '~' && i < what.size()) {
+            const char16_t next = what[i].unicode();
+            if (next == '*' || next == '?' || next == '~') {
+                c = next;
+                ++i;
+            }
+        }
+        m_items.append(Item{Kind::Literal, CaseFolding::fold(c)});
+        ++m_segments.last().count;
+    }
+
+    // The longest literal run is the anchor of the pre-test.
+    qsizetype bestStart = 0;
+    qsizetype bestLength = 0;
+    for (const Segment &s : qAsConst(m_segments)) {
+        qsizetype runStart = s.first;
+        for (qsizetype k = s.first; k <= s.first + s.count; ++k) {
+            if (k == s.first + s.count || m_items[k].kind != Kind::Literal) {
+                if (k - runStart > bestLength) {
+                    bestStart = runStart;
+                    bestLength = k - runStart;
+                }
+                runStart = k + 1;
+            }
+        }
+    }
+    if (bestLength == 0) {
+        return;
+    }
+    const FoldTables &tables = foldTables();
+    bool ascii = true;
+    bool caseless = true;
+    for (qsizetype k = bestStart; k < bestStart + bestLength; ++k) {
+        const char32_t c = m_items[k].folded;
+        if (c > 0xFFFF) {
+            m_anchor.append(QChar::highSurrogate(c));
+            m_anchor.append(QChar::lowSurrogate(c));
+        } else {
+            m_anchor.append(QChar(char16_t(c)));
+        }
+        ascii = ascii && c < 0x80;
+        caseless = caseless && tables.isCaseless(c);
+    }
+    if (ascii) {
+        m_anchorAscii = true;
+        m_anchorUtf8 = m_anchor.toLatin1();
+        for (const auto &pair : tables.toAscii) {
+            if (m_anchorUtf8.contains(char(pair.second))) {
+                QByteArray variant;
+                appendUtf8(variant, pair.first);
+                m_asciiVariantsUtf8.append(variant);
+            }
+        }
+    } else if (caseless) {
+        for (qsizetype k = bestStart; k < bestStart + bestLength; ++k) {
+            appendUtf8(m_anchorUtf8, m_items[k].folded);
+        }
+    }
+}
+
+qsizetype FindPattern::matchSegmentAt(const Segment &s, QStringView text, qsizetype pos) const
+{
+    const qsizetype n = text.size();
+    const Item *item = m_items.constData() + s.first;
+    const Item *end = item + s.count;
+    for (; item != end; ++item) {
+        if (pos >= n) {
+            return -1;
+        }
+        const char16_t u = text[pos].unicode();
+        if (u < 0xD800 || u >= 0xE000) {
+            ++pos;
+            if (item->kind == Kind::Literal && foldUnitFast(u) != item->folded) {
+                return -1;
+            }
+        } else {
+            const char32_t c = CaseFolding::nextCodePoint(text, pos);
+            if (item->kind == Kind::Literal && CaseFolding::fold(c) != item->folded) {
+                return -1;
+            }
+        }
+    }
+    return pos;
+}
+
+qsizetype FindPattern::findSegment(const Segment &s, QStringView text, qsizetype from) const
+{
+    const qsizetype n = text.size();
+    const Item &first = m_items[s.first];
+    for (qsizetype pos = from; pos < n;) {
+        const char16_t u = text[pos].unicode();
+        const bool single = u < 0xD800 || u >= 0xE000;
+        // Most positions fail on the first character; test it before the full comparison.
+        if (!(single && first.kind == Kind::Literal && foldUnitFast(u) != first.folded) &&
+            matchSegmentAt(s, text, pos) >= 0) {
+            return pos;
+        }
+        if (single) {
+            ++pos;
+        } else {
+            CaseFolding::nextCodePoint(text, pos);
+        }
+    }
+    return -1;
+}
+
+qsizetype FindPattern::findSegmentLast(const Segment &s, QStringView text, qsizetype from) const
+{
+    qsizetype lastEnd = -1;
+    for (qsizetype pos = findSegment(s, text, from); pos >= 0;) {
+        lastEnd = matchSegmentAt(s, text, pos);
+        qsizetype next = pos;
+        CaseFolding::nextCodePoint(text, next);
+        pos = findSegment(s, text, next);
+    }
+    return lastEnd;
+}
+
+FindPattern::Match FindPattern::find(QStringView text, qsizetype from) const
+{
+    const qsizetype n = text.size();
+    if (m_segments.isEmpty() || n == 0 || from >= n) {
+        return {};
+    }
+    const Segment &head = m_segments.first();
+    const qsizetype last = m_segments.size() - 1;
+    const qsizetype start = head.count != 0 ? findSegment(head, text, from) : from;
+    if (start < 0) {
+        return {};
+    }
+    const qsizetype headEnd = head.count != 0 ? matchSegmentAt(head, text, start) : start;
+    if (last == 0) {
+        return Match{start, headEnd - start};
+    }
+    // Placing each middle piece as early as possible leaves the most room for the rest; a
+    // later start could only push them further right, so a failure here is final.
+    qsizetype pos = headEnd;
+    for (qsizetype k = 1; k < last; ++k) {
+        const qsizetype at = findSegment(m_segments[k], text, pos);
+        if (at < 0) {
+            return {};
+        }
+        pos = matchSegmentAt(m_segments[k], text, at);
+    }
+    const Segment &tail = m_segments[last];
+    if (tail.count == 0) {
+        return Match{start, n - start};
+    }
+    const qsizetype end = findSegmentLast(tail, text, pos);
+    if (end < 0) {
+        return {};
+    }
+    return Match{start, end - start};
+}
+
+bool FindPattern::mayMatchUtf8(const char *utf8, qsizetype size) const
+{
+    if (m_segments.isEmpty() || size <= 0) {
+        return false;
+    }
+    if (m_anchorUtf8.isEmpty()) {
+        return true;
+    }
+    if (!m_anchorAscii) {
+        return containsBytes(utf8, size, m_anchorUtf8);
+    }
+    if (containsAsciiFolded(utf8, size, m_anchorUtf8)) {
+        return true;
+    }
+    // The Kelvin sign folds to "k", the long s to "s": their presence keeps the door open.
+    for (const QByteArray &variant : m_asciiVariantsUtf8) {
+        if (containsBytes(utf8, size, variant)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QVector<FindPattern::Match> FindPattern::replaceMatches(QStringView text) const
+{
+    QVector<Match> matches;
+    const qsizetype n = text.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        const Match m = find(text, pos);
+        if (!m.isValid()) {
+            break;
+        }
+        matches.append(m);
+        pos = m.start + m.length;
+        if (m.length == 0) {
+            CaseFolding::nextCodePoint(text, pos);
+        }
+    }
+    return matches;
+}
+
+int FindPattern::replace(QStringView text, QStringView with, QString *out) const
+{
+    const qsizetype n = text.size();
+    if (m_segments.isEmpty() || n == 0) {
+        return 0;
+    }
+    int count = 0;
+    QString result;
+    qsizetype pos = 0;
+    while (pos < n) {
+        const Match m = find(text, pos);
+        if (!m.isValid()) {
+            break;
+        }
+        if (count == 0) {
+            result.reserve(n + with.size());
+        }
+        result.append(text.mid(pos, m.start - pos));
+        result.append(with);
+        ++count;
+        pos = m.start + m.length;
+        if (m.length == 0) {
+            qsizetype next = pos;
+            CaseFolding::nextCodePoint(text, next);
+            result.append(text.mid(pos, next - pos));
+            pos = next;
+        }
+    }
+    if (count != 0 && out) {
+        result.append(text.mid(pos));
+        *out = result;
+    }
+    return count;
+}

@@ -1,0 +1,230 @@
+#include "workbook/zip/ziparchive.h"
+
+#include "workbook/limits.h"
+
+#include <zip.h>
+
+namespace workbook::zip
+{
+
+namespace
+{
+
+QString zipErrorText(zip_error_t *error)
+{
+    return QString::fromLocal8Bit(zip_error_strerror(error));
+}
+
+QString archiveErrorText(::zip *archive)
+{
+    return QString::fromLocal8Bit(zip_strerror(archive));
+}
+
+} // namespace
+
+std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *reason)
+{
+    std::unique_ptr<ZipArchive> archive(new ZipArchive);
+    archive->m_bytes = bytes;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_buffer_create(
+        archive->m_bytes.constData(), zip_uint64_t(archive->m_bytes.size()), 0, &error);
+    if (!source) {
+        *reason = QStringLiteral("cannot read the zip container: %1").arg(zipErrorText(&error));
+        zip_error_fini(&error);
+        return nullptr;
+    }
+    archive->m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!archive->m_zip) {
+        zip_source_free(source);
+        *reason = QStringLiteral("expected a readable zip container, found a damaged one (%1)")
+                      .arg(zipErrorText(&error));
+        zip_error_fini(&error);
+        return nullptr;
+    }
+    zip_error_fini(&error);
+
+    const zip_int64_t count = zip_get_num_entries(archive->m_zip, 0);
+    if (count < 0 || count > limits::kMaxZipEntries) {
+        *reason = QStringLiteral("expected at most %1 zip entries, found %2")
+                      .arg(limits::kMaxZipEntries)
+                      .arg(count);
+        return nullptr;
+    }
+    archive->m_entries.reserve(size_t(count));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(archive->m_zip, zip_uint64_t(i), 0, &st) != 0) {
+            *reason = QStringLiteral("cannot read zip entry %1: %2")
+                          .arg(i)
+                          .arg(archiveErrorText(archive->m_zip));
+            return nullptr;
+        }
+        EntryInfo info;
+        info.name = QString::fromUtf8(st.name ? st.name : "");
+        info.size = qint64(st.size);
+        info.compressedSize = qint64(st.comp_size);
+        info.method = st.comp_method;
+        info.encrypted = st.encryption_method != ZIP_EM_NONE;
+        info.mtime = qint64(st.mtime);
+        archive->m_entries.push_back(info);
+    }
+    int commentLength = 0;
+    const char *comment = zip_get_archive_comment(archive->m_zip, &commentLength, ZIP_FL_ENC_RAW);
+    if (comment && commentLength > 0)
+        archive->m_comment = QByteArray(comment, commentLength);
+    return archive;
+}
+
+ZipArchive::~ZipArchive()
+{
+    if (m_zip)
+        zip_discard(m_zip);
+}
+
+int ZipArchive::indexOf(const QString &name) const
+{
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
+{
+    const EntryInfo &info = m_entries[size_t(index)];
+    auto fail = [&](const QString &why) {
+        *reason = QStringLiteral("zip entry %1: %2").arg(info.name, why);
+        return false;
+    };
+    if (info.encrypted)
+        return fail(QStringLiteral("expected an unencrypted entry, found an encrypted one"));
+    if (info.size > limits::kMaxPartSize)
+        return fail(QStringLiteral("expected at most %1 bytes inflated, found %2 declared")
+                        .arg(limits::kMaxPartSize)
+                        .arg(info.size));
+    if (info.size > limits::kBombRatioFloor &&
+        info.size > limits::kMaxBombRatio * qMax<qint64>(info.compressedSize, 1))
+        return fail(QStringLiteral("expected at most %1 times the compressed size, found %2 "
+                                   "bytes from %3")
+                        .arg(limits::kMaxBombRatio)
+                        .arg(info.size)
+                        .arg(info.compressedSize));
+    zip_file_t *file = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
+    if (!file)
+        return fail(QStringLiteral("cannot open: %1").arg(archiveErrorText(m_zip)));
+    QByteArray data;
+    data.resize(int(info.size));
+    qint64 got = 0;
+    // Read one byte past the declared size: an entry that inflates further lies about itself.
+    for (;;) {
+        char extra;
+        char *target = got < info.size ? data.data() + got : &extra;
+        const zip_uint64_t want = got < info.size ? zip_uint64_t(info.size - got) : 1;
+        const zip_int64_t n = zip_fread(file, target, want);
+        if (n < 0) {
+            const QString why =
+                QString::fromLocal8Bit(zip_error_strerror(zip_file_get_error(file)));
+            zip_fclose(file);
+            return fail(QStringLiteral("expected intact compressed data, found: %1").arg(why));
+        }
+        if (n == 0)
+            break;
+        if (got >= info.size) {
+            zip_fclose(file);
+            return fail(
+                QStringLiteral("inflates beyond its declared size of %1 bytes").arg(info.size));
+        }
+        got += n;
+    }
+    zip_fclose(file);
+    if (got != info.size)
+        return fail(QStringLiteral("expected %1 bytes, found %2").arg(info.size).arg(got));
+    *out = data;
+    return true;
+}
+
+bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
+                       QString *reason) const
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!buffer) {
+        *reason =
+            QStringLiteral("cannot create the new zip container: %1").arg(zipErrorText(&error));
+        zip_error_fini(&error);
+        return false;
+    }
+    zip_source_keep(buffer);
+    ::zip *target = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+    if (!target) {
+        *reason =
+            QStringLiteral("cannot create the new zip container: %1").arg(zipErrorText(&error));
+        zip_error_fini(&error);
+        zip_source_free(buffer);
+        return false;
+    }
+    zip_error_fini(&error);
+    auto fail = [&](const QString &why) {
+        *reason = QStringLiteral("cannot write the new zip container: %1 (%2)")
+                      .arg(why, archiveErrorText(target));
+        zip_discard(target);
+        zip_source_free(buffer);
+        return false;
+    };
+    for (const OutputEntry &e : entries) {
+        zip_source_t *source;
+        if (e.sourceIndex >= 0) {
+            source = zip_source_zip(target, m_zip, zip_uint64_t(e.sourceIndex), ZIP_FL_COMPRESSED,
+                                    0, -1);
+        } else {
+            source =
+                zip_source_buffer(target, e.content.constData(), zip_uint64_t(e.content.size()), 0);
+        }
+        if (!source)
+            return fail(e.name);
+        const QByteArray name = e.name.toUtf8();
+        const zip_int64_t index = zip_file_add(target, name.constData(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(source);
+            return fail(e.name);
+        }
+        // Keeping the method is what lets libzip copy the compressed bytes as they are.
+        const int method =
+            e.sourceIndex >= 0 ? m_entries[size_t(e.sourceIndex)].method : ZIP_CM_DEFLATE;
+        if (zip_set_file_compression(target, zip_uint64_t(index), method, 0) != 0)
+            return fail(e.name);
+        const qint64 mtime = e.sourceIndex >= 0 ? m_entries[size_t(e.sourceIndex)].mtime : 0;
+        if (mtime > 0)
+            zip_file_set_mtime(target, zip_uint64_t(index), time_t(mtime), 0);
+    }
+    if (!m_comment.isEmpty())
+        zip_set_archive_comment(target, m_comment.constData(), zip_uint16_t(m_comment.size()));
+    if (zip_close(target) != 0)
+        return fail(QStringLiteral("closing"));
+
+    zip_stat_t st;
+    zip_stat_init(&st);
+    QByteArray result;
+    if (zip_source_stat(buffer, &st) != 0 || zip_source_open(buffer) != 0) {
+        zip_source_free(buffer);
+        *reason = QStringLiteral("cannot read back the new zip container");
+        return false;
+    }
+    result.resize(int(st.size));
+    const zip_int64_t n = zip_source_read(buffer, result.data(), st.size);
+    zip_source_close(buffer);
+    zip_source_free(buffer);
+    if (n != zip_int64_t(st.size)) {
+        *reason = QStringLiteral("cannot read back the new zip container");
+        return false;
+    }
+    *out = result;
+    return true;
+}
+
+} // namespace workbook::zip
