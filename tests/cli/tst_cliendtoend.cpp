@@ -20,7 +20,7 @@ private:
 
     static QString helper()
     {
-        return qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR") + "/tests/cli/workbooks.py";
+        return qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR") + "/tests/workbooks.py";
     }
 
     static QByteArray python(const QStringList &arguments)

@@ -2,11 +2,14 @@
 independent reader and writer.
 
     workbooks.py make PATH JSON   JSON: [[sheet name, [column A texts]], ...]
+    workbooks.py make-all ROOT JSON
+                                  JSON: {relative path: sheets as for make, ...}
     workbooks.py dump PATH        prints JSON: [[sheet name, [column A texts],
                                                  [left, centre, right header],
                                                  [left, centre, right footer]], ...]
 """
 import json
+import os
 import sys
 
 import openpyxl
@@ -33,8 +36,17 @@ def dump(path):
     print(json.dumps(result, ensure_ascii=False))
 
 
+def make_all(root, books):
+    for relative, sheets in books.items():
+        path = os.path.join(root, relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        make(path, sheets)
+
+
 if __name__ == '__main__':
     if sys.argv[1] == 'make':
         make(sys.argv[2], json.loads(sys.argv[3]))
+    elif sys.argv[1] == 'make-all':
+        make_all(sys.argv[2], json.loads(sys.argv[3]))
     else:
         dump(sys.argv[2])
