@@ -87,11 +87,11 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *re
     int err = 0;
     if (!writeAll(fd, bytes.constData(), bytes.size(), &err))
         return abandon(errnoText("cannot write the temporary file", err));
+    // Keeping the owner needs the right to do so; without it the file stays ours. The mode is
+    // set afterwards, since a change of owner may clear bits.
+    [[maybe_unused]] const int ownerKept = ::fchown(fd, original.st_uid, original.st_gid);
     if (::fchmod(fd, original.st_mode & 07777) != 0)
         return abandon(errnoText("cannot set the permission bits", errno));
-    // Keeping the owner works only with the right to do so; the bits above are what matters.
-    if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
-    }
     if (::fdatasync(fd) != 0)
         return abandon(errnoText("cannot flush the temporary file to disk", errno));
     if (::close(fd) != 0) {
