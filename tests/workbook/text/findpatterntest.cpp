@@ -300,6 +300,22 @@ private slots:
         QVERIFY(p.mayMatchUtf8(utf8.constData(), utf8.size()));
     }
 
+    void utf8PretestAcceptsRawXmlSpellings_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QByteArray>("raw");
+        QTest::newRow("entity") << "o & b" << QByteArray("Foo &amp; bar");
+        QTest::newRow("character reference") << "AB" << QByteArray("x&#x41;B");
+        QTest::newRow("ooxml escape") << "a\tb" << QByteArray("a_x0009_b");
+        QTest::newRow("line end") << "a\nb" << QByteArray("a\r\nb");
+    }
+    void utf8PretestAcceptsRawXmlSpellings()
+    {
+        QFETCH(QString, what);
+        QFETCH(QByteArray, raw);
+        QVERIFY(FindPattern(what).mayMatchUtf8(raw.constData(), raw.size()));
+    }
+
     void utf8PretestRejectsPlainMisses()
     {
         const QByteArray ascii("nothing to see here");
