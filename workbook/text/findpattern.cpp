@@ -192,8 +192,23 @@ qsizetype FindPattern::findSegment(const Segment &s, QStringView text, qsizetype
 {
     const qsizetype n = text.size();
     const Item &first = m_items[s.first];
+    const char16_t *units = reinterpret_cast<const char16_t *>(text.data());
+    if (first.kind == Kind::Literal && first.folded < 0x80) {
+        // An ASCII first character: skip on its two cases; only non-ASCII units (the Kelvin
+        // sign, the long s) need the fold.
+        const char16_t lower = char16_t(first.folded);
+        const char16_t upper = (lower >= 'a' && lower <= 'z') ? char16_t(lower - 32) : lower;
+        for (qsizetype pos = from; pos < n; ++pos) {
+            const char16_t u = units[pos];
+            if ((u == lower || u == upper || (u >= 0x80 && CaseFolding::fold(u) == lower)) &&
+                matchSegmentAt(s, text, pos) >= 0) {
+                return pos;
+            }
+        }
+        return -1;
+    }
     for (qsizetype pos = from; pos < n;) {
-        const char16_t u = text[pos].unicode();
+        const char16_t u = units[pos];
         const bool single = u < 0xD800 || u >= 0xE000;
         // Most positions fail on the first character; test it before the full comparison.
         if (!(single && first.kind == Kind::Literal && foldUnitFast(u) != first.folded) &&
