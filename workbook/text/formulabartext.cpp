@@ -2,6 +2,8 @@
 
 #include "workbook/text/numbertext.h"
 
+#include <cmath>
+
 namespace
 {
 
@@ -11,6 +13,9 @@ const char *const kErrors[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?"
 
 QString FormulaBarText::number(double value, NumberFormatKind kind, DateSystem system)
 {
+    if (!std::isfinite(value)) {
+        return NumberText::format(value);
+    }
     switch (kind) {
     case NumberFormatKind::Percent: {
         char buffer[NumberText::kBufferSize + 1];
