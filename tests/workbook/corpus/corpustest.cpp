@@ -13,6 +13,12 @@ using workbook::Workbook;
 namespace
 {
 
+// The shared folder lies beside the source tree.
+QString corpusFolder()
+{
+    return QDir::cleanPath(qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR") + "/../shared/corpus");
+}
+
 const char kNewName[] = "Renamed X";
 const char kHeader[] = "Tessaromandel Corpus";
 const char kReplacement[] = "Zq";
