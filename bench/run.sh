@@ -7,7 +7,7 @@
 #   BENCH_SETS="xlsxwriter" BENCH_PEERS="openpyxl server" bench/run.sh
 #
 # Environment: BENCH_WORK (scratch folder, default /tmp/tessaromandel-bench), BENCH_CORPUS,
-# BENCH_SETS (xlsxwriter corpus big), BENCH_PEERS (server openpyxl exceljs), BENCH_JOBS
+# BENCH_SETS (xlsxwriter corpus big), BENCH_PEERS (server openpyxl exceljs libreoffice), BENCH_JOBS
 # (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), BENCH_TIMEOUT (seconds one run may
 # take, default 600), TESSAROMANDEL_CLI (the server's command-line driver; default:
 # build*/cli/tessaromandel-cli, else build*/bench/tessaromandel-benchdriver).
@@ -18,7 +18,7 @@ root=$(dirname "$here")
 work=${BENCH_WORK:-/tmp/tessaromandel-bench}
 corpus=${BENCH_CORPUS:-$(cd "$root/.." && pwd)/shared/corpus}
 sets=${BENCH_SETS:-xlsxwriter corpus big}
-peers=${BENCH_PEERS:-server openpyxl exceljs}
+peers=${BENCH_PEERS:-server openpyxl exceljs libreoffice}
 jobs=${BENCH_JOBS:-nomatch foo}
 big_rows=${BENCH_BIG_ROWS:-100000}
 run_timeout=${BENCH_TIMEOUT:-600}
@@ -77,6 +77,7 @@ command_for() {
     server) cmd=("$cli" replace "$folder" --find "$find" --replace Bar) ;;
     openpyxl) cmd=("$python" "$here/peers/openpyxl_replace.py" "$folder" "$find" Bar) ;;
     exceljs) cmd=(node "$here/peers/exceljs_replace.js" "$folder" "$find" Bar) ;;
+    libreoffice) cmd=("$here/peers/libreoffice_replace.sh" "$folder" "$find" Bar) ;;
     esac
 }
 
@@ -123,7 +124,7 @@ PY
             sync
             command_for "$peer" "$job" "$run"
             status=0
-            NODE_PATH="$work/node/node_modules" /usr/bin/time -v -o "$work/time.txt" \
+            BENCH_WORK=$work NODE_PATH="$work/node/node_modules" /usr/bin/time -v -o "$work/time.txt" \
                 timeout "$run_timeout" "${cmd[@]}" >"$work/out.txt" 2>"$work/err.txt" || status=$?
             if [ "$status" = 124 ]; then
                 echo "$set/$job/$peer: no result within ${run_timeout} s" >&2
@@ -139,7 +140,7 @@ PY
             ms[$set/$job/$peer]=$per
             printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$set" "$job" "$peer" "$count" "$per" \
                 "$seconds" "$peak" "${saved:--}" >>"$results"
-            printf '%-10s %-8s %-9s %5d workbooks %10s ms/workbook %9s s %9s MB peak  saved %s\n' \
+            printf '%-10s %-8s %-11s %5d workbooks %10s ms/workbook %9s s %9s MB peak  saved %s\n' \
                 "$set" "$job" "$peer" "$count" "$per" "$seconds" "$peak" "${saved:--}"
         done
         server_ms=${ms[$set/$job/server]:-}

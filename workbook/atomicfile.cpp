@@ -46,23 +46,16 @@ QString resolved(const QString &path)
 
 } // namespace
 
-QString AtomicFile::temporaryPrefix(const QString &path)
+QString AtomicFile::temporaryPath(const QString &path)
 {
     const QFileInfo info(resolved(path));
-    return info.absolutePath() + QLatin1String("/.~") + info.fileName() + QLatin1String(".tsave-");
+    return info.absolutePath() + QLatin1String("/.~") + info.fileName() + QLatin1String(".tsave");
 }
 
 void AtomicFile::removeStaleTemporaries(const QString &path)
 {
-    const QString prefix = QFileInfo(temporaryPrefix(path)).fileName();
-    QDir dir(QFileInfo(resolved(path)).absolutePath());
-    const QStringList stale =
-        dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : stale) {
-        // Only the exact shape write() makes: prefix plus the six characters of mkstemp.
-        if (name.size() == prefix.size() + 6)
-            dir.remove(name);
-    }
+    // One fixed name per file: cleaning up costs one call, not a listing of the folder.
+    ::unlink(QFile::encodeName(temporaryPath(path)).constData());
 }
 
 bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *reason)
@@ -80,8 +73,10 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *re
     if (!S_ISREG(original.st_mode))
         return fail(QStringLiteral("expected a regular file"));
 
-    QByteArray tempName = QFile::encodeName(temporaryPrefix(path)) + "XXXXXX";
-    const int fd = ::mkstemp(tempName.data());
+    const QByteArray tempName = QFile::encodeName(temporaryPath(path));
+    // A temporary of the same name can only be left over from an interrupted save.
+    ::unlink(tempName.constData());
+    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return fail(errnoText("cannot create a temporary file beside the workbook", errno));
     auto abandon = [&](const QString &text) {
@@ -92,12 +87,12 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *re
     int err = 0;
     if (!writeAll(fd, bytes.constData(), bytes.size(), &err))
         return abandon(errnoText("cannot write the temporary file", err));
+    // Keeping the owner needs the right to do so; without it the file stays ours. The mode is
+    // set afterwards, since a change of owner may clear bits.
+    [[maybe_unused]] const int ownerKept = ::fchown(fd, original.st_uid, original.st_gid);
     if (::fchmod(fd, original.st_mode & 07777) != 0)
         return abandon(errnoText("cannot set the permission bits", errno));
-    // Keeping the owner works only with the right to do so; the bits above are what matters.
-    if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
-    }
-    if (::fsync(fd) != 0)
+    if (::fdatasync(fd) != 0)
         return abandon(errnoText("cannot flush the temporary file to disk", errno));
     if (::close(fd) != 0) {
         const int closeErr = errno;
@@ -108,13 +103,6 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *re
         const int renameErr = errno;
         ::unlink(tempName.constData());
         return fail(errnoText("cannot replace the workbook with the new file", renameErr));
-    }
-    // The rename itself must reach the disk too.
-    const QByteArray dirName = QFile::encodeName(QFileInfo(target).absolutePath());
-    const int dirFd = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
     }
     return true;
 }

@@ -19,8 +19,8 @@ public:
     // Removes temporaries that an interrupted write() of path left behind.
     static void removeStaleTemporaries(const QString &path);
 
-    // The prefix every temporary for path starts with (in path's folder).
-    static QString temporaryPrefix(const QString &path);
+    // The temporary file a write() of path uses, in path's folder.
+    static QString temporaryPath(const QString &path);
 };
 
 } // namespace workbook

@@ -1,5 +1,6 @@
 // Throughput of the workbook server's text algorithms over a 1,000,000-cell sheet's worth of
 // cell texts: the matcher (UTF-16 and the UTF-8 pre-test), number rendering, formula rewrites.
+#include "workbook/text/datetext.h"
 #include "workbook/text/findpattern.h"
 #include "workbook/text/formulasheetrename.h"
 #include "workbook/text/numbertext.h"
@@ -73,6 +74,12 @@ int main()
             length += NumberText::write(v, buffer);
         }
         report("NumberText::write", timer.nsecsElapsed(), numbers.size(), length);
+        timer.start();
+        length = 0;
+        for (double v : qAsConst(numbers)) {
+            length += DateText::format(40000 + v / 100, DateSystem::Date1900, false).size();
+        }
+        report("DateText::format (date and time)", timer.nsecsElapsed(), numbers.size(), length);
     }
 
     {

@@ -59,9 +59,9 @@ bool run(const QString &program, const QStringList &args)
 
 QStringList temporariesBeside(const QString &path)
 {
-    const QFileInfo prefix(workbook::AtomicFile::temporaryPrefix(path));
-    return QDir(prefix.absolutePath())
-        .entryList({prefix.fileName() + "*"}, QDir::Files | QDir::Hidden | QDir::System);
+    const QFileInfo info(path);
+    return QDir(info.absolutePath())
+        .entryList({".~" + info.fileName() + "*"}, QDir::Files | QDir::Hidden | QDir::System);
 }
 
 } // namespace

@@ -56,6 +56,24 @@ bool CellReader::parseCellReference(const xml::ByteSpan &ref, int *row, int *col
     return true;
 }
 
+int CellReader::sharedStringIndex(const Cell &cell, int count)
+{
+    if (cell.hasFormula || cell.type != "s" || !cell.hasValue)
+        return -1;
+    xml::ByteSpan v = cell.value;
+    while (v.size > 0 &&
+           (*v.data == ' ' || *v.data == '\n' || *v.data == '\r' || *v.data == '\t')) {
+        ++v.data;
+        --v.size;
+    }
+    while (v.size > 0 && (v.data[v.size - 1] == ' ' || v.data[v.size - 1] == '\n' ||
+                          v.data[v.size - 1] == '\r' || v.data[v.size - 1] == '\t'))
+        --v.size;
+    bool ok = false;
+    const int index = parseInt(v, &ok);
+    return ok && index < count ? index : -1;
+}
+
 bool CellReader::next(Cell *cell)
 {
     using T = xml::XmlScanner;

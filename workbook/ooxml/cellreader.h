@@ -45,6 +45,8 @@ public:
     const QByteArray &document() const { return m_scanner.document(); }
 
     static bool parseCellReference(const xml::ByteSpan &ref, int *row, int *column);
+    // The shared string a constant cell uses, or -1 (count: the size of the table).
+    static int sharedStringIndex(const Cell &cell, int count);
 
 private:
     bool readCell(Cell *cell);

@@ -250,12 +250,11 @@ bool OoxmlDocument::ensureCellParts(QString *reason)
     return true;
 }
 
-bool OoxmlDocument::countSharedStringUses(QString *reason)
+bool OoxmlDocument::countSharedStringUses(int exceptSheet, QString *reason)
 {
     QVector<int> &uses = m_sharedStrings->useCounts();
-    uses.fill(0, m_sharedStrings->count());
     for (int i = 0; i < m_sheets.size(); ++i) {
-        if (!hasCells(i))
+        if (!hasCells(i) || i == exceptSheet)
             continue;
         QByteArray xml;
         if (!m_package->read(m_sheets[i].part, &xml, reason))
@@ -263,11 +262,8 @@ bool OoxmlDocument::countSharedStringUses(QString *reason)
         CellReader reader(xml);
         Cell cell;
         while (reader.next(&cell)) {
-            if (cell.hasFormula || cell.type != "s" || !cell.hasValue)
-                continue;
-            bool ok = false;
-            const int k = cell.value.toByteArray().trimmed().toInt(&ok);
-            if (ok && k >= 0 && k < uses.size())
+            const int k = CellReader::sharedStringIndex(cell, uses.size());
+            if (k >= 0)
                 ++uses[k];
         }
         if (reader.failed()) {
@@ -276,7 +272,6 @@ bool OoxmlDocument::countSharedStringUses(QString *reason)
             return false;
         }
     }
-    m_sharedStrings->setHasUseCounts();
     return true;
 }
 
@@ -296,7 +291,7 @@ bool OoxmlDocument::find(int sheet, const QString &what, QString *reason)
     env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
     bool found = false;
     SheetEditor editor(xml, env);
-    if (!editor.find(pattern, &found, reason))
+    if (!editor.find(what, &found, reason))
         return false;
     return found;
 }
@@ -315,10 +310,12 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
     env.sharedStrings = m_sharedStrings.get();
     env.styles = m_styles.get();
     env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
-    env.countSharedStringUses = [this](QString *why) { return countSharedStringUses(why); };
+    env.countSharedStringUses = [this, sheet](QString *why) {
+        return countSharedStringUses(sheet, why);
+    };
     SheetEditor editor(xml, env);
     SheetEditor::Outcome outcome;
-    if (!editor.replace(pattern, with, &outcome, reason))
+    if (!editor.replace(what, with, &outcome, reason))
         return false;
     if (outcome.formulaChanged && !requestFullRecalculation(reason))
         return false;

@@ -56,7 +56,7 @@ private:
     void writePart(const QString &part, const QByteArray &content);
     bool hasCells(int sheet) const;
     bool ensureCellParts(QString *reason);
-    bool countSharedStringUses(QString *reason);
+    bool countSharedStringUses(int exceptSheet, QString *reason);
     bool requestFullRecalculation(QString *reason);
 
     std::unique_ptr<Package> m_package;

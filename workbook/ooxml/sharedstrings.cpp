@@ -34,6 +34,44 @@ qint64 countItems(const QByteArray &xml)
 
 } // namespace
 
+namespace
+{
+
+// The text of one <si> element: its <t> and the <t> of its runs, phonetic runs left out.
+bool itemText(const QByteArray &element, QString *out, QString *reason)
+{
+    xml::XmlScanner s(element);
+    QString raw;
+    bool inRun = false;
+    for (;;) {
+        const xml::XmlScanner::Token t = s.next();
+        if (t == xml::XmlScanner::EndOfDocument)
+            return true;
+        if (t == xml::XmlScanner::Invalid) {
+            *reason = s.errorString();
+            return false;
+        }
+        if (t != xml::XmlScanner::StartElement)
+            continue;
+        const xml::ByteSpan local = s.localName();
+        if (local == "t" && (s.depth() == 2 || (s.depth() == 3 && inRun))) {
+            if (!s.readElementText(&raw)) {
+                *reason = s.errorString();
+                return false;
+            }
+            out->append(XString::decode(raw));
+        } else if (s.depth() == 2) {
+            inRun = local == "r";
+            if (!inRun && !s.skipElement()) {
+                *reason = s.errorString();
+                return false;
+            }
+        }
+    }
+}
+
+} // namespace
+
 bool SharedStrings::parse(const QByteArray &xml, SharedStrings *out, QString *reason)
 {
     *out = SharedStrings();
@@ -44,9 +82,6 @@ bool SharedStrings::parse(const QByteArray &xml, SharedStrings *out, QString *re
     }
     out->m_xml = xml;
     xml::XmlScanner s(xml);
-    Item *item = nullptr;
-    int textDepth = 0;
-    QString raw;
     for (;;) {
         const xml::XmlScanner::Token t = s.next();
         if (t == xml::XmlScanner::EndOfDocument)
@@ -55,45 +90,37 @@ bool SharedStrings::parse(const QByteArray &xml, SharedStrings *out, QString *re
             *reason = QStringLiteral("shared strings: %1").arg(s.errorString());
             return false;
         }
-        if (t == xml::XmlScanner::StartElement) {
-            const xml::ByteSpan local = s.localName();
-            if (s.depth() == 2 && local == "si") {
-                if (out->m_items.size() >= limits::kMaxSharedStrings) {
-                    *reason =
-                        QStringLiteral("shared strings: expected at most %1 items, found more")
-                            .arg(limits::kMaxSharedStrings);
-                    return false;
-                }
-                if (out->m_items.isEmpty()) {
-                    const xml::ByteSpan p = s.prefix();
-                    out->m_prefix = p.isEmpty() ? QByteArray() : p.toByteArray() + ':';
-                }
-                out->m_items.append(Item());
-                item = &out->m_items.last();
-                item->begin = s.tokenBegin();
-                item->contentBegin = s.tokenEnd();
-                item->selfClosing = s.isSelfClosing();
-            } else if (item && local == "t" &&
-                       (s.depth() == 3 || (s.depth() == 4 && textDepth == 3))) {
-                if (!s.readElementText(&raw)) {
-                    *reason = QStringLiteral("shared strings: %1").arg(s.errorString());
-                    return false;
-                }
-                item->text += XString::decode(raw);
-            } else if (item && s.depth() == 3) {
-                // <r> holds text; <rPh> (phonetic) and the rest do not.
-                textDepth = local == "r" ? 3 : 0;
-                if (local != "r" && !s.skipElement()) {
-                    *reason = QStringLiteral("shared strings: %1").arg(s.errorString());
-                    return false;
-                }
-            }
-        } else if (t == xml::XmlScanner::EndElement && item && s.depth() == 2) {
-            item->contentEnd = s.tokenBegin();
-            item->end = s.tokenEnd();
-            item = nullptr;
+        if (t != xml::XmlScanner::StartElement || s.depth() != 2 || s.localName() != "si")
+            continue;
+        if (out->m_items.isEmpty()) {
+            const xml::ByteSpan p = s.prefix();
+            out->m_prefix = p.isEmpty() ? QByteArray() : p.toByteArray() + ':';
         }
+        Item item;
+        item.begin = qint32(s.tokenBegin());
+        item.contentBegin = qint32(s.tokenEnd());
+        if (!s.skipElement()) {
+            *reason = QStringLiteral("shared strings: %1").arg(s.errorString());
+            return false;
+        }
+        // A self-closing <si/> has its synthetic end at the end of the start tag.
+        item.contentEnd = qint32(s.isSelfClosing() ? s.tokenEnd() : s.tokenBegin());
+        item.end = qint32(s.tokenEnd());
+        out->m_items.append(item);
     }
+}
+
+QString SharedStrings::text(int index) const
+{
+    const auto changed = m_changedText.constFind(index);
+    if (changed != m_changedText.constEnd())
+        return changed.value();
+    const Item &item = m_items[index];
+    QString text, reason;
+    // Well-formed as part of the whole table, so well-formed on its own.
+    itemText(QByteArray::fromRawData(m_xml.constData() + item.begin, item.end - item.begin), &text,
+             &reason);
+    return text;
 }
 
 QByteArray SharedStrings::element(int index) const
@@ -101,14 +128,14 @@ QByteArray SharedStrings::element(int index) const
     const Item &item = m_items[index];
     const auto changed = m_changed.constFind(index);
     if (changed == m_changed.constEnd())
-        return m_xml.mid(int(item.begin), int(item.end - item.begin));
+        return m_xml.mid(item.begin, item.end - item.begin);
     return "<" + m_prefix + "si>" + changed.value() + "</" + m_prefix + "si>";
 }
 
 void SharedStrings::setItem(int index, const QByteArray &children, const QString &text)
 {
     m_changed.insert(index, children);
-    m_items[index].text = text;
+    m_changedText.insert(index, text);
 }
 
 QByteArray SharedStrings::serialize() const
@@ -116,7 +143,7 @@ QByteArray SharedStrings::serialize() const
     xml::Splicer splicer;
     for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it) {
         const Item &item = m_items[it.key()];
-        if (item.selfClosing)
+        if (item.contentBegin == item.end)
             splicer.replace(item.begin, item.end,
                             "<" + m_prefix + "si>" + it.value() + "</" + m_prefix + "si>");
         else

@@ -16,7 +16,8 @@ public:
     static bool parse(const QByteArray &xml, SharedStrings *out, QString *reason);
 
     int count() const { return int(m_items.size()); }
-    const QString &text(int index) const { return m_items[index].text; }
+    // Decoded when asked for: a table of millions of strings is not held twice.
+    QString text(int index) const;
     // The bytes of item index (the whole <si> element) as currently held.
     QByteArray element(int index) const;
     QByteArray prefix() const { return m_prefix; }
@@ -34,18 +35,18 @@ public:
     void setHasUseCounts() { m_haveUseCounts = true; }
 
 private:
+    // Offsets fit 32 bits: a part is at most limits::kMaxPartSize bytes.
     struct Item {
-        QString text;
-        qsizetype begin = 0;        // the <si> element
-        qsizetype contentBegin = 0; // its children
-        qsizetype contentEnd = 0;
-        qsizetype end = 0;
-        bool selfClosing = false;
+        qint32 begin = 0;        // the <si> element
+        qint32 contentBegin = 0; // its children
+        qint32 contentEnd = 0;
+        qint32 end = 0;
     };
     QByteArray m_xml;
     QByteArray m_prefix;
     QVector<Item> m_items;
     QHash<int, QByteArray> m_changed;
+    QHash<int, QString> m_changedText;
     QVector<int> m_useCounts;
     bool m_haveUseCounts = false;
 };

@@ -149,9 +149,9 @@ public:
             const int index = c.value.toByteArray().trimmed().toInt(&ok);
             if (!ok || index < 0 || index >= m_env.sharedStrings->count())
                 return false;
+            // The text is fetched by the caller, once per string rather than once per cell.
             out->sharedIndex = index;
-            out->text = m_env.sharedStrings->text(index);
-            return !out->text.isEmpty();
+            return true;
         }
         if (t == "inlineStr") {
             if (!c.hasInlineString)
@@ -195,6 +195,11 @@ public:
         out->kind = m_env.styles ? m_env.styles->kind(c.style) : NumberFormatKind::General;
         out->text = FormulaBarText::number(*v, out->kind, m_env.dates);
         return !out->text.isEmpty();
+    }
+
+    static bool isPlainNumber(const Cell &c)
+    {
+        return !c.hasFormula && c.hasValue && (c.type.isEmpty() || c.type == "n");
     }
 
     bool isSharedChildOf(const Cell &c, const QSet<QByteArray> &groups) const
@@ -272,6 +277,19 @@ QByteArray inlineElement(const Cell &c, const RichText &rich)
     return "<" + p + "is>" + rich.toXml(p) + "</" + p + "is>";
 }
 
+// False when no number can show text that what matches: a literal character outside the
+// alphabet of numbers, percentages, dates and times rules it out (case folding maps nothing
+// else onto these characters). Spares formatting every number for a search like "Foo".
+bool mayMatchNumberText(const QString &what)
+{
+    static const QString alphabet = QStringLiteral("0123456789.+-eE%/: ");
+    for (const QChar c : what) {
+        if (c != QLatin1Char('*') && c != QLatin1Char('?') && !alphabet.contains(c))
+            return false;
+    }
+    return true;
+}
+
 struct SharedChange {
     int count = 0;
     int emptied = 0;
@@ -290,30 +308,34 @@ SheetEditor::SheetEditor(const QByteArray &xml, const Environment &environment)
 {
 }
 
-bool SheetEditor::find(const FindPattern &pattern, bool *found, QString *reason)
+bool SheetEditor::find(const QString &what, bool *found, QString *reason)
 {
     *found = false;
+    const FindPattern pattern(what);
     if (pattern.isEmpty())
         return true;
+    const bool numbersMayMatch = mayMatchNumberText(what);
     CellWalker walker(m_xml, m_env);
     Cell cell;
     Content content;
-    // One verdict per shared string, however many cells use it.
-    QHash<int, bool> sharedVerdicts;
+    // One verdict per shared string, however many cells use it: 0 unknown, 1 no, 2 yes.
+    std::vector<unsigned char> sharedVerdicts(
+        m_env.sharedStrings ? size_t(m_env.sharedStrings->count()) : 0, 0);
     while (walker.next(&cell)) {
-        if (cell.hasFormula || cell.type != "s") {
-            if (walker.content(cell, &content) && pattern.matches(content.text)) {
-                *found = true;
-                return true;
-            }
+        if (!numbersMayMatch && CellWalker::isPlainNumber(cell))
             continue;
-        }
         if (!walker.content(cell, &content))
             continue;
-        auto v = sharedVerdicts.constFind(content.sharedIndex);
-        if (v == sharedVerdicts.constEnd())
-            v = sharedVerdicts.insert(content.sharedIndex, pattern.matches(content.text));
-        if (v.value()) {
+        bool hit;
+        if (content.sharedIndex >= 0) {
+            unsigned char &v = sharedVerdicts[size_t(content.sharedIndex)];
+            if (v == 0)
+                v = pattern.matches(m_env.sharedStrings->text(content.sharedIndex)) ? 2 : 1;
+            hit = v == 2;
+        } else {
+            hit = pattern.matches(content.text);
+        }
+        if (hit) {
             *found = true;
             return true;
         }
@@ -325,10 +347,11 @@ bool SheetEditor::find(const FindPattern &pattern, bool *found, QString *reason)
     return true;
 }
 
-bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outcome *outcome,
+bool SheetEditor::replace(const QString &what, const QString &with, Outcome *outcome,
                           QString *reason)
 {
     *outcome = Outcome();
+    const FindPattern pattern(what);
     if (pattern.isEmpty())
         return true;
     const bool isProtected = SheetProtection::isProtected(m_xml);
@@ -341,10 +364,24 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
         return isProtected && (!m_env.styles || m_env.styles->locked(c.style));
     };
 
+    // This sheet's uses of each shared string, in case the whole workbook's are needed.
+    SharedStrings *sst = m_env.sharedStrings;
+    QVector<int> ownUses;
+    if (sst && !sst->hasUseCounts())
+        ownUses.fill(0, sst->count());
+    const bool numbersMayMatch = mayMatchNumberText(what);
+
     CellWalker walker(m_xml, m_env);
     Cell cell;
     Content content;
     while (walker.next(&cell)) {
+        if (!ownUses.isEmpty()) {
+            const int k = CellReader::sharedStringIndex(cell, ownUses.size());
+            if (k >= 0)
+                ++ownUses[k];
+        }
+        if (!numbersMayMatch && CellWalker::isPlainNumber(cell))
+            continue;
         const bool searchable = walker.content(cell, &content);
         const bool childOfDissolved = walker.isSharedChildOf(cell, dissolved);
         QString newText;
@@ -354,7 +391,8 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
             SharedChange &sc = shared[content.sharedIndex];
             if (!sc.computed) {
                 sc.computed = true;
-                sc.matched = pattern.replace(content.text, with, &newText) > 0;
+                sc.matched = pattern.replace(m_env.sharedStrings->text(content.sharedIndex), with,
+                                             &newText) > 0;
                 const CellTyping::Result r =
                     sc.matched ? CellTyping::retype(CellTyping::Was::Text, newText)
                                : CellTyping::Result();
@@ -458,8 +496,12 @@ bool SheetEditor::replace(const FindPattern &pattern, const QString &with, Outco
     // Shared strings: in place when this sheet holds every use, else inline strings here.
     QSet<int> toInline;
     if (!shared.isEmpty()) {
-        if (!m_env.sharedStrings->hasUseCounts() && !m_env.countSharedStringUses(reason))
-            return false;
+        if (!sst->hasUseCounts()) {
+            sst->useCounts() = ownUses;
+            if (!m_env.countSharedStringUses(reason))
+                return false;
+            sst->setHasUseCounts();
+        }
         QVector<int> &uses = m_env.sharedStrings->useCounts();
         for (auto it = shared.begin(); it != shared.end(); ++it) {
             const int k = it.key();

@@ -6,8 +6,6 @@
 #include <QString>
 #include <functional>
 
-class FindPattern;
-
 namespace workbook::ooxml
 {
 
@@ -24,7 +22,7 @@ public:
         SharedStrings *sharedStrings = nullptr; // null: the workbook has none
         const Styles *styles = nullptr;
         DateSystem dates = DateSystem::Date1900;
-        // Fills sharedStrings->useCounts() from every sheet's current cells.
+        // Adds the uses by every other sheet's cells to sharedStrings->useCounts().
         std::function<bool(QString *)> countSharedStringUses;
     };
 
@@ -37,9 +35,8 @@ public:
 
     SheetEditor(const QByteArray &xml, const Environment &environment);
 
-    bool find(const FindPattern &pattern, bool *found, QString *reason);
-    bool replace(const FindPattern &pattern, const QString &with, Outcome *outcome,
-                 QString *reason);
+    bool find(const QString &what, bool *found, QString *reason);
+    bool replace(const QString &what, const QString &with, Outcome *outcome, QString *reason);
 
 private:
     QByteArray m_xml;

@@ -16,11 +16,11 @@ public:
     enum class Becomes {
         Unchanged, // leave the cell exactly as it was (new content would break a limit)
         Empty,     // no value; the cell keeps its style
-        Text,      // m_text
-        Number,    // m_number (the format of the cell stays, so percent/date still apply)
-        Boolean,   // m_boolean
-        Error,     // m_text holds the stored error constant
-        Formula,   // m_text holds the formula without its "=", cached value dropped
+        Text,      // text
+        Number,    // number (the cell keeps its format, so percent and dates still apply)
+        Boolean,   // boolean
+        Error,     // text holds the stored error constant
+        Formula,   // text holds the formula without its "=", cached value dropped
     };
     struct Result {
         Becomes becomes = Becomes::Unchanged;
@@ -31,7 +31,8 @@ public:
 
     static constexpr int kMaxTextLength = 32767;
 
-    // kind and system only matter when `was` is Number.
+    // newText is the whole new formula-bar text ("=..." for a formula). kind and system only
+    // matter when `was` is Number.
     static Result retype(Was was, QStringView newText,
                          NumberFormatKind kind = NumberFormatKind::General,
                          DateSystem system = DateSystem::Date1900);

@@ -43,17 +43,35 @@ int daysInMonth(int y, int m)
 const long long kEpoch1900 = daysFromCivil(1899, 12, 31); // serial 1 is 1900/1/1
 const long long kEpoch1904 = daysFromCivil(1904, 1, 1);   // serial 0 is 1904/1/1
 
-void appendTime(QString &out, long long seconds)
+// Decimal digits of v (non-negative) at out; returns the new end.
+char *putNumber(char *out, long long v)
 {
-    out += QString::number(seconds / 3600);
-    out += QLatin1Char(':');
-    const int minutes = int(seconds / 60 % 60);
-    const int secs = int(seconds % 60);
-    out += QLatin1Char(char('0' + minutes / 10));
-    out += QLatin1Char(char('0' + minutes % 10));
-    out += QLatin1Char(':');
-    out += QLatin1Char(char('0' + secs / 10));
-    out += QLatin1Char(char('0' + secs % 10));
+    char reversed[20];
+    int n = 0;
+    do {
+        reversed[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n > 0) {
+        *out++ = reversed[--n];
+    }
+    return out;
+}
+
+char *putTwoDigits(char *out, int v)
+{
+    *out++ = char('0' + v / 10);
+    *out++ = char('0' + v % 10);
+    return out;
+}
+
+char *putTime(char *out, long long seconds)
+{
+    out = putNumber(out, seconds / 3600);
+    *out++ = ':';
+    out = putTwoDigits(out, int(seconds / 60 % 60));
+    *out++ = ':';
+    return putTwoDigits(out, int(seconds % 60));
 }
 
 // Reads 1..maxDigits decimal digits at i.
@@ -109,7 +127,9 @@ QString DateText::format(double serial, DateSystem system, bool timeOnlyFormat)
     if (days >= static_cast<long long>(maxSerial)) { // rounded up into year 10000
         return {};
     }
-    QString out;
+    // Built in a byte buffer: one allocation per text, since a sheet may hold many dates.
+    char buffer[32];
+    char *out = buffer;
     if (!(timeOnlyFormat && days == 0)) {
         int y = 0;
         int m = 0;
@@ -123,15 +143,18 @@ QString DateText::format(double serial, DateSystem system, bool timeOnlyFormat)
         } else {
             civilFromDays(kEpoch1900 + days - (days > 60 ? 1 : 0), &y, &m, &d);
         }
-        out = QString::number(y) + QLatin1Char('/') + QString::number(m) + QLatin1Char('/') +
-              QString::number(d);
+        out = putNumber(out, y);
+        *out++ = '/';
+        out = putNumber(out, m);
+        *out++ = '/';
+        out = putNumber(out, d);
         if (seconds == 0 && !timeOnlyFormat) {
-            return out;
+            return QString::fromLatin1(buffer, int(out - buffer));
         }
-        out += QLatin1Char(' ');
+        *out++ = ' ';
     }
-    appendTime(out, seconds);
-    return out;
+    out = putTime(out, seconds);
+    return QString::fromLatin1(buffer, int(out - buffer));
 }
 
 std::optional<double> DateText::parse(QStringView text, DateSystem system)

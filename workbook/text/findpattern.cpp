@@ -81,26 +81,6 @@ bool containsBytes(const char *data, qsizetype size, const QByteArray &needle)
     return memmem(data, size_t(size), needle.constData(), size_t(needle.size())) != nullptr;
 }
 
-bool containsAsciiFolded(const char *data, qsizetype size, const QByteArray &needle)
-{
-    const qsizetype m = needle.size();
-    const auto *d = reinterpret_cast<const unsigned char *>(data);
-    const auto *n = reinterpret_cast<const unsigned char *>(needle.constData());
-    for (qsizetype i = 0; i + m <= size; ++i) {
-        if (asciiLower(d[i]) != n[0]) {
-            continue;
-        }
-        qsizetype k = 1;
-        while (k < m && asciiLower(d[i + k]) == n[k]) {
-            ++k;
-        }
-        if (k == m) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 FindPattern::FindPattern(QStringView what)
@@ -212,8 +192,23 @@ qsizetype FindPattern::findSegment(const Segment &s, QStringView text, qsizetype
 {
     const qsizetype n = text.size();
     const Item &first = m_items[s.first];
+    const char16_t *units = reinterpret_cast<const char16_t *>(text.data());
+    if (first.kind == Kind::Literal && first.folded < 0x80) {
+        // An ASCII first character: skip on its two cases; only non-ASCII units (the Kelvin
+        // sign, the long s) need the fold.
+        const char16_t lower = char16_t(first.folded);
+        const char16_t upper = (lower >= 'a' && lower <= 'z') ? char16_t(lower - 32) : lower;
+        for (qsizetype pos = from; pos < n; ++pos) {
+            const char16_t u = units[pos];
+            if ((u == lower || u == upper || (u >= 0x80 && CaseFolding::fold(u) == lower)) &&
+                matchSegmentAt(s, text, pos) >= 0) {
+                return pos;
+            }
+        }
+        return -1;
+    }
     for (qsizetype pos = from; pos < n;) {
-        const char16_t u = text[pos].unicode();
+        const char16_t u = units[pos];
         const bool single = u < 0xD800 || u >= 0xE000;
         // Most positions fail on the first character; test it before the full comparison.
         if (!(single && first.kind == Kind::Literal && foldUnitFast(u) != first.folded) &&
@@ -286,11 +281,31 @@ bool FindPattern::mayMatchUtf8(const char *utf8, qsizetype size) const
     if (m_anchorUtf8.isEmpty()) {
         return true;
     }
-    if (!m_anchorAscii) {
-        return containsBytes(utf8, size, m_anchorUtf8);
+    // One pass: the anchor in any ASCII case, or anything by which raw XML may spell it
+    // differently (&amp;, &#x41;, _x0041_, CR LF read as LF).
+    const auto *d = reinterpret_cast<const unsigned char *>(utf8);
+    const auto *n = reinterpret_cast<const unsigned char *>(m_anchorUtf8.constData());
+    const qsizetype m = m_anchorUtf8.size();
+    bool nonAscii = false;
+    for (qsizetype k = 0; k < size; ++k) {
+        const unsigned char b = d[k];
+        if (b == '&' || b == '\r' || (b == '_' && k + 1 < size && (d[k + 1] | 0x20) == 'x')) {
+            return true;
+        }
+        nonAscii = nonAscii || b >= 0x80;
+        const unsigned char first = m_anchorAscii ? asciiLower(b) : b;
+        if (first == n[0] && k + m <= size) {
+            qsizetype q = 1;
+            while (q < m && (m_anchorAscii ? asciiLower(d[k + q]) : d[k + q]) == n[q]) {
+                ++q;
+            }
+            if (q == m) {
+                return true;
+            }
+        }
     }
-    if (containsAsciiFolded(utf8, size, m_anchorUtf8)) {
-        return true;
+    if (!m_anchorAscii || !nonAscii) {
+        return false;
     }
     // The Kelvin sign folds to "k", the long s to "s": their presence keeps the door open.
     for (const QByteArray &variant : m_asciiVariantsUtf8) {

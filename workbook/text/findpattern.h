@@ -12,7 +12,7 @@
 // An empty search text matches nothing.
 //
 // Works on UTF-16 (QStringView); positions and lengths are UTF-16 code units. mayMatchUtf8()
-// is a cheap pre-test on decoded UTF-8 so a caller can skip converting texts that cannot match.
+// is a cheap pre-test on UTF-8 so a caller can skip converting texts that cannot match.
 // A compiled pattern is immutable and safe to share between threads.
 class FindPattern
 {
@@ -33,7 +33,9 @@ public:
     bool matches(QStringView text) const { return find(text).isValid(); }
 
     // False only when the text certainly holds no match; true means "run matches()".
-    // `utf8` is the decoded character data (no XML escapes, no entities).
+    // `utf8` may be decoded text or the raw character data of an XML element: an entity
+    // reference, an _xHHHH_ escape or a carriage return in it only turns the answer into
+    // "maybe", so the raw bytes of a shared string can be tested before decoding them.
     bool mayMatchUtf8(const char *utf8, qsizetype size) const;
 
     // Replaces every match left to right, never overlapping, replaced text not searched

@@ -2,6 +2,8 @@
 
 #include "workbook/text/numbertext.h"
 
+#include <cmath>
+
 namespace
 {
 
@@ -11,9 +13,16 @@ const char *const kErrors[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?"
 
 QString FormulaBarText::number(double value, NumberFormatKind kind, DateSystem system)
 {
+    if (!std::isfinite(value)) {
+        return NumberText::format(value);
+    }
     switch (kind) {
-    case NumberFormatKind::Percent:
-        return NumberText::format(value * 100) + QLatin1Char('%');
+    case NumberFormatKind::Percent: {
+        char buffer[NumberText::kBufferSize + 1];
+        int n = NumberText::write(value * 100, buffer);
+        buffer[n++] = '%';
+        return QString::fromLatin1(buffer, n);
+    }
     case NumberFormatKind::Date:
     case NumberFormatKind::TimeOnly: {
         QString text = DateText::format(value, system, kind == NumberFormatKind::TimeOnly);

@@ -42,7 +42,7 @@ PartKind refPart(QStringView w)
     const qsizetype letters = i;
     int column = 0;
     while (i < n && ((w[i] >= u'A' && w[i] <= u'Z') || (w[i] >= u'a' && w[i] <= u'z'))) {
-        column = column * 26 + (w[i].toUpper().unicode() - 'A' + 1);
+        column = column * 26 + ((w[i].unicode() | 0x20) - 'a' + 1);
         ++i;
         if (i - letters > 3) {
             return kNone;
@@ -159,7 +159,7 @@ void setSheets(FormulaToken &t, QStringView names)
 class Scanner
 {
 public:
-    explicit Scanner(QStringView f) : m_f(f) {}
+    explicit Scanner(QStringView f) : m_f(f) { m_tokens.reserve(16); }
 
     QVector<FormulaToken> run()
     {

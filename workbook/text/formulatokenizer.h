@@ -29,6 +29,8 @@ struct FormulaToken {
     bool quoted = false;
 };
 
+Q_DECLARE_TYPEINFO(FormulaToken, Q_MOVABLE_TYPE);
+
 class FormulaTokenizer
 {
 public:

@@ -22,7 +22,7 @@ bool parsePart(QStringView w, Part *p)
     }
     const qsizetype letters = i;
     while (i < n && i - letters < 3 && w[i].isLetter() && w[i].unicode() < 0x80) {
-        p->column = p->column * 26 + (w[i].toUpper().unicode() - 'A' + 1);
+        p->column = p->column * 26 + ((w[i].unicode() | 0x20) - 'a' + 1);
         ++i;
     }
     if (i == letters) {
@@ -84,7 +84,14 @@ void appendPart(QString &out, const Part &p)
         if (p.rowAnchored) {
             out.append(QLatin1Char('$'));
         }
-        out.append(QString::number(p.row));
+        char digits[12];
+        int n = 0;
+        for (long long row = p.row; row > 0; row /= 10) {
+            digits[n++] = char('0' + row % 10);
+        }
+        while (n > 0) {
+            out.append(QLatin1Char(digits[--n]));
+        }
     }
 }
 

@@ -196,7 +196,10 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
         // Keeping the method is what lets libzip copy the compressed bytes as they are.
         const int method =
             e.sourceIndex >= 0 ? m_entries[size_t(e.sourceIndex)].method : ZIP_CM_DEFLATE;
-        if (zip_set_file_compression(target, zip_uint64_t(index), method, 0) != 0)
+        // Level 3: a changed sheet of tens of megabytes deflates several times faster than at
+        // the default, for a few per cent in size.
+        const zip_uint32_t level = e.sourceIndex >= 0 ? 0 : 3;
+        if (zip_set_file_compression(target, zip_uint64_t(index), method, level) != 0)
             return fail(e.name);
         const qint64 mtime = e.sourceIndex >= 0 ? m_entries[size_t(e.sourceIndex)].mtime : 0;
         if (mtime > 0)

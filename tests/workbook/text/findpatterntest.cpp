@@ -152,6 +152,42 @@ private slots:
         }
     }
 
+    // Lone and paired surrogates, combining marks and case partners in any order: matches
+    // stay inside the text and on character boundaries (checked under ASan too).
+    void randomUnicodeStaysInBounds()
+    {
+        static const char16_t kUnits[] = {u'a',   u'K', 0x212A, 0x3A3, 0x3C2,  0xDF,  0xD840,
+                                          0xDC00, u'*', u'?',   u'~',  0x66FF, 0x301, 0x130};
+        QRandomGenerator g(4242);
+        auto random = [&](int maxLength) {
+            QString out;
+            for (int k = int(g.bounded(maxLength + 1)); k > 0; --k) {
+                out += QChar(kUnits[g.bounded(int(sizeof kUnits / sizeof kUnits[0]))]);
+            }
+            return out;
+        };
+        for (int round = 0; round < 3000; ++round) {
+            const QString what = random(5);
+            const FindPattern p(what);
+            const QString text = random(10);
+            qsizetype end = 0;
+            for (const FindPattern::Match &m : p.replaceMatches(text)) {
+                QVERIFY(m.start >= end && m.start + m.length <= text.size());
+                QVERIFY(!(m.start > 0 && text[int(m.start)].isLowSurrogate() &&
+                          text[int(m.start) - 1].isHighSurrogate()));
+                end = m.start + m.length;
+            }
+            QString out;
+            p.replace(text, QStringLiteral("x"), &out);
+            const QByteArray utf8 = text.toUtf8();
+            // UTF-8 cannot carry a lone surrogate, so only texts that survive the trip count.
+            if (p.matches(text) && QString::fromUtf8(utf8) == text &&
+                QString::fromUtf8(what.toUtf8()) == what) {
+                QVERIFY(p.mayMatchUtf8(utf8.constData(), utf8.size()));
+            }
+        }
+    }
+
     void questionMarkTakesWholeSurrogatePair()
     {
         const QString ext = QString::fromUtf8("a\xF0\xA0\x80\x80"
@@ -262,6 +298,22 @@ private slots:
         QVERIFY(p.matches(text));
         const QByteArray utf8 = text.toUtf8();
         QVERIFY(p.mayMatchUtf8(utf8.constData(), utf8.size()));
+    }
+
+    void utf8PretestAcceptsRawXmlSpellings_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QByteArray>("raw");
+        QTest::newRow("entity") << "o & b" << QByteArray("Foo &amp; bar");
+        QTest::newRow("character reference") << "AB" << QByteArray("x&#x41;B");
+        QTest::newRow("ooxml escape") << "a\tb" << QByteArray("a_x0009_b");
+        QTest::newRow("line end") << "a\nb" << QByteArray("a\r\nb");
+    }
+    void utf8PretestAcceptsRawXmlSpellings()
+    {
+        QFETCH(QString, what);
+        QFETCH(QByteArray, raw);
+        QVERIFY(FindPattern(what).mayMatchUtf8(raw.constData(), raw.size()));
     }
 
     void utf8PretestRejectsPlainMisses()

@@ -1,6 +1,7 @@
 #include "workbook/text/formulabartext.h"
 
 #include <QtTest>
+#include <cmath>
 
 class FormulaBarTextTest : public QObject
 {
@@ -29,6 +30,9 @@ private slots:
                  QStringLiteral("-3"));
         QCOMPARE(FormulaBarText::number(3e7, NumberFormatKind::TimeOnly, DateSystem::Date1900),
                  QStringLiteral("30000000"));
+        QCOMPARE(
+            FormulaBarText::number(std::nan(""), NumberFormatKind::Percent, DateSystem::Date1900),
+            QStringLiteral("#NUM!"));
     }
 
     void errorConstantsAreRecognised()
