@@ -38,10 +38,16 @@ bool writeAll(int fd, const char *data, qint64 size, int *err)
 
 QString resolved(const QString &path)
 {
-    // Writing through a symbolic link must replace the file it points to, not the link.
+    // Writing through a symbolic link must replace the file it points to, not the link. Only
+    // a link costs the walk through every folder of its path.
     const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        const QString canonical = info.canonicalFilePath();
+        if (!canonical.isEmpty())
+            return canonical;
+    }
+    return info.absoluteFilePath();
 }
 
 } // namespace
