@@ -55,7 +55,8 @@ std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString
     // A temporary left by an interrupted save is stale by now.
     AtomicFile::removeStaleTemporaries(path);
     // Plain calls: a run opens thousands of small files, and every system call shows.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO named like a workbook cannot stall the run.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         setReason(reason, QStringLiteral("cannot read the file: %1")
                               .arg(QString::fromLocal8Bit(strerror(errno))));

@@ -7,6 +7,7 @@
 #include "workbook/workbook.h"
 
 #include <QtTest>
+#include <sys/stat.h>
 
 using workbook::Application;
 namespace limits = workbook::limits;
@@ -135,6 +136,17 @@ private slots:
         QFETCH(QString, reason);
         const QString got = refusal(bytes);
         QVERIFY2(got.contains(reason), qPrintable(got));
+    }
+
+    void namedPipeIsRefusedWithoutWaiting()
+    {
+        const QString path = m_dir.path() + "/pipe.xlsx";
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        Application app;
+        QString reason;
+        QVERIFY(!app.Open(path, &reason));
+        QVERIFY2(reason.contains("regular file"), qPrintable(reason));
+        QVERIFY(!app.Open(m_dir.path(), &reason));
     }
 
     void nestingAtTheLimitIsAccepted()
