@@ -38,10 +38,16 @@ bool writeAll(int fd, const char *data, qint64 size, int *err)
 
 QString resolved(const QString &path)
 {
-    // Writing through a symbolic link must replace the file it points to, not the link.
+    // Writing through a symbolic link must replace the file it points to, not the link. Only
+    // a link costs the walk through every folder of its path.
     const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        const QString canonical = info.canonicalFilePath();
+        if (!canonical.isEmpty())
+            return canonical;
+    }
+    return info.absoluteFilePath();
 }
 
 } // namespace
@@ -72,6 +78,12 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *re
         return fail(errnoText("cannot examine the file", errno));
     if (!S_ISREG(original.st_mode))
         return fail(QStringLiteral("expected a regular file"));
+    // A file nobody may write is read-only on purpose; replacing it through the folder would
+    // defeat that (even for root, as Excel refuses a read-only file).
+    if ((original.st_mode & 0222) == 0)
+        return fail(QStringLiteral("expected a writable file, found a read-only one"));
+    if (::access(targetName.constData(), W_OK) != 0)
+        return fail(errnoText("expected a writable file", errno));
 
     const QByteArray tempName = QFile::encodeName(temporaryPath(path));
     // A temporary of the same name can only be left over from an interrupted save.

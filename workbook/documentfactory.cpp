@@ -6,6 +6,11 @@
 #include "workbook/ooxml/ooxmldocument.h"
 
 #include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace workbook
 {
@@ -49,20 +54,42 @@ std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString
 {
     // A temporary left by an interrupted save is stale by now.
     AtomicFile::removeStaleTemporaries(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setReason(reason, QStringLiteral("cannot read the file: %1").arg(file.errorString()));
+    // Plain calls: a run opens thousands of small files, and every system call shows.
+    // Non-blocking, so that a FIFO named like a workbook cannot stall the run.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        setReason(reason, QStringLiteral("cannot read the file: %1")
+                              .arg(QString::fromLocal8Bit(strerror(errno))));
         return nullptr;
     }
-    if (file.size() > limits::kMaxFileSize) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        setReason(reason, QStringLiteral("expected a regular file"));
+        return nullptr;
+    }
+    if (st.st_size > limits::kMaxFileSize) {
+        ::close(fd);
         setReason(reason, QStringLiteral("expected a file of at most %1 bytes, found %2 bytes")
                               .arg(limits::kMaxFileSize)
-                              .arg(file.size()));
+                              .arg(qint64(st.st_size)));
         return nullptr;
     }
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size()) {
-        setReason(reason, QStringLiteral("cannot read the whole file: %1").arg(file.errorString()));
+    QByteArray bytes(int(st.st_size), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    const int readErr = errno;
+    ::close(fd);
+    if (got != bytes.size()) {
+        setReason(reason, QStringLiteral("cannot read the whole file: %1")
+                              .arg(QString::fromLocal8Bit(strerror(readErr))));
         return nullptr;
     }
     return openBytes(bytes, reason);

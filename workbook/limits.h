@@ -21,6 +21,8 @@ constexpr int kMaxXmlDepth = 256;
 // Cells in one sheet part, and strings in the shared string table.
 constexpr qint64 kMaxCellsPerPart = 10000000;
 constexpr qint64 kMaxSharedStrings = 10000000;
+// Array formulas whose areas span one row: each cell is checked against them.
+constexpr int kMaxArrayFormulasPerRow = 4096;
 // Sheets in one workbook (Excel's own grid limits make more meaningless).
 constexpr int kMaxSheets = 65535;
 

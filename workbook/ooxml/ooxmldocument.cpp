@@ -215,6 +215,7 @@ bool OoxmlDocument::readPart(const QString &part, QByteArray *out, QString *reas
 
 void OoxmlDocument::writePart(const QString &part, const QByteArray &content)
 {
+    ++m_generation;
     m_package->write(part, content);
     m_cachedPart = part;
     m_cachedBytes = content;
@@ -293,6 +294,8 @@ bool OoxmlDocument::find(int sheet, const QString &what, QString *reason)
     SheetEditor editor(xml, env);
     if (!editor.find(what, &found, reason))
         return false;
+    if (!found)
+        m_lastMiss = Miss{sheet, what, m_generation};
     return found;
 }
 
@@ -302,6 +305,11 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
         return false;
     const FindPattern pattern(what);
     if (pattern.isEmpty())
+        return false;
+    // Runs replace on every sheet right after searching it; what Find saw nowhere, Replace
+    // cannot change, so the second pass over the cells is spared.
+    if (m_lastMiss.sheet == sheet && m_lastMiss.generation == m_generation &&
+        m_lastMiss.what == what)
         return false;
     QByteArray xml;
     if (!ensureCellParts(reason) || !readPart(m_sheets[sheet].part, &xml, reason))
@@ -321,8 +329,10 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
         return false;
     if (outcome.changed)
         writePart(m_sheets[sheet].part, outcome.xml);
-    if (outcome.sharedChanged)
+    if (outcome.sharedChanged) {
         m_sharedStringsChanged = true;
+        ++m_generation;
+    }
     return outcome.changed || outcome.sharedChanged;
 }
 

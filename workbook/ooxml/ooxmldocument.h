@@ -76,6 +76,15 @@ private:
     bool m_sharedStringsChanged = false;
     bool m_recalculationRequested = false;
 
+    // Counts changes, so a remembered search result knows whether it still holds.
+    quint64 m_generation = 0;
+    struct Miss {
+        int sheet = -1;
+        QString what;
+        quint64 generation = 0;
+    };
+    Miss m_lastMiss;
+
     // The last unchanged part read, since Find and Replace visit the same sheet in turn.
     mutable QString m_cachedPart;
     mutable QByteArray m_cachedBytes;

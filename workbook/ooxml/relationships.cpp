@@ -10,6 +10,7 @@ bool Relationships::parse(const QByteArray &xml, const QString &sourcePart, Rela
                           QString *reason)
 {
     out->m_relationships.clear();
+    out->m_byId.clear();
     xml::XmlScanner s(xml);
     for (;;) {
         const xml::XmlScanner::Token t = s.next();
@@ -36,17 +37,16 @@ bool Relationships::parse(const QByteArray &xml, const QString &sourcePart, Rela
             return false;
         }
         r.end = s.tokenEnd();
+        if (!out->m_byId.contains(r.id))
+            out->m_byId.insert(r.id, out->m_relationships.size());
         out->m_relationships.append(r);
     }
 }
 
 const Relationships::Relationship *Relationships::byId(const QString &id) const
 {
-    for (const Relationship &r : m_relationships) {
-        if (r.id == id)
-            return &r;
-    }
-    return nullptr;
+    const int index = m_byId.value(id, -1);
+    return index >= 0 ? &m_relationships[index] : nullptr;
 }
 
 bool Relationships::hasType(const Relationship &r, const QString &typeSuffix)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -33,6 +34,7 @@ public:
 
 private:
     QVector<Relationship> m_relationships;
+    QHash<QString, int> m_byId; // a workbook may hold tens of thousands
 };
 
 } // namespace workbook::ooxml

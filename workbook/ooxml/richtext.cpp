@@ -5,6 +5,8 @@
 #include "workbook/xml/xmlescape.h"
 #include "workbook/xml/xmlscanner.h"
 
+#include <algorithm>
+
 namespace workbook::ooxml
 {
 
@@ -99,12 +101,10 @@ RichText RichText::replaced(const FindPattern &pattern, const QString &with) con
         r.text.clear();
     }
     const QString plain = plainText();
+    // Binary search: a long string with thousands of runs and matches stays fast.
     auto runAt = [&](qsizetype pos) {
-        for (int i = 0; i < ends.size(); ++i) {
-            if (pos < ends[i])
-                return i;
-        }
-        return int(ends.size()) - 1;
+        const auto it = std::upper_bound(ends.cbegin(), ends.cend(), pos);
+        return it == ends.cend() ? int(ends.size()) - 1 : int(it - ends.cbegin());
     };
     auto copy = [&](qsizetype from, qsizetype to) {
         while (from < to) {

@@ -1,5 +1,6 @@
 #include "workbook/ooxml/sheeteditor.h"
 
+#include "workbook/limits.h"
 #include "workbook/ooxml/cellreader.h"
 #include "workbook/ooxml/richtext.h"
 #include "workbook/ooxml/sharedstrings.h"
@@ -15,6 +16,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <vector>
@@ -92,15 +94,28 @@ public:
     {
     }
 
-    bool next(Cell *cell) { return m_reader.next(cell); }
-    bool failed() const { return m_reader.failed(); }
-    QString errorString() const { return m_reader.errorString(); }
+    bool next(Cell *cell) { return !m_tooManyArrays && m_reader.next(cell); }
+    bool failed() const { return m_tooManyArrays || m_reader.failed(); }
+    QString errorString() const
+    {
+        return m_tooManyArrays ? QStringLiteral("expected at most %1 array formulas spanning a "
+                                                "row, found more")
+                                     .arg(limits::kMaxArrayFormulasPerRow)
+                               : m_reader.errorString();
+    }
 
     // False when the cell shows nothing searchable (empty, part of an array or data table,
     // or unreadable).
     bool content(const Cell &c, Content *out)
     {
         *out = Content();
+        if (c.row != m_row) {
+            // Areas that ended above this row can hold no more cells.
+            m_row = c.row;
+            m_arrays.erase(std::remove_if(m_arrays.begin(), m_arrays.end(),
+                                          [&](const Area &a) { return a.bottom < c.row; }),
+                           m_arrays.end());
+        }
         for (const Area &a : m_arrays) {
             if (a.contains(c.row, c.column))
                 return false;
@@ -132,6 +147,10 @@ public:
                 if (!c.formulaRef.isEmpty() && parseArea(c.formulaRef, &a)) {
                     // The anchor is searched; the other cells of the area show the same
                     // formula and cannot change on their own.
+                    if (int(m_arrays.size()) >= limits::kMaxArrayFormulasPerRow) {
+                        m_tooManyArrays = true;
+                        return false;
+                    }
                     m_arrays.push_back(a);
                     out->isArrayAnchor = true;
                 }
@@ -213,6 +232,8 @@ private:
     SheetEditor::Environment m_env;
     QHash<QByteArray, Master> m_masters;
     std::vector<Area> m_arrays;
+    int m_row = 0;
+    bool m_tooManyArrays = false;
 };
 
 // The start tag of cell c with its type attribute set to type (none when null), open or

@@ -74,7 +74,6 @@ bool WorkbookPart::parse(const QByteArray &xml, WorkbookPart *out, QString *reas
             } else if (local == "calcPr") {
                 out->m_calcPrBegin = s.tokenBegin();
                 out->m_calcPrTagEnd = s.tokenEnd();
-                out->m_calcPrSelfClosing = s.isSelfClosing() || s.tokenEnd() == 0;
                 if (const auto *a = s.attribute("fullCalcOnLoad")) {
                     out->m_fullCalcBegin = a->value.data - xml.constData();
                     out->m_fullCalcEnd = out->m_fullCalcBegin + a->value.size;

@@ -49,7 +49,6 @@ private:
     // <calcPr>: start tag range, the value range of fullCalcOnLoad if present.
     qsizetype m_calcPrBegin = -1;
     qsizetype m_calcPrTagEnd = -1;
-    bool m_calcPrSelfClosing = false;
     qsizetype m_fullCalcBegin = -1;
     qsizetype m_fullCalcEnd = -1;
     // Where a missing <calcPr> goes in the schema's order.

@@ -7,20 +7,21 @@ namespace workbook::xml
 
 void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
 {
-    m_edits.push_back(Edit{begin, end, bytes, m_edits.size()});
+    m_edits.push_back(Edit{begin, end, m_bytes.size(), bytes.size()});
+    m_bytes.append(bytes);
 }
 
 bool Splicer::apply(const QByteArray &original, QByteArray *out)
 {
-    std::stable_sort(m_edits.begin(), m_edits.end(), [](const Edit &a, const Edit &b) {
-        return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
-    });
+    // Stable: insertions at one offset keep the order they were added in.
+    std::stable_sort(m_edits.begin(), m_edits.end(),
+                     [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
     qsizetype size = original.size();
     qsizetype pos = 0;
     for (const Edit &e : m_edits) {
         if (e.begin < pos || e.end < e.begin || e.end > original.size())
             return false;
-        size += e.bytes.size() - (e.end - e.begin);
+        size += e.bytesSize - (e.end - e.begin);
         pos = e.end;
     }
     QByteArray result;
@@ -28,7 +29,7 @@ bool Splicer::apply(const QByteArray &original, QByteArray *out)
     pos = 0;
     for (const Edit &e : m_edits) {
         result.append(original.constData() + pos, int(e.begin - pos));
-        result.append(e.bytes);
+        result.append(m_bytes.constData() + e.bytesAt, int(e.bytesSize));
         pos = e.end;
     }
     result.append(original.constData() + pos, int(original.size() - pos));

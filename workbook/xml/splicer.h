@@ -21,13 +21,15 @@ public:
     bool apply(const QByteArray &original, QByteArray *out);
 
 private:
+    // The new bytes of every edit live in one buffer: a sheet may take a million edits.
     struct Edit {
         qsizetype begin;
         qsizetype end;
-        QByteArray bytes;
-        size_t order;
+        qsizetype bytesAt;
+        qsizetype bytesSize;
     };
     std::vector<Edit> m_edits;
+    QByteArray m_bytes;
 };
 
 } // namespace workbook::xml

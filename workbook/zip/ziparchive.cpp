@@ -84,15 +84,6 @@ ZipArchive::~ZipArchive()
         zip_discard(m_zip);
 }
 
-int ZipArchive::indexOf(const QString &name) const
-{
-    for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return int(i);
-    }
-    return -1;
-}
-
 bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
 {
     const EntryInfo &info = m_entries[size_t(index)];

@@ -41,8 +41,6 @@ public:
 
     int entryCount() const { return int(m_entries.size()); }
     const EntryInfo &entry(int index) const { return m_entries[size_t(index)]; }
-    // Index of the entry named name (compared ignoring ASCII case, as part names are), or -1.
-    int indexOf(const QString &name) const;
 
     bool read(int index, QByteArray *out, QString *reason) const;
 

@@ -276,6 +276,25 @@ private slots:
         QVERIFY(xml.contains("<c r=\"B2\"><f>A2*2</f><v>4</v></c>"));
     }
 
+    void replaceAfterAMissedFindStillSeesLaterChanges()
+    {
+        TestWorkbook t;
+        t.sharedStrings = QStringList{"one", "two"};
+        t.addSheet("A",
+                   TestWorkbook::worksheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"));
+        t.addSheet("B",
+                   TestWorkbook::worksheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c></row>"));
+        Workbook *wb = open(t);
+        workbook::UsedRange *a = wb->Item(1)->usedRange();
+        QVERIFY(!a->Find("xyz"));
+        QVERIFY(!a->Replace("xyz", "q"));
+        QVERIFY(a->Replace("one", "xyz one"));
+        QVERIFY(a->Find("xyz"));
+        QVERIFY(!wb->Item(2)->usedRange()->Find("xyz"));
+        QVERIFY(a->Replace("xyz", "w"));
+        QVERIFY(a->Find("w one"));
+    }
+
     void formulaChangeDropsTheCalculationChain()
     {
         TestWorkbook t = oneSheet("<row r=\"1\"><c r=\"A1\"><f>SUM(B1)</f><v>0</v></c>"

@@ -7,6 +7,7 @@
 #include "workbook/workbook.h"
 
 #include <QtTest>
+#include <sys/stat.h>
 
 using workbook::Application;
 namespace limits = workbook::limits;
@@ -137,6 +138,17 @@ private slots:
         QVERIFY2(got.contains(reason), qPrintable(got));
     }
 
+    void namedPipeIsRefusedWithoutWaiting()
+    {
+        const QString path = m_dir.path() + "/pipe.xlsx";
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        Application app;
+        QString reason;
+        QVERIFY(!app.Open(path, &reason));
+        QVERIFY2(reason.contains("regular file"), qPrintable(reason));
+        QVERIFY(!app.Open(m_dir.path(), &reason));
+    }
+
     void nestingAtTheLimitIsAccepted()
     {
         QCOMPARE(refusal(ZipInspector::makeZip(
@@ -196,6 +208,28 @@ private slots:
                  qPrintable(range->lastError()));
         QVERIFY(wb->Save());
         QCOMPARE(readAll(path), zip);
+    }
+
+    void tooManyArrayFormulasAcrossARowLeaveTheSheetAlone()
+    {
+        // Each array area spans both rows, so every cell of row 2 is checked against all.
+        QByteArray row1 = "<row r=\"1\">";
+        for (int c = 1; c <= limits::kMaxArrayFormulasPerRow + 1; ++c) {
+            QByteArray column;
+            for (int n = c; n > 0; n = (n - 1) / 26)
+                column.prepend(char('A' + (n - 1) % 26));
+            row1 += "<c r=\"" + column + "1\"><f t=\"array\" ref=\"" + column + "1:" + column +
+                    "2\">1</f><v>1</v></c>";
+        }
+        row1 += "</row><row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>x</t></is></c></row>";
+        Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(ZipInspector::makeZip(
+            partsWith("xl/worksheets/sheet1.xml", TestWorkbook::worksheet(row1))));
+        QVERIFY(wb);
+        workbook::UsedRange *range = wb->Item(1)->usedRange();
+        QVERIFY(!range->Replace("x", "y"));
+        QVERIFY2(range->lastError().contains("array formulas"), qPrintable(range->lastError()));
+        QVERIFY(!wb->isModified());
     }
 
     void damagedSheetIsLeftAlone()
