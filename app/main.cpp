@@ -1,10 +1,12 @@
 #include "app/startup.h"
 #include "app/widget.h"
+#include "platform/timezone.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    PinLocalTimeZone();
     Q_INIT_RESOURCE(resources);
     InitialiseStartupValues(argc, argv);
     ApplyOneInstanceRule();

@@ -1,9 +1,11 @@
 #include "cli/clirun.h"
+#include "platform/timezone.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char **argv)
 {
+    PinLocalTimeZone();
     QCoreApplication application(argc, argv);
     return CliRun::Main(application.arguments().mid(1));
 }

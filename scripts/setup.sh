@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # setup.sh run  — installs what is missing, builds, starts the program.
-# setup.sh test — installs what is missing, builds, runs every test.
+# setup.sh test — installs what is missing, builds, runs every test and short fuzz runs.
 # Run as root on Debian 12 (installing uses apt-get). BUILD_DIR and CMAKE_ARGS may be set.
 set -euo pipefail
 mode=${1:-}
@@ -21,3 +21,10 @@ if [ "$mode" = run ]; then
     exec "$build/app/Tessaromandel"
 fi
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+# Short libFuzzer runs over the workbook server and its text algorithms (clang only).
+fuzz_build=${FUZZ_BUILD_DIR:-$top/build-fuzz}
+CC=clang-14 CXX=clang++-14 cmake -S "$top" -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTESSAROMANDEL_FUZZ=ON
+cmake --build "$fuzz_build" -j"$(nproc)" --target workbook_fuzzer workbooktext_fuzzer
+ctest --test-dir "$fuzz_build" --output-on-failure -L fuzz

@@ -13,9 +13,13 @@ using workbook::Workbook;
 namespace
 {
 
-// The shared folder lies beside the source tree.
+// Found by the build (TESSAROMANDEL_CORPUS_DIR); the shared folder beside the source tree
+// otherwise.
 QString corpusFolder()
 {
+    const QString configured = qEnvironmentVariable("TESSAROMANDEL_CORPUS_DIR");
+    if (!configured.isEmpty())
+        return configured;
     return QDir::cleanPath(qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR") + "/../shared/corpus");
 }
 
