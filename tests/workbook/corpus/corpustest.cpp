@@ -71,9 +71,9 @@ bool mayChange(const QString &name)
 // table or its first sheet.
 QString pickToken(const QString &path)
 {
-    QByteArray text = ZipInspector::entry(path, "xl/sharedStrings.xml");
+    QByteArray text = ZipContents::entry(path, "xl/sharedStrings.xml");
     if (text.isEmpty())
-        text = ZipInspector::entry(path, "xl/worksheets/sheet1.xml");
+        text = ZipContents::entry(path, "xl/worksheets/sheet1.xml");
     static const QRegularExpression t("<(?:\\w+:)?t(?: [^>]*)?>([^<]*)</(?:\\w+:)?t>");
     static const QRegularExpression word("[A-Za-z]{4,}");
     auto it = t.globalMatch(QString::fromUtf8(text));
@@ -162,8 +162,8 @@ private slots:
                 failures << r + ": save failed: " + reason;
                 continue;
             }
-            const QStringList before = ZipInspector::names(original);
-            const QStringList after = ZipInspector::names(path);
+            const QStringList before = ZipContents::names(original);
+            const QStringList after = ZipContents::names(path);
             for (const QString &name : before) {
                 if (!after.contains(name)) {
                     if (name != "xl/calcChain.xml")
@@ -171,12 +171,12 @@ private slots:
                     continue;
                 }
                 const bool rawSame =
-                    ZipInspector::rawEntry(original, name) == ZipInspector::rawEntry(path, name);
+                    ZipContents::rawEntry(original, name) == ZipContents::rawEntry(path, name);
                 if (!mayChange(name) && !rawSame)
                     failures << r + ": changed part " + name;
                 // A part whose content stayed must also keep its compressed bytes.
                 if (!rawSame &&
-                    ZipInspector::entry(original, name) == ZipInspector::entry(path, name))
+                    ZipContents::entry(original, name) == ZipContents::entry(path, name))
                     failures << r + ": part rewritten without a change: " + name;
             }
             m_saved << path;

@@ -26,7 +26,7 @@ private:
     }
     static QByteArray sheetPart(Workbook *wb, const char *name = "xl/worksheets/sheet1.xml")
     {
-        return ZipInspector::entryFromBytes(wb->savedBytes(), name);
+        return ZipContents::entryFromBytes(wb->savedBytes(), name);
     }
 
 private slots:

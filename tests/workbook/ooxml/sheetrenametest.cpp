@@ -60,7 +60,7 @@ private:
 
     static QByteArray part(Workbook *wb, const QString &name)
     {
-        return ZipInspector::entryFromBytes(wb->savedBytes(), name);
+        return ZipContents::entryFromBytes(wb->savedBytes(), name);
     }
 
 private slots:

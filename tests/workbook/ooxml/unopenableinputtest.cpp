@@ -33,7 +33,7 @@ QVector<QPair<QString, QByteArray>> partsWith(const QString &name, const QByteAr
          {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
           "xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/sharedStrings.xml"}) {
         const QString part = QString::fromLatin1(n);
-        parts.append({part, part == name ? content : ZipInspector::entryFromBytes(zip, part)});
+        parts.append({part, part == name ? content : ZipContents::entryFromBytes(zip, part)});
     }
     return parts;
 }
@@ -96,26 +96,26 @@ private slots:
             encrypted += '\0';
         }
         QTest::newRow("encrypted package") << encrypted << "password-protected";
-        const QByteArray good = ZipInspector::makeZip(partsWith({}, {}));
+        const QByteArray good = ZipContents::makeZip(partsWith({}, {}));
         QTest::newRow("truncated central directory") << good.left(good.size() - 30) << "damaged";
         QTest::newRow("empty file") << QByteArray() << "expected an OOXML package";
         QTest::newRow("no workbook part")
-            << ZipInspector::makeZip({{"[Content_Types].xml", partsWith({}, {})[0].second},
+            << ZipContents::makeZip({{"[Content_Types].xml", partsWith({}, {})[0].second},
                                       {"_rels/.rels", "<Relationships xmlns=\"x\"/>"}})
             << "no officeDocument relationship";
         QTest::newRow("workbook part not well-formed")
-            << ZipInspector::makeZip(partsWith("xl/workbook.xml", "<workbook><sheets></workbook>"))
+            << ZipContents::makeZip(partsWith("xl/workbook.xml", "<workbook><sheets></workbook>"))
             << "expected </sheets>, found </workbook>";
         QTest::newRow("document type declaration")
-            << ZipInspector::makeZip(partsWith(
+            << ZipContents::makeZip(partsWith(
                    "xl/sharedStrings.xml",
                    "<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY a \"aaaa\">]><sst>&a;</sst>"))
             << "document type declaration";
         QTest::newRow("nesting deeper than the limit")
-            << ZipInspector::makeZip(partsWith("xl/workbook.xml", nested(limits::kMaxXmlDepth + 1)))
+            << ZipContents::makeZip(partsWith("xl/workbook.xml", nested(limits::kMaxXmlDepth + 1)))
             << "nested at most 256";
         QTest::newRow("xlsb main part")
-            << ZipInspector::makeZip(
+            << ZipContents::makeZip(
                    {{"[Content_Types].xml",
                      "<Types><Override PartName=\"/xl/workbook.bin\" ContentType=\"application/"
                      "vnd.ms-excel.sheet.binary.macroEnabled.main\"/></Types>"},
@@ -127,7 +127,7 @@ private slots:
             << "binary one (.xlsb)";
         const QByteArray bomb(int(limits::kBombRatioFloor) + 1024, ' ');
         QTest::newRow("zip bomb ratio")
-            << ZipInspector::makeZip(partsWith("xl/sharedStrings.xml", "<sst>" + bomb + "</sst>"))
+            << ZipContents::makeZip(partsWith("xl/sharedStrings.xml", "<sst>" + bomb + "</sst>"))
             << "times the compressed size";
     }
     void refusedFilesSayWhy()
@@ -151,14 +151,14 @@ private slots:
 
     void nestingAtTheLimitIsAccepted()
     {
-        QCOMPARE(refusal(ZipInspector::makeZip(
+        QCOMPARE(refusal(ZipContents::makeZip(
                      partsWith("xl/workbook.xml", nested(limits::kMaxXmlDepth)))),
                  QString("opened"));
     }
 
     void partDeclaredLargerThanTheLimitIsRefusedBeforeInflating()
     {
-        QByteArray zip = ZipInspector::makeZip(partsWith({}, {}));
+        QByteArray zip = ZipContents::makeZip(partsWith({}, {}));
         // Rewrite the uncompressed size of the string table in the central directory.
         const QByteArray name = "xl/sharedStrings.xml";
         const int header = zip.indexOf("PK\x01\x02" + QByteArray(), 0);
@@ -181,7 +181,7 @@ private slots:
             sst += "<si/>";
         sst += "</sst>";
         const QString got =
-            refusal(ZipInspector::makeZip(partsWith("xl/sharedStrings.xml", sst), true));
+            refusal(ZipContents::makeZip(partsWith("xl/sharedStrings.xml", sst), true));
         QVERIFY2(got.contains("at most 10000000 items"), qPrintable(got));
     }
 
@@ -195,7 +195,7 @@ private slots:
         const QString path = m_dir.path() + "/cells.xlsx";
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        const QByteArray zip = ZipInspector::makeZip(
+        const QByteArray zip = ZipContents::makeZip(
             partsWith("xl/worksheets/sheet1.xml", TestWorkbook::worksheet(data)), true);
         f.write(zip);
         f.close();
@@ -223,7 +223,7 @@ private slots:
         }
         row1 += "</row><row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>x</t></is></c></row>";
         Application app;
-        workbook::Workbook *wb = app.OpenFromMemory(ZipInspector::makeZip(
+        workbook::Workbook *wb = app.OpenFromMemory(ZipContents::makeZip(
             partsWith("xl/worksheets/sheet1.xml", TestWorkbook::worksheet(row1))));
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
@@ -234,7 +234,7 @@ private slots:
 
     void damagedSheetIsLeftAlone()
     {
-        const QByteArray zip = ZipInspector::makeZip(partsWith(
+        const QByteArray zip = ZipContents::makeZip(partsWith(
             "xl/worksheets/sheet1.xml",
             TestWorkbook::worksheet("<row r=\"1\"><c t=\"inlineStr\"><is><t>x</is></c></row>")));
         Application app;

@@ -169,7 +169,7 @@ QByteArray TestWorkbook::build() const
     all.append({"xl/workbook.xml", workbook});
     all.append({"xl/_rels/workbook.xml.rels", wbRels});
     all += parts;
-    return ZipInspector::makeZip(all);
+    return ZipContents::makeZip(all);
 }
 
 bool TestWorkbook::write(const QString &path) const

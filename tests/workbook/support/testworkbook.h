@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/workbook/support/zipinspector.h"
+#include "tests/workbook/support/zipcontents.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -7,7 +7,7 @@
 #include <QVector>
 
 // Reads what a test needs out of a zip file.
-class ZipInspector
+class ZipContents
 {
 public:
     static QStringList names(const QString &path);

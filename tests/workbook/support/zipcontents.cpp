@@ -1,8 +1,8 @@
-#include "tests/workbook/support/zipinspector.h"
+#include "tests/workbook/support/zipcontents.h"
 
 #include <zip.h>
 
-QByteArray ZipInspector::makeZip(const QVector<QPair<QString, QByteArray>> &entries, bool store)
+QByteArray ZipContents::makeZip(const QVector<QPair<QString, QByteArray>> &entries, bool store)
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -54,7 +54,7 @@ QByteArray readEntry(zip_t *z, const QString &name, zip_flags_t flags)
 
 } // namespace
 
-QStringList ZipInspector::names(const QString &path)
+QStringList ZipContents::names(const QString &path)
 {
     int err = 0;
     zip_t *z = zip_open(path.toLocal8Bit().constData(), ZIP_RDONLY, &err);
@@ -67,20 +67,20 @@ QStringList ZipInspector::names(const QString &path)
     return out;
 }
 
-QByteArray ZipInspector::entry(const QString &path, const QString &name)
+QByteArray ZipContents::entry(const QString &path, const QString &name)
 {
     int err = 0;
     return readEntry(zip_open(path.toLocal8Bit().constData(), ZIP_RDONLY, &err), name, 0);
 }
 
-QByteArray ZipInspector::rawEntry(const QString &path, const QString &name)
+QByteArray ZipContents::rawEntry(const QString &path, const QString &name)
 {
     int err = 0;
     return readEntry(zip_open(path.toLocal8Bit().constData(), ZIP_RDONLY, &err), name,
                      ZIP_FL_COMPRESSED);
 }
 
-QByteArray ZipInspector::entryFromBytes(const QByteArray &bytes, const QString &name)
+QByteArray ZipContents::entryFromBytes(const QByteArray &bytes, const QString &name)
 {
     zip_error_t error;
     zip_error_init(&error);
