@@ -9,9 +9,7 @@
 bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    RunReports::ClearBeforeRun(parameters);
-    const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
-    if (!session.StartServer())
+    if (!session.Begin(parameters))
         return false;
 
     // The launch refuses unequal lists; should it ever be bypassed, no text goes unpaired.
@@ -20,7 +18,7 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
     RunReports reports;
     int openedCount = 0;
     int matchedCount = 0;
-    for (const QString &path : workbooks) {
+    for (const QString &path : session.Workbooks()) {
         ExcelAutomation::Workbook *workbook = session.Open(path);
         if (!workbook) {
             reports.AddUnopenable(path);
@@ -28,21 +26,19 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
         }
         ++openedCount;
 
-        ExcelAutomation::Sheets *sheets = workbook->GetSheets();
-        const int count = sheets ? sheets->Count() : 0;
         bool matched = false;
-        for (int index = 1; index <= count; ++index) {
-            ExcelAutomation::Sheet *sheet = sheets->Item(index);
+        RunSession::ForEachSheet(*workbook, [&](int, ExcelAutomation::Sheet *sheet) {
             ExcelAutomation::Range *range = sheet ? sheet->UsedRange() : nullptr;
             if (!range)
-                continue;
+                return true;
             for (int pair = 0; pair < pairCount; ++pair) {
                 if (!matched && range->Find(parameters.findLines.at(pair)))
                     matched = true;
                 if (!parameters.justShow)
                     range->Replace(parameters.findLines.at(pair), parameters.replaceLines.at(pair));
             }
-        }
+            return true;
+        });
 
         if (!matched) {
             reports.AddUnchanged(path);

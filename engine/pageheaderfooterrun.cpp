@@ -42,34 +42,30 @@ bool PageHeaderFooterRun::FieldForPosition(const QString &position, bool header,
 bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    RunReports::ClearBeforeRun(parameters);
-    const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
-    if (!session.StartServer())
+    if (!session.Begin(parameters))
         return false;
 
     RunReports reports;
     int savedCount = 0;
-    for (const QString &path : workbooks) {
+    for (const QString &path : session.Workbooks()) {
         ExcelAutomation::Workbook *workbook = session.Open(path);
         if (!workbook) {
             reports.AddUnopenable(path);
             continue;
         }
 
-        ExcelAutomation::Sheets *sheets = workbook->GetSheets();
-        const int count = sheets ? sheets->Count() : 0;
-        for (int index = 1; index <= count; ++index) {
-            ExcelAutomation::Sheet *sheet = sheets->Item(index);
+        RunSession::ForEachSheet(*workbook, [&](int, ExcelAutomation::Sheet *sheet) {
             ExcelAutomation::PageSetup *pageSetup = sheet ? sheet->GetPageSetup() : nullptr;
             if (!pageSetup)
-                continue;
+                return true;
             if (parameters.pageHeaderOn)
                 editSection(*pageSetup, parameters.pageHeaderPos, true, parameters.pageHeaderFind,
                             parameters.pageHeaderText);
             if (parameters.pageFooterOn)
                 editSection(*pageSetup, parameters.pageFooterPos, false, parameters.pageFooterFind,
                             parameters.pageFooterText);
-        }
+            return true;
+        });
 
         // A workbook that could not be written back was not changed; it is listed with the
         // ones that could not be opened for changing and left out of the count.

@@ -2,6 +2,8 @@
 
 #include "engine/collectfiles.h"
 #include "engine/runobserver.h"
+#include "engine/runparameters.h"
+#include "engine/runreports.h"
 
 #include <QDir>
 #include <ctime>
@@ -16,6 +18,13 @@ RunSession::RunSession(RunObserver &observer)
 RunSession::~RunSession()
 {
     QuitServer();
+}
+
+bool RunSession::Begin(const RunParameters &parameters)
+{
+    RunReports::ClearBeforeRun(parameters);
+    m_workbookPaths = CollectWorkbooks(parameters.sourceFolder);
+    return StartServer();
 }
 
 bool RunSession::IsWorkbookPath(const QString &nativePath)

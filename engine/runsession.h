@@ -6,6 +6,7 @@
 #include <memory>
 
 class RunObserver;
+struct RunParameters;
 
 // The frame every run shares: the start time, the workbooks under the folder, one server for
 // the whole run, and its orderly end.
@@ -18,13 +19,25 @@ public:
     explicit RunSession(RunObserver &observer);
     ~RunSession();
 
-    // The entries under folder that are workbooks by their names, with native separators.
-    QStringList CollectWorkbooks(const QString &folder) const;
+    // The opening every run shares: its old reports cleared, the workbooks listed, the server
+    // started. False when there is no server; the run then ends at once.
+    bool Begin(const RunParameters &parameters);
+    const QStringList &Workbooks() const { return m_workbookPaths; }
+
+    // Calls visit(index, sheet) for the sheets 1 to Count in order (a sheet may be null) until
+    // visit returns false. A workbook without a sheets collection has no sheets.
+    template <typename Visit>
+    static void ForEachSheet(ExcelAutomation::Workbook &workbook, Visit visit)
+    {
+        ExcelAutomation::Sheets *sheets = workbook.GetSheets();
+        const int count = sheets ? sheets->Count() : 0;
+        for (int index = 1; index <= count; ++index)
+            if (!visit(index, sheets->Item(index)))
+                return;
+    }
+
     static bool IsWorkbookPath(const QString &nativePath);
 
-    // Starts the server hidden with alerts off. Without a server (or its workbooks) the run
-    // ends here: the message is shown, the buttons come back, and false is returned.
-    bool StartServer();
     // Announces the workbook and opens it; null (and the reason passed on) when it cannot be
     // opened.
     ExcelAutomation::Workbook *Open(const QString &path);
@@ -37,8 +50,15 @@ public:
     RunObserver &Observer() const { return m_observer; }
 
 private:
+    // The entries under folder that are workbooks by their names, with native separators.
+    QStringList CollectWorkbooks(const QString &folder) const;
+    // Starts the server hidden with alerts off. Without a server (or its workbooks) the run
+    // ends here: the message is shown, the buttons come back, and false is returned.
+    bool StartServer();
+
     RunObserver &m_observer;
     long long m_startTime;
     std::unique_ptr<ExcelAutomation::Application> m_application;
     ExcelAutomation::Workbooks *m_workbooks = nullptr;
+    QStringList m_workbookPaths;
 };

@@ -7,39 +7,34 @@
 bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    RunReports::ClearBeforeRun(parameters);
-    const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
-    if (!session.StartServer())
+    if (!session.Begin(parameters))
         return false;
 
     RunReports reports;
     int savedCount = 0;
-    for (const QString &path : workbooks) {
+    for (const QString &path : session.Workbooks()) {
         ExcelAutomation::Workbook *workbook = session.Open(path);
         if (!workbook) {
             reports.AddUnopenable(path);
             continue;
         }
 
-        ExcelAutomation::Sheets *sheets = workbook->GetSheets();
-        const int count = sheets ? sheets->Count() : 0;
-        for (int index = 1; index <= count; ++index) {
-            ExcelAutomation::Sheet *sheet = sheets->Item(index);
+        RunSession::ForEachSheet(*workbook, [&](int index, ExcelAutomation::Sheet *sheet) {
             if (parameters.appSheetOn) {
-                if (index == parameters.appSheetIndex) {
-                    if (sheet)
-                        sheet->SetName(parameters.shtNameReplace);
-                    break;
-                }
-                continue;
+                if (index != parameters.appSheetIndex)
+                    return true;
+                if (sheet)
+                    sheet->SetName(parameters.shtNameReplace);
+                return false;
             }
             if (!sheet)
-                continue;
+                return true;
             // A refused name leaves the sheet as it was; the next sheets still get theirs.
             QString name = sheet->Name();
             name.replace(parameters.shtNameFind, parameters.shtNameReplace, Qt::CaseSensitive);
             sheet->SetName(name);
-        }
+            return true;
+        });
 
         if (session.Save(*workbook, path))
             ++savedCount;

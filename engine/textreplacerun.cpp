@@ -7,15 +7,13 @@
 bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    RunReports::ClearBeforeRun(parameters);
-    const QStringList workbooks = session.CollectWorkbooks(parameters.sourceFolder);
-    if (!session.StartServer())
+    if (!session.Begin(parameters))
         return false;
 
     RunReports reports;
     int openedCount = 0;
     int matchedCount = 0;
-    for (const QString &path : workbooks) {
+    for (const QString &path : session.Workbooks()) {
         ExcelAutomation::Workbook *workbook = session.Open(path);
         if (!workbook) {
             reports.AddUnopenable(path);
@@ -23,21 +21,19 @@ bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
         }
         ++openedCount;
 
-        ExcelAutomation::Sheets *sheets = workbook->GetSheets();
-        const int count = sheets ? sheets->Count() : 0;
         // Lines wait until the save succeeded: a workbook that could not be written back
         // must not be reported as changed.
         QStringList hitLines;
-        for (int index = 1; index <= count; ++index) {
-            ExcelAutomation::Sheet *sheet = sheets->Item(index);
+        RunSession::ForEachSheet(*workbook, [&](int, ExcelAutomation::Sheet *sheet) {
             ExcelAutomation::Range *range = sheet ? sheet->UsedRange() : nullptr;
             if (!range)
-                continue;
+                return true;
             if (range->Find(parameters.findText))
                 hitLines << path + QLatin1Char(' ') + sheet->Name();
             if (!parameters.justShow)
                 range->Replace(parameters.findText, parameters.replaceText);
-        }
+            return true;
+        });
 
         if (hitLines.isEmpty()) {
             reports.AddUnchanged(path);
