@@ -5,7 +5,7 @@ packages=(
   # build
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools
-  libzip-dev zlib1g-dev
+  libzip-dev libdeflate-dev zlib1g-dev
   # fonts so the Chinese window texts render
   fonts-wqy-microhei
   # tests: Windows cross compile, sanitizers and fuzzing, screenshots, independent readers

@@ -9,7 +9,6 @@
 #include "workbook/ooxml/sheeteditor.h"
 #include "workbook/ooxml/sheetreferencerewriter.h"
 #include "workbook/ooxml/styles.h"
-#include "workbook/text/findpattern.h"
 #include "workbook/text/headerfootertext.h"
 #include "workbook/text/sheetnamerules.h"
 #include "workbook/xml/splicer.h"
@@ -280,8 +279,7 @@ bool OoxmlDocument::find(int sheet, const QString &what, QString *reason)
 {
     if (!hasCells(sheet))
         return false;
-    const FindPattern pattern(what);
-    if (pattern.isEmpty())
+    if (what.isEmpty()) // the empty search text matches nothing
         return false;
     QByteArray xml;
     if (!ensureCellParts(reason) || !readPart(m_sheets[sheet].part, &xml, reason))
@@ -303,8 +301,7 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
 {
     if (!hasCells(sheet))
         return false;
-    const FindPattern pattern(what);
-    if (pattern.isEmpty())
+    if (what.isEmpty()) // the empty search text matches nothing
         return false;
     // Runs replace on every sheet right after searching it; what Find saw nowhere, Replace
     // cannot change, so the second pass over the cells is spared.

@@ -143,12 +143,15 @@ QString Package::resolve(const QString &sourcePart, const QString &target)
         path = t;
     } else {
         const int slash = sourcePart.lastIndexOf(QLatin1Char('/'));
-        QString base = sourcePart.left(slash + 1);
         // Relationships of the package itself (/_rels/.rels) are relative to the root.
-        if (base == QLatin1String("/_rels/"))
-            base = QStringLiteral("/");
-        path = base + t;
+        const QString base = sourcePart.left(slash + 1);
+        path = base == QLatin1String("/_rels/") ? QLatin1Char('/') + t : base + t;
     }
+    // Most targets name their part plainly: nothing to normalise.
+    const bool plain = path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String("//")) &&
+                       !path.contains(QLatin1String("/.")) && !path.endsWith(QLatin1Char('/'));
+    if (plain)
+        return path;
     QStringList out;
     for (const QString &segment : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         if (segment == QLatin1String("."))

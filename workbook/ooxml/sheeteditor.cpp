@@ -332,7 +332,7 @@ SheetEditor::SheetEditor(const QByteArray &xml, const Environment &environment)
 bool SheetEditor::find(const QString &what, bool *found, QString *reason)
 {
     *found = false;
-    const FindPattern pattern(what);
+    const FindPattern pattern = FindPattern::compiled(what);
     if (pattern.isEmpty())
         return true;
     const bool numbersMayMatch = mayMatchNumberText(what);
@@ -372,7 +372,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
                           QString *reason)
 {
     *outcome = Outcome();
-    const FindPattern pattern(what);
+    const FindPattern pattern = FindPattern::compiled(what);
     if (pattern.isEmpty())
         return true;
     const bool isProtected = SheetProtection::isProtected(m_xml);

@@ -27,4 +27,12 @@ public:
     }
 
     static bool equal(QStringView a, QStringView b);
+
+    // Every code point outside ASCII whose fold is an ASCII letter (the long s, the Kelvin
+    // sign), so that a byte search for an ASCII text can also look for them.
+    struct FoldPair {
+        char32_t codePoint;
+        char32_t folded;
+    };
+    static constexpr FoldPair kNonAsciiFoldingToAscii[] = {{0x017F, 's'}, {0x212A, 'k'}};
 };

@@ -10,12 +10,12 @@ namespace
 {
 
 // Which code points fold onto another one. Built once from Qt's tables, so the UTF-8
-// pre-test knows exactly which letters have case partners.
-struct FoldTables {
-    std::vector<char32_t> foldTargets; // sorted: c such that fold(x) == c for some x != c
-    std::vector<std::pair<char32_t, char32_t>> toAscii; // (non-ASCII x, ASCII fold(x))
+// pre-test knows exactly which letters have case partners; only patterns whose anchor leaves
+// ASCII need it, so the scan is not paid by every run.
+struct FoldTargets {
+    std::vector<char32_t> sorted; // c such that fold(x) == c for some x != c
 
-    FoldTables()
+    FoldTargets()
     {
         for (char32_t u = 0; u < 0x20000; ++u) {
             if (u >= 0xD800 && u < 0xE000) {
@@ -23,27 +23,23 @@ struct FoldTables {
             }
             const char32_t f = CaseFolding::fold(u);
             if (f != u) {
-                foldTargets.push_back(f);
-                if (f < 0x80 && u >= 0x80) {
-                    toAscii.emplace_back(u, f);
-                }
+                sorted.push_back(f);
             }
         }
-        std::sort(foldTargets.begin(), foldTargets.end());
-        foldTargets.erase(std::unique(foldTargets.begin(), foldTargets.end()), foldTargets.end());
+        std::sort(sorted.begin(), sorted.end());
+        sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     }
 
     bool isCaseless(char32_t c) const
     {
-        return CaseFolding::fold(c) == c &&
-               !std::binary_search(foldTargets.begin(), foldTargets.end(), c);
+        return CaseFolding::fold(c) == c && !std::binary_search(sorted.begin(), sorted.end(), c);
     }
 };
 
-const FoldTables &foldTables()
+const FoldTargets &foldTargets()
 {
-    static const FoldTables tables;
-    return tables;
+    static const FoldTargets targets;
+    return targets;
 }
 
 inline char32_t foldUnitFast(char16_t c)
@@ -132,9 +128,7 @@ FindPattern::FindPattern(QStringView what)
     if (bestLength == 0) {
         return;
     }
-    const FoldTables &tables = foldTables();
     bool ascii = true;
-    bool caseless = true;
     for (qsizetype k = bestStart; k < bestStart + bestLength; ++k) {
         const char32_t c = m_items[k].folded;
         if (c > 0xFFFF) {
@@ -144,15 +138,18 @@ FindPattern::FindPattern(QStringView what)
             m_anchor.append(QChar(char16_t(c)));
         }
         ascii = ascii && c < 0x80;
-        caseless = caseless && tables.isCaseless(c);
+    }
+    bool caseless = !ascii;
+    for (qsizetype k = bestStart; caseless && k < bestStart + bestLength; ++k) {
+        caseless = foldTargets().isCaseless(m_items[k].folded);
     }
     if (ascii) {
         m_anchorAscii = true;
         m_anchorUtf8 = m_anchor.toLatin1();
-        for (const auto &pair : tables.toAscii) {
-            if (m_anchorUtf8.contains(char(pair.second))) {
+        for (const auto &pair : CaseFolding::kNonAsciiFoldingToAscii) {
+            if (m_anchorUtf8.contains(char(pair.folded))) {
                 QByteArray variant;
-                appendUtf8(variant, pair.first);
+                appendUtf8(variant, pair.codePoint);
                 m_asciiVariantsUtf8.append(variant);
             }
         }
@@ -161,6 +158,17 @@ FindPattern::FindPattern(QStringView what)
             appendUtf8(m_anchorUtf8, m_items[k].folded);
         }
     }
+}
+
+FindPattern FindPattern::compiled(const QString &what)
+{
+    thread_local QString lastText;
+    thread_local FindPattern last;
+    if (what != lastText) {
+        last = FindPattern(what);
+        lastText = what;
+    }
+    return last;
 }
 
 qsizetype FindPattern::matchSegmentAt(const Segment &s, QStringView text, qsizetype pos) const

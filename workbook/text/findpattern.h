@@ -25,6 +25,9 @@ public:
 
     FindPattern() = default;
     explicit FindPattern(QStringView what);
+    // The same, remembered per thread for the last text: a run searches every sheet of every
+    // workbook for one text, and compiling it costs about as much as a small sheet.
+    static FindPattern compiled(const QString &what);
 
     bool isEmpty() const { return m_segments.isEmpty(); }
 

@@ -7,6 +7,7 @@
 
 struct zip;
 struct zip_source;
+struct libdeflate_decompressor;
 
 namespace workbook::zip
 {
@@ -24,6 +25,7 @@ public:
         int method = 0;
         bool encrypted = false;
         qint64 mtime = 0;
+        quint32 crc = 0;
     };
 
     // One entry of an archive being written: a raw copy of entry sourceIndex of this archive,
@@ -48,11 +50,15 @@ public:
 
 private:
     ZipArchive() = default;
+    bool inflateRaw(int index, QByteArray *out, QString *why) const;
+    bool readThroughLibzip(int index, QByteArray *out, QString *why) const;
 
     QByteArray m_bytes;
     ::zip *m_zip = nullptr;
     std::vector<EntryInfo> m_entries;
     QByteArray m_comment;
+    // Made on the first read, reused for every entry.
+    mutable libdeflate_decompressor *m_inflater = nullptr;
 };
 
 } // namespace workbook::zip

@@ -1,3 +1,4 @@
+#include "workbook/text/casefolding.h"
 #include "workbook/text/findpattern.h"
 
 #include <QRandomGenerator>
@@ -289,6 +290,8 @@ private slots:
                                         << "ab";
         QTest::newRow("anchor after star") << "a*bcd"
                                            << "A xx BCD";
+        QTest::newRow("ascii letter in a chinese anchor")
+            << QString::fromUtf8("a替换") << QString::fromUtf8("A替换");
     }
     void utf8PretestNeverMissesAMatch()
     {
@@ -298,6 +301,20 @@ private slots:
         QVERIFY(p.matches(text));
         const QByteArray utf8 = text.toUtf8();
         QVERIFY(p.mayMatchUtf8(utf8.constData(), utf8.size()));
+    }
+
+    // The pre-test's list of letters outside ASCII that fold into it must be Qt's, whole.
+    void nonAsciiFoldingToAsciiListIsComplete()
+    {
+        QVector<QPair<uint, uint>> scanned;
+        for (char32_t u = 0x80; u < 0x110000; ++u) {
+            if ((u < 0xD800 || u >= 0xE000) && CaseFolding::fold(u) < 0x80)
+                scanned.append({uint(u), uint(CaseFolding::fold(u))});
+        }
+        QVector<QPair<uint, uint>> listed;
+        for (const auto &pair : CaseFolding::kNonAsciiFoldingToAscii)
+            listed.append({uint(pair.codePoint), uint(pair.folded)});
+        QCOMPARE(listed, scanned);
     }
 
     void utf8PretestAcceptsRawXmlSpellings_data()
