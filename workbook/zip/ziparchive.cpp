@@ -21,6 +21,18 @@ QString archiveErrorText(::zip *archive)
     return QString::fromLocal8Bit(zip_strerror(archive));
 }
 
+// One per thread, reused by every archive: setting one up costs more than inflating a small
+// part. Null when out of memory.
+libdeflate_decompressor *threadDecompressor()
+{
+    struct Owner {
+        libdeflate_decompressor *d = libdeflate_alloc_decompressor();
+        ~Owner() { libdeflate_free_decompressor(d); }
+    };
+    thread_local Owner owner;
+    return owner.d;
+}
+
 } // namespace
 
 std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *reason)
@@ -82,8 +94,6 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *r
 
 ZipArchive::~ZipArchive()
 {
-    if (m_inflater)
-        libdeflate_free_decompressor(m_inflater);
     if (m_zip)
         zip_discard(m_zip);
 }
@@ -139,14 +149,15 @@ bool ZipArchive::inflateRaw(int index, QByteArray *out, QString *why) const
         *why = QStringLiteral("expected %1 stored bytes, found fewer").arg(stored.size());
         return false;
     }
-    if (!m_inflater && !(m_inflater = libdeflate_alloc_decompressor())) {
+    libdeflate_decompressor *inflater = threadDecompressor();
+    if (!inflater) {
         *why = QStringLiteral("cannot set up inflating");
         return false;
     }
     QByteArray data;
     data.resize(int(info.size));
     size_t got = 0;
-    switch (libdeflate_deflate_decompress(m_inflater, stored.constData(), size_t(stored.size()),
+    switch (libdeflate_deflate_decompress(inflater, stored.constData(), size_t(stored.size()),
                                           data.data(), size_t(data.size()), &got)) {
     case LIBDEFLATE_SUCCESS:
         break;

@@ -7,7 +7,6 @@
 
 struct zip;
 struct zip_source;
-struct libdeflate_decompressor;
 
 namespace workbook::zip
 {
@@ -57,8 +56,6 @@ private:
     ::zip *m_zip = nullptr;
     std::vector<EntryInfo> m_entries;
     QByteArray m_comment;
-    // Made on the first read, reused for every entry.
-    mutable libdeflate_decompressor *m_inflater = nullptr;
 };
 
 } // namespace workbook::zip
