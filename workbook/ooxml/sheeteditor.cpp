@@ -311,15 +311,12 @@ bool mayMatchNumberText(const QString &what)
     return true;
 }
 
+// A shared string that changes, and how many of this sheet's cells change with it.
 struct SharedChange {
     int count = 0;
     int emptied = 0;
     RichText rich;
-    QString text;
-    bool computed = false;
-    bool matched = false;
     bool empty = false;
-    bool refused = false;
 };
 
 } // namespace
@@ -378,6 +375,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
     const bool isProtected = SheetProtection::isProtected(m_xml);
     xml::Splicer splicer;
     QHash<int, SharedChange> shared;
+    std::vector<bool> unchanged(m_env.sharedStrings ? size_t(m_env.sharedStrings->count()) : 0);
     QSet<QByteArray> dissolved; // shared formula groups whose master changed
     bool formulaChanged = false;
 
@@ -408,33 +406,33 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
         QString newText;
         std::optional<CellTyping::Result> result;
         if (searchable && !lockedOut(cell) && content.sharedIndex >= 0) {
-            // One verdict per shared string, however many cells use it.
-            SharedChange &sc = shared[content.sharedIndex];
-            if (!sc.computed) {
-                sc.computed = true;
-                sc.matched = pattern.replace(m_env.sharedStrings->text(content.sharedIndex), with,
-                                             &newText) > 0;
-                const CellTyping::Result r =
-                    sc.matched ? CellTyping::retype(CellTyping::Was::Text, newText)
-                               : CellTyping::Result();
-                if (!sc.matched) {
-                    sc.refused = true;
-                } else if (r.becomes == CellTyping::Becomes::Empty) {
-                    sc.empty = true;
-                } else if (r.becomes != CellTyping::Becomes::Text) {
-                    sc.refused = true;
-                } else {
+            // One verdict per shared string, however many cells use it; the strings that do
+            // not change (most, for most searches) are only marked.
+            const int k = content.sharedIndex;
+            if (unchanged[size_t(k)])
+                continue;
+            auto it = shared.find(k);
+            if (it == shared.end()) {
+                SharedChange sc;
+                bool changes = false;
+                if (pattern.replace(m_env.sharedStrings->text(k), with, &newText) > 0) {
+                    const CellTyping::Result r = CellTyping::retype(CellTyping::Was::Text, newText);
                     RichText old;
-                    if (RichText::parse(m_env.sharedStrings->element(content.sharedIndex), &old)) {
+                    if (r.becomes == CellTyping::Becomes::Empty) {
+                        sc.empty = changes = true;
+                    } else if (r.becomes == CellTyping::Becomes::Text &&
+                               RichText::parse(m_env.sharedStrings->element(k), &old)) {
                         sc.rich = old.replaced(pattern, with);
-                        sc.text = sc.rich.plainText();
-                    } else {
-                        sc.refused = true;
+                        changes = true;
                     }
                 }
+                if (!changes) {
+                    unchanged[size_t(k)] = true;
+                    continue;
+                }
+                it = shared.insert(k, sc);
             }
-            if (!sc.matched || sc.refused)
-                continue;
+            SharedChange &sc = it.value();
             if (sc.empty) {
                 ++sc.emptied;
                 splicer.replace(cell.begin, cell.end, cellElement(m_xml, cell, nullptr, {}));
@@ -484,10 +482,19 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
             element = cellElement(m_xml, cell, "inlineStr", children);
             break;
         }
-        case CellTyping::Becomes::Number:
+        case CellTyping::Becomes::Number: {
+            // A number that stays a number changes only its value: on a sheet of numbers that
+            // keeps the pending edits small.
+            const qsizetype valueAt = cell.value.data - m_xml.constData();
+            if (content.was == CellTyping::Was::Number && CellWalker::isPlainNumber(cell) &&
+                valueAt > cell.startTagEnd && valueAt + cell.value.size < cell.end) {
+                splicer.replace(valueAt, valueAt + cell.value.size, storedNumber(result->number));
+                continue;
+            }
             element = cellElement(m_xml, cell, nullptr,
                                   "<" + p + "v>" + storedNumber(result->number) + "</" + p + "v>");
             break;
+        }
         case CellTyping::Becomes::Boolean:
             element = cellElement(m_xml, cell, "b",
                                   "<" + p + "v>" + (result->boolean ? "1" : "0") + "</" + p + "v>");
@@ -527,15 +534,13 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
         for (auto it = shared.begin(); it != shared.end(); ++it) {
             const int k = it.key();
             SharedChange &sc = it.value();
-            if (!sc.matched || sc.refused)
-                continue;
             if (k < uses.size())
                 uses[k] -= sc.emptied;
             if (sc.count == 0)
                 continue;
             if (k < uses.size() && uses[k] == sc.count) {
                 m_env.sharedStrings->setItem(k, sc.rich.toXml(m_env.sharedStrings->prefix()),
-                                             sc.text);
+                                             sc.rich.plainText());
                 outcome->sharedChanged = true;
             } else {
                 toInline.insert(k);
@@ -558,7 +563,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
     }
     if (!splicer.isEmpty()) {
         if (!splicer.apply(m_xml, &outcome->xml)) {
-            *reason = QStringLiteral("sheet cells: overlapping changes");
+            *reason = QStringLiteral("sheet cells: the changes overlap or make the part too large");
             return false;
         }
         outcome->changed = true;

@@ -1,27 +1,44 @@
 #include "workbook/xml/splicer.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace workbook::xml
 {
 
+namespace
+{
+constexpr qsizetype kMaxBytes = std::numeric_limits<int>::max();
+}
+
 void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
 {
-    m_edits.push_back(Edit{begin, end, m_bytes.size(), bytes.size()});
+    if (begin < 0 || end < begin || end > kMaxBytes || bytes.size() > kMaxBytes - m_bytes.size()) {
+        m_tooLarge = true;
+        return;
+    }
+    m_edits.push_back(
+        Edit{quint32(begin), quint32(end), quint32(m_bytes.size()), quint32(bytes.size())});
     m_bytes.append(bytes);
 }
 
 bool Splicer::apply(const QByteArray &original, QByteArray *out)
 {
+    if (m_tooLarge)
+        return false;
+    const auto byBegin = [](const Edit &a, const Edit &b) { return a.begin < b.begin; };
+    // Edits mostly arrive in document order; a sort would need a buffer as large as them.
     // Stable: insertions at one offset keep the order they were added in.
-    std::stable_sort(m_edits.begin(), m_edits.end(),
-                     [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
+    if (!std::is_sorted(m_edits.begin(), m_edits.end(), byBegin))
+        std::stable_sort(m_edits.begin(), m_edits.end(), byBegin);
     qsizetype size = original.size();
     qsizetype pos = 0;
     for (const Edit &e : m_edits) {
-        if (e.begin < pos || e.end < e.begin || e.end > original.size())
+        if (e.begin < pos || qsizetype(e.end) > original.size())
             return false;
-        size += e.bytesSize - (e.end - e.begin);
+        size += qsizetype(e.bytesSize) - qsizetype(e.end - e.begin);
+        if (size > kMaxBytes)
+            return false;
         pos = e.end;
     }
     QByteArray result;

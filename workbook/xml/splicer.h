@@ -17,19 +17,22 @@ public:
     void insert(qsizetype at, const QByteArray &bytes) { replace(at, at, bytes); }
 
     bool isEmpty() const { return m_edits.empty(); }
-    // False (nothing written) when two ranges overlap.
+    // False (nothing written) when two ranges overlap, or the result would not fit a
+    // QByteArray.
     bool apply(const QByteArray &original, QByteArray *out);
 
 private:
-    // The new bytes of every edit live in one buffer: a sheet may take a million edits.
+    // The new bytes of every edit live in one buffer: a sheet may take a million edits, so
+    // an edit is kept small. Every offset fits 32 bits because a QByteArray's size does.
     struct Edit {
-        qsizetype begin;
-        qsizetype end;
-        qsizetype bytesAt;
-        qsizetype bytesSize;
+        quint32 begin;
+        quint32 end;
+        quint32 bytesAt;
+        quint32 bytesSize;
     };
     std::vector<Edit> m_edits;
     QByteArray m_bytes;
+    bool m_tooLarge = false;
 };
 
 } // namespace workbook::xml
