@@ -129,6 +129,9 @@ private slots:
         QTest::newRow("number stays a number")
             << QByteArray("<c r=\"A1\" s=\"0\"><v>123</v></c>") << "2"
             << "5" << QByteArray("<c r=\"A1\" s=\"0\"><v>153</v></c>");
+        QTest::newRow("number typed n, spaced, changes only its value")
+            << QByteArray("<c r=\"A1\" t=\"n\"><v> 123 </v><extLst/></c>") << "2"
+            << "5" << QByteArray("<c r=\"A1\" t=\"n\"><v>153</v><extLst/></c>");
         QTest::newRow("number becomes text")
             << QByteArray("<c r=\"A1\"><v>123</v></c>") << "2"
             << "x" << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>1x3</t></is></c>");

@@ -119,6 +119,15 @@ private slots:
         overlapping.replace(1, 4, "x");
         overlapping.replace(3, 5, "y");
         QVERIFY(!overlapping.apply("abcdefghij", &out));
+        Splicer sameOffset; // already in order: insertions at one offset keep their order
+        sameOffset.insert(2, "1");
+        sameOffset.insert(2, "2");
+        sameOffset.replace(2, 3, "3");
+        QVERIFY(sameOffset.apply("abcd", &out));
+        QCOMPARE(out, QByteArray("ab123d"));
+        Splicer beyond;
+        beyond.replace(2, 11, "x");
+        QVERIFY(!beyond.apply("abcdefghij", &out));
     }
 };
 
