@@ -33,7 +33,54 @@ libdeflate_decompressor *threadDecompressor()
     return owner.d;
 }
 
+quint32 le16(const QByteArray &b, qint64 at)
+{
+    return quint32(quint8(b[int(at)])) | quint32(quint8(b[int(at + 1)])) << 8;
+}
+
+quint32 le32(const QByteArray &b, qint64 at)
+{
+    return le16(b, at) | le16(b, at + 2) << 16;
+}
+
 } // namespace
+
+// Finds each entry's stored bytes in the archive from the central directory libzip read, so
+// that reading them needs neither a copy nor libzip's file layers. Anything unusual (zip64,
+// a directory that disagrees with libzip's, a bad local header) leaves the entry to libzip.
+void ZipArchive::locateStoredData()
+{
+    const QByteArray &b = m_bytes;
+    const qint64 size = b.size();
+    qint64 eocd = -1;
+    for (qint64 at = size - 22; at >= 0 && at >= size - 22 - 65535; --at) {
+        if (b[int(at)] == 'P' && b[int(at + 1)] == 'K' && b[int(at + 2)] == 5 &&
+            b[int(at + 3)] == 6) {
+            eocd = at;
+            break;
+        }
+    }
+    if (eocd < 0 || le16(b, eocd + 10) != m_entries.size())
+        return;
+    qint64 at = le32(b, eocd + 16);
+    for (EntryInfo &entry : m_entries) {
+        if (at < 0 || at + 46 > size || le32(b, at) != 0x02014b50)
+            return;
+        const qint64 nameLength = le16(b, at + 28);
+        const qint64 next = at + 46 + nameLength + le16(b, at + 30) + le16(b, at + 32);
+        const quint32 local = le32(b, at + 42);
+        if (next > size || local == 0xFFFFFFFFu || le32(b, at + 20) == 0xFFFFFFFFu ||
+            qint64(le32(b, at + 20)) != entry.compressedSize ||
+            b.mid(int(at + 46), int(nameLength)) != entry.rawName)
+            return;
+        if (qint64(local) + 30 <= size && le32(b, local) == 0x04034b50) {
+            const qint64 dataAt = qint64(local) + 30 + le16(b, local + 26) + le16(b, local + 28);
+            if (dataAt + entry.compressedSize <= size)
+                entry.dataOffset = dataAt;
+        }
+        at = next;
+    }
+}
 
 std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *reason)
 {
@@ -77,6 +124,8 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *r
         }
         EntryInfo info;
         info.name = QString::fromUtf8(st.name ? st.name : "");
+        const char *raw = zip_get_name(archive->m_zip, zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        info.rawName = raw ? QByteArray(raw) : QByteArray();
         info.size = qint64(st.size);
         info.compressedSize = qint64(st.comp_size);
         info.method = st.comp_method;
@@ -85,6 +134,7 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *r
         info.crc = st.crc;
         archive->m_entries.push_back(info);
     }
+    archive->locateStoredData();
     int commentLength = 0;
     const char *comment = zip_get_archive_comment(archive->m_zip, &commentLength, ZIP_FL_ENC_RAW);
     if (comment && commentLength > 0)
@@ -136,18 +186,24 @@ bool ZipArchive::inflateRaw(int index, QByteArray *out, QString *why) const
                    .arg(info.compressedSize);
         return false;
     }
-    zip_file_t *file = zip_fopen_index(m_zip, zip_uint64_t(index), ZIP_FL_COMPRESSED);
-    if (!file) {
-        *why = QStringLiteral("cannot open: %1").arg(archiveErrorText(m_zip));
-        return false;
-    }
-    QByteArray stored;
-    stored.resize(int(info.compressedSize));
-    const zip_int64_t n = zip_fread(file, stored.data(), zip_uint64_t(stored.size()));
-    zip_fclose(file);
-    if (n != zip_int64_t(stored.size())) {
-        *why = QStringLiteral("expected %1 stored bytes, found fewer").arg(stored.size());
-        return false;
+    QByteArray copied;
+    const char *stored = nullptr;
+    if (info.dataOffset >= 0) {
+        stored = m_bytes.constData() + info.dataOffset;
+    } else {
+        zip_file_t *file = zip_fopen_index(m_zip, zip_uint64_t(index), ZIP_FL_COMPRESSED);
+        if (!file) {
+            *why = QStringLiteral("cannot open: %1").arg(archiveErrorText(m_zip));
+            return false;
+        }
+        copied.resize(int(info.compressedSize));
+        const zip_int64_t n = zip_fread(file, copied.data(), zip_uint64_t(copied.size()));
+        zip_fclose(file);
+        if (n != zip_int64_t(copied.size())) {
+            *why = QStringLiteral("expected %1 stored bytes, found fewer").arg(copied.size());
+            return false;
+        }
+        stored = copied.constData();
     }
     libdeflate_decompressor *inflater = threadDecompressor();
     if (!inflater) {
@@ -157,7 +213,7 @@ bool ZipArchive::inflateRaw(int index, QByteArray *out, QString *why) const
     QByteArray data;
     data.resize(int(info.size));
     size_t got = 0;
-    switch (libdeflate_deflate_decompress(inflater, stored.constData(), size_t(stored.size()),
+    switch (libdeflate_deflate_decompress(inflater, stored, size_t(info.compressedSize),
                                           data.data(), size_t(data.size()), &got)) {
     case LIBDEFLATE_SUCCESS:
         break;

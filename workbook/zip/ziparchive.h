@@ -19,12 +19,15 @@ class ZipArchive
 public:
     struct EntryInfo {
         QString name;
+        QByteArray rawName; // as stored, for matching the central directory
         qint64 size = 0;
         qint64 compressedSize = 0;
         int method = 0;
         bool encrypted = false;
         qint64 mtime = 0;
         quint32 crc = 0;
+        // Where the stored bytes start in the archive, or -1 when libzip must fetch them.
+        qint64 dataOffset = -1;
     };
 
     // One entry of an archive being written: a raw copy of entry sourceIndex of this archive,
@@ -49,6 +52,7 @@ public:
 
 private:
     ZipArchive() = default;
+    void locateStoredData();
     bool inflateRaw(int index, QByteArray *out, QString *why) const;
     bool readThroughLibzip(int index, QByteArray *out, QString *why) const;
 
