@@ -485,7 +485,9 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
         case CellTyping::Becomes::Number: {
             // A number that stays a number changes only its value: on a sheet of numbers that
             // keeps the pending edits small.
-            const qsizetype valueAt = cell.value.data - m_xml.constData();
+            // The cell's spans point into the walker's copy of m_xml, which shares its bytes.
+            const qsizetype valueAt = qsizetype(reinterpret_cast<quintptr>(cell.value.data) -
+                                                reinterpret_cast<quintptr>(m_xml.constData()));
             if (content.was == CellTyping::Was::Number && CellWalker::isPlainNumber(cell) &&
                 valueAt > cell.startTagEnd && valueAt + cell.value.size < cell.end) {
                 splicer.replace(valueAt, valueAt + cell.value.size, storedNumber(result->number));
