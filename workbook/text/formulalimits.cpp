@@ -2,6 +2,112 @@
 
 #include "workbook/text/formulatokenizer.h"
 
+#include <vector>
+
+namespace
+{
+
+bool isNameCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c.unicode() >= 0x80 || c == u'_' || c == u'.' ||
+           c == u'\\' || c == u'$' || c == u'?' || c == u'!' || c == u'#' || c == u'[' ||
+           c == u']' || c == u'\'';
+}
+
+// Whether the formula is one complete expression, judged only where it certainly is not:
+// anything this does not know (names, references, functions) counts as an operand.
+bool isComplete(QStringView formula, const QVector<FormulaToken> &tokens)
+{
+    enum class Frame { Group, Function, Array };
+    std::vector<Frame> frames;
+    bool expectOperand = true;
+    bool afterOpenOrComma = false; // an argument may be empty right after "(" or ","
+    bool afterName = false;        // so "(" opens an argument list (names like LOG10 too)
+    for (const FormulaToken &t : tokens) {
+        if (t.type == FormulaToken::Type::SheetPrefix) {
+            continue; // the reference or name it prefixes follows
+        }
+        if (t.type != FormulaToken::Type::Other) {
+            expectOperand = false;
+            afterOpenOrComma = false;
+            afterName = t.type == FormulaToken::Type::CellRef;
+            continue;
+        }
+        const QStringView text = formula.mid(t.start, t.length);
+        for (qsizetype i = 0; i < text.size();) {
+            const QChar c = text[i];
+            if (c.isSpace()) {
+                ++i; // white space, or the intersection of what stands either side
+                continue;
+            }
+            const bool emptyArgument =
+                afterOpenOrComma && !frames.empty() && frames.back() == Frame::Function;
+            const bool call = afterName;
+            afterOpenOrComma = false;
+            afterName = false;
+            if (isNameCharacter(c)) {
+                while (i < text.size() && isNameCharacter(text[i])) {
+                    ++i;
+                }
+                expectOperand = false;
+                afterName = true;
+                continue;
+            }
+            ++i;
+            switch (c.unicode()) {
+            case u'(':
+                frames.push_back(call ? Frame::Function : Frame::Group);
+                expectOperand = true;
+                afterOpenOrComma = true;
+                break;
+            case u'{':
+                frames.push_back(Frame::Array);
+                expectOperand = true;
+                break;
+            case u')':
+            case u'}':
+                if (frames.empty() || (expectOperand && !emptyArgument)) {
+                    return false;
+                }
+                frames.pop_back();
+                expectOperand = false;
+                break;
+            case u',':
+            case u';':
+                if (expectOperand && !emptyArgument) {
+                    return false;
+                }
+                expectOperand = true;
+                afterOpenOrComma = true;
+                break;
+            case u'+':
+            case u'-':
+            case u'@':
+                expectOperand = true; // a sign, or (after an operand) an operator
+                break;
+            case u'%':
+                if (expectOperand) {
+                    return false;
+                }
+                break;
+            default: // * / ^ & = < > <= >= <> : and anything else between two operands
+                if (expectOperand) {
+                    return false;
+                }
+                if ((c == u'<' || c == u'>') && i < text.size() &&
+                    (text[i] == u'=' || (c == u'<' && text[i] == u'>'))) {
+                    ++i;
+                }
+                expectOperand = true;
+                break;
+            }
+        }
+    }
+    return !expectOperand;
+}
+
+} // namespace
+
 FormulaLimits::Verdict FormulaLimits::check(QStringView formula)
 {
     if (formula.startsWith(u'=')) {
@@ -15,7 +121,8 @@ FormulaLimits::Verdict FormulaLimits::check(QStringView formula)
     }
     int parentheses = 0;
     int braces = 0;
-    for (const FormulaToken &t : FormulaTokenizer::tokenize(formula)) {
+    const QVector<FormulaToken> tokens = FormulaTokenizer::tokenize(formula);
+    for (const FormulaToken &t : tokens) {
         if (t.type == FormulaToken::Type::Unterminated) {
             return Verdict::UnterminatedQuote;
         }
@@ -34,5 +141,8 @@ FormulaLimits::Verdict FormulaLimits::check(QStringView formula)
             }
         }
     }
-    return parentheses == 0 && braces == 0 ? Verdict::Ok : Verdict::UnbalancedParentheses;
+    if (parentheses != 0 || braces != 0) {
+        return Verdict::UnbalancedParentheses;
+    }
+    return isComplete(formula, tokens) ? Verdict::Ok : Verdict::Incomplete;
 }

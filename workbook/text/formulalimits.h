@@ -8,7 +8,10 @@ class FormulaLimits
 public:
     static constexpr int kMaxFormulaLength = 8192;
 
-    enum class Verdict { Ok, TooLong, UnbalancedParentheses, UnterminatedQuote, Empty };
+    // Incomplete: an operator without its operand, an empty group or array, or a separator
+    // where an operand is due ("1+", "(*2)", "()", "{1,}"); Excel refuses such a formula when
+    // it is typed and repairs the file when one is stored.
+    enum class Verdict { Ok, TooLong, UnbalancedParentheses, UnterminatedQuote, Empty, Incomplete };
 
     // formula is the text after "=" (a leading "=" is tolerated and not counted).
     static Verdict check(QStringView formula);

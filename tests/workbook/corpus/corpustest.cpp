@@ -3,6 +3,7 @@
 #include "workbook/pagesetup.h"
 #include "workbook/sheet.h"
 #include "workbook/usedrange.h"
+#include "workbook/text/formulalimits.h"
 #include "workbook/workbook.h"
 
 #include <QtTest>
@@ -194,6 +195,38 @@ private slots:
             m_jobs.append(job);
         }
         QVERIFY2(failures.isEmpty(), qPrintable(failures.mid(0, 30).join('\n')));
+    }
+
+    // The formulas producers wrote must all pass the checks a replaced formula has to pass;
+    // one that did not would leave a cell unchanged for no reason.
+    void everyStoredFormulaPassesTheFormulaChecks()
+    {
+        static const QRegularExpression element(
+            QStringLiteral("<(?:\\w+:)?f(?:\\s[^>]*)?(?<!/)>(.*?)</(?:\\w+:)?f>"),
+            QRegularExpression::DotMatchesEverythingOption);
+        QStringList refused;
+        int checked = 0;
+        for (const QString &r : m_relative) {
+            const QString path = m_dir.path() + "/original/" + QString(r).replace('/', "__");
+            for (const QString &part : ZipContents::names(path)) {
+                if (!part.contains(QRegularExpression("^xl/(worksheets|macrosheets)/[^/]+\\.xml$")))
+                    continue;
+                const QString xml = QString::fromUtf8(ZipContents::entry(path, part));
+                for (auto it = element.globalMatch(xml); it.hasNext();) {
+                    QString formula = it.next().captured(1);
+                    formula.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"");
+                    formula.replace("&apos;", "'").replace("&amp;", "&");
+                    if (formula.isEmpty())
+                        continue;
+                    ++checked;
+                    if (!FormulaLimits::isAcceptable(formula))
+                        refused << r + ": " + formula.left(200);
+                }
+            }
+        }
+        qInfo("%d stored formulas checked", checked);
+        QVERIFY(checked > 1000);
+        QVERIFY2(refused.isEmpty(), qPrintable(refused.mid(0, 30).join('\n')));
     }
 
     void openpyxlReadsBackWhatWasAskedFor()

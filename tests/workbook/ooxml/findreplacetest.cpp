@@ -156,6 +156,9 @@ private slots:
         QTest::newRow("unbalanced formula is left as it was")
             << QByteArray("<c r=\"A1\"><f>SUM(B1)</f><v>0</v></c>") << ")"
             << "" << QByteArray("<c r=\"A1\"><f>SUM(B1)</f><v>0</v></c>");
+        QTest::newRow("formula left without an operand is left as it was")
+            << QByteArray("<c r=\"A1\"><f>1+2</f><v>3</v></c>") << "2"
+            << "" << QByteArray("<c r=\"A1\"><f>1+2</f><v>3</v></c>");
         QTest::newRow("empty result empties the cell, style kept")
             << QByteArray("<c r=\"A1\" s=\"4\" t=\"inlineStr\"><is><t>abc</t></is></c>") << "*"
             << "" << QByteArray("<c r=\"A1\" s=\"4\"/>");

@@ -27,6 +27,35 @@ private slots:
         QTest::newRow("nothing") << "=" << V::Empty;
         QTest::newRow("at the limit") << QString(8192, QLatin1Char('1')) << V::Ok;
         QTest::newRow("over the limit") << QString(8193, QLatin1Char('1')) << V::TooLong;
+        QTest::newRow("trailing operator") << "=1+" << V::Incomplete;
+        QTest::newRow("operator before a closing parenthesis") << "=(1+)*2" << V::Incomplete;
+        QTest::newRow("empty group") << "=()" << V::Incomplete;
+        QTest::newRow("operator without a left operand") << "=*2" << V::Incomplete;
+        QTest::newRow("two operators") << "=1*/2" << V::Incomplete;
+        QTest::newRow("empty array element") << "={1,}" << V::Incomplete;
+        QTest::newRow("open range") << "=SUM(A1:)" << V::Incomplete;
+        QTest::newRow("percent of nothing") << "=%" << V::Incomplete;
+        QTest::newRow("comma at the top level") << "=1," << V::Incomplete;
+    }
+
+    // Every form Excel accepts must pass: a refused formula leaves the cell unchanged.
+    void checkAcceptsWhatExcelAccepts_data()
+    {
+        QTest::addColumn<QString>("formula");
+        for (const char *f :
+             {"=IF(A1,,1)", "=NOW()", "=-A1%", "=A1 B1", "={1,2;3,-4}", "=SUM((A1,B1))",
+              "=1E+3*2.5E-2", "=LOG10(100)+ATAN2(1,2)", "=Sheet1!A1+'My Sheet'!B2:C3",
+              "=[1]Sheet1!A1+[1]!Name", "=SUM(Table1[[#This Row],[Col]])",
+              "=_xlfn.XLOOKUP(A1,B:B,C:C)", "=A1<>B1", "=(A1>=1)*(A1<=2)", "=\"a\"&\"b\"",
+              "=#REF!+1", "=@A1:A3", "=+--1", "=SUM (A1, B1)", "=VLOOKUP(A1,$B$1:$C$9,2,)",
+              "=A1\n+B1", "=IF(OR(A1=\"\",B1=\"x\"),\"\",A1)", "=单价*数量"}) {
+            QTest::newRow(f) << QString::fromUtf8(f);
+        }
+    }
+    void checkAcceptsWhatExcelAccepts()
+    {
+        QFETCH(QString, formula);
+        QCOMPARE(FormulaLimits::check(formula), FormulaLimits::Verdict::Ok);
     }
     void checkCatchesBrokenFormulas()
     {
