@@ -18,15 +18,28 @@ public:
     bool withoutOverride(const QString &partName, QByteArray *out) const;
 
 private:
+    // Attribute values are kept as ranges of m_xml and decoded only when asked for: a
+    // workbook is opened for its one main type, and most runs never ask again.
+    struct Value {
+        qsizetype at = 0;
+        qsizetype size = 0;
+    };
     struct Override {
-        QString partName;
-        QString type;
+        Value partName;
+        Value type;
         qsizetype begin = 0;
         qsizetype end = 0;
     };
+    struct Default {
+        Value extension;
+        Value type;
+    };
+    QString text(const Value &v) const;
+    bool matches(const Value &v, const QString &name) const;
+
     QByteArray m_xml;
     QVector<Override> m_overrides;
-    QVector<QPair<QString, QString>> m_defaults; // extension, type
+    QVector<Default> m_defaults;
 };
 
 } // namespace workbook::ooxml
