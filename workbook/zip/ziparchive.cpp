@@ -3,6 +3,7 @@
 #include "workbook/limits.h"
 
 #include <libdeflate.h>
+#include <cstring>
 #include <zip.h>
 
 namespace workbook::zip
@@ -63,15 +64,18 @@ void ZipArchive::locateStoredData()
     if (eocd < 0 || le16(b, eocd + 10) != m_entries.size())
         return;
     qint64 at = le32(b, eocd + 16);
-    for (EntryInfo &entry : m_entries) {
+    for (size_t index = 0; index < m_entries.size(); ++index) {
+        EntryInfo &entry = m_entries[index];
         if (at < 0 || at + 46 > size || le32(b, at) != 0x02014b50)
             return;
         const qint64 nameLength = le16(b, at + 28);
+        const char *name = zip_get_name(m_zip, zip_uint64_t(index), ZIP_FL_ENC_RAW);
         const qint64 next = at + 46 + nameLength + le16(b, at + 30) + le16(b, at + 32);
         const quint32 local = le32(b, at + 42);
         if (next > size || local == 0xFFFFFFFFu || le32(b, at + 20) == 0xFFFFFFFFu ||
             qint64(le32(b, at + 20)) != entry.compressedSize ||
-            b.mid(int(at + 46), int(nameLength)) != entry.rawName)
+            !name || qint64(strlen(name)) != nameLength ||
+            memcmp(b.constData() + at + 46, name, size_t(nameLength)) != 0)
             return;
         if (qint64(local) + 30 <= size && le32(b, local) == 0x04034b50) {
             const qint64 dataAt = qint64(local) + 30 + le16(b, local + 26) + le16(b, local + 28);
@@ -124,8 +128,6 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray &bytes, QString *r
         }
         EntryInfo info;
         info.name = QString::fromUtf8(st.name ? st.name : "");
-        const char *raw = zip_get_name(archive->m_zip, zip_uint64_t(i), ZIP_FL_ENC_RAW);
-        info.rawName = raw ? QByteArray(raw) : QByteArray();
         info.size = qint64(st.size);
         info.compressedSize = qint64(st.comp_size);
         info.method = st.comp_method;

@@ -19,7 +19,6 @@ class ZipArchive
 public:
     struct EntryInfo {
         QString name;
-        QByteArray rawName; // as stored, for matching the central directory
         qint64 size = 0;
         qint64 compressedSize = 0;
         int method = 0;
