@@ -70,6 +70,10 @@ public:
         // False when the workbook could not be written back; *reason then says why.
         virtual bool Save(QString *reason) = 0;
         virtual void Close(bool saveChanges) = 0;
+        // Why the server gave this workbook up while it was being worked on (out of memory,
+        // beyond a limit); empty while it is sound. A given-up workbook has no sheets left and
+        // cannot be saved: its file stays as it was.
+        virtual QString Failure() { return QString(); }
     };
 
     class Workbooks

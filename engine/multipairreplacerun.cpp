@@ -40,7 +40,9 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
             return true;
         });
 
-        if (!matched) {
+        if (session.GaveUp(*workbook, path)) {
+            reports.AddUnopenable(path);
+        } else if (!matched) {
             reports.AddUnchanged(path);
         } else if (parameters.justShow || session.Save(*workbook, path)) {
             reports.AddChanged(path);

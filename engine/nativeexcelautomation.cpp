@@ -147,6 +147,7 @@ public:
     bool Save(QString *reason) override { return m_workbook->Save(reason); }
     // Closing never writes: a save is always asked for by name.
     void Close(bool) override { m_workbook->Close(); }
+    QString Failure() override { return m_workbook->failure(); }
 
 private:
     workbook::Workbook *m_workbook;

@@ -69,7 +69,7 @@ bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &
 
         // A workbook that could not be written back was not changed; it is listed with the
         // ones that could not be opened for changing and left out of the count.
-        if (session.Save(*workbook, path))
+        if (!session.GaveUp(*workbook, path) && session.Save(*workbook, path))
             ++savedCount;
         else
             reports.AddUnopenable(path);

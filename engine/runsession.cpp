@@ -86,6 +86,15 @@ bool RunSession::Save(ExcelAutomation::Workbook &workbook, const QString &path)
     return false;
 }
 
+bool RunSession::GaveUp(ExcelAutomation::Workbook &workbook, const QString &path)
+{
+    const QString reason = workbook.Failure();
+    if (reason.isEmpty())
+        return false;
+    m_observer.WorkbookRefused(path, reason);
+    return true;
+}
+
 void RunSession::QuitServer()
 {
     m_workbooks = nullptr;

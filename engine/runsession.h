@@ -43,6 +43,10 @@ public:
     ExcelAutomation::Workbook *Open(const QString &path);
     // Saves the workbook; false (and the reason passed on) when it could not be written back.
     bool Save(ExcelAutomation::Workbook &workbook, const QString &path);
+    // Whether the server gave the workbook up while it was worked on; the reason is passed
+    // on. Such a workbook is reported with those that could not be opened, whatever it showed
+    // before.
+    bool GaveUp(ExcelAutomation::Workbook &workbook, const QString &path);
     // Quits the server and releases every object obtained from it.
     void QuitServer();
 

@@ -36,7 +36,7 @@ bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &obser
             return true;
         });
 
-        if (session.Save(*workbook, path))
+        if (!session.GaveUp(*workbook, path) && session.Save(*workbook, path))
             ++savedCount;
         else
             reports.AddUnopenable(path);

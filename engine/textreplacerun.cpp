@@ -35,7 +35,9 @@ bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
             return true;
         });
 
-        if (hitLines.isEmpty()) {
+        if (session.GaveUp(*workbook, path)) {
+            reports.AddUnopenable(path);
+        } else if (hitLines.isEmpty()) {
             reports.AddUnchanged(path);
         } else if (parameters.justShow || session.Save(*workbook, path)) {
             for (const QString &line : hitLines)

@@ -4,6 +4,9 @@
 #include "workbook/documentfactory.h"
 #include "workbook/workbook.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace workbook
 {
 
@@ -14,9 +17,36 @@ Application::~Application()
     Quit();
 }
 
+namespace
+{
+
+// Opening is one workbook's business: running out of memory in it refuses that workbook,
+// with the reason, and leaves the program to the next one.
+template <typename OpenCall> std::unique_ptr<Document> openGuarded(OpenCall open, QString *reason)
+{
+    QString why;
+    try {
+        std::unique_ptr<Document> document = open(&why);
+        if (document)
+            return document;
+    } catch (const std::bad_alloc &) {
+        why = QStringLiteral("out of memory while opening the workbook (std::bad_alloc)");
+    } catch (const std::length_error &e) {
+        why = QStringLiteral("out of memory while opening the workbook (a size beyond what can "
+                             "be held: %1)")
+                  .arg(QString::fromLatin1(e.what()));
+    }
+    if (reason)
+        *reason = why;
+    return nullptr;
+}
+
+} // namespace
+
 Workbook *Application::Open(const QString &path, QString *reason)
 {
-    std::unique_ptr<Document> document = DocumentFactory::openFile(path, reason);
+    std::unique_ptr<Document> document = openGuarded(
+        [&](QString *why) { return DocumentFactory::openFile(path, why); }, reason);
     if (!document)
         return nullptr;
     m_workbooks.push_back(std::make_unique<Workbook>(std::move(document), path));
@@ -25,7 +55,8 @@ Workbook *Application::Open(const QString &path, QString *reason)
 
 Workbook *Application::OpenFromMemory(const QByteArray &bytes, QString *reason)
 {
-    std::unique_ptr<Document> document = DocumentFactory::openBytes(bytes, reason);
+    std::unique_ptr<Document> document = openGuarded(
+        [&](QString *why) { return DocumentFactory::openBytes(bytes, why); }, reason);
     if (!document)
         return nullptr;
     m_workbooks.push_back(std::make_unique<Workbook>(std::move(document), QString()));

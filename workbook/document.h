@@ -34,6 +34,9 @@ public:
     virtual bool serialize(QByteArray *out, QString *reason) = 0;
     // Called after the new content was durably written.
     virtual void markSaved() = 0;
+    // Why the document was given up (beyond a limit while being worked on); empty while it
+    // is sound. A given-up document must be dropped: it is neither searched nor written.
+    virtual QString failure() const { return QString(); }
 };
 
 } // namespace workbook

@@ -13,20 +13,20 @@ PageSetup::PageSetup(Workbook *workbook, int sheetIndex)
 
 QString PageSetup::section(HeaderFooterSection which) const
 {
-    Document *d = m_workbook->document();
-    return d ? d->headerFooterSection(m_sheetIndex, which) : QString();
+    QString text;
+    m_workbook->guarded([&](Document &d) { text = d.headerFooterSection(m_sheetIndex, which); });
+    return text;
 }
 
 bool PageSetup::setSection(HeaderFooterSection which, const QString &text, QString *reason)
 {
-    Document *d = m_workbook->document();
-    if (!d) {
-        if (reason)
-            *reason = QStringLiteral("the workbook is closed");
-        return false;
-    }
-    QString why;
-    const bool ok = d->setHeaderFooterSection(m_sheetIndex, which, text, &why);
+    QString why = QStringLiteral("the workbook is closed");
+    bool ok = false;
+    if (!m_workbook->guarded(
+            [&](Document &d) { ok = d.setHeaderFooterSection(m_sheetIndex, which, text, &why); }))
+        ok = false;
+    if (!m_workbook->failure().isEmpty())
+        why = m_workbook->failure();
     if (!ok && reason)
         *reason = why;
     return ok;

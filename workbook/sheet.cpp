@@ -27,14 +27,12 @@ QString Sheet::Name() const
 
 bool Sheet::SetName(const QString &name, QString *reason)
 {
-    Document *d = m_workbook->document();
-    if (!d) {
-        if (reason)
-            *reason = QStringLiteral("the workbook is closed");
-        return false;
-    }
-    QString why;
-    const bool ok = d->renameSheet(m_index, name, &why);
+    QString why = QStringLiteral("the workbook is closed");
+    bool ok = false;
+    if (!m_workbook->guarded([&](Document &d) { ok = d.renameSheet(m_index, name, &why); }))
+        ok = false;
+    if (!m_workbook->failure().isEmpty())
+        why = m_workbook->failure();
     if (!ok && reason)
         *reason = why;
     return ok;

@@ -4,6 +4,9 @@
 #include "workbook/document.h"
 #include "workbook/sheet.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace workbook
 {
 
@@ -34,23 +37,58 @@ bool Workbook::Save(QString *reason)
 {
     if (!m_document) {
         if (reason)
-            *reason = QStringLiteral("the workbook is closed");
+            *reason = m_failure.isEmpty() ? QStringLiteral("the workbook is closed") : m_failure;
         return false;
     }
     if (!m_document->isModified())
         return true;
-    QByteArray bytes;
     QString why;
-    if (!m_document->serialize(&bytes, &why) ||
-        (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why))) {
-        if (reason)
-            *reason = why;
+    bool written = false;
+    const bool sound = guarded([&](Document &document) {
+        QByteArray bytes;
+        if (!document.serialize(&bytes, &why) ||
+            (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why)))
+            return;
+        if (m_path.isEmpty())
+            m_savedBytes = bytes;
+        document.markSaved();
+        written = true;
+    });
+    if (!sound)
+        why = m_failure;
+    if (!written && reason)
+        *reason = why;
+    return written;
+}
+
+bool Workbook::guarded(const std::function<void(Document &)> &call)
+{
+    if (!m_document)
+        return false;
+    try {
+        call(*m_document);
+    } catch (const std::bad_alloc &) {
+        giveUp(QStringLiteral("out of memory while working on the workbook (std::bad_alloc)"));
+        return false;
+    } catch (const std::length_error &e) {
+        giveUp(QStringLiteral("out of memory while working on the workbook (a size beyond what "
+                              "can be held: %1)")
+                   .arg(QString::fromLatin1(e.what())));
         return false;
     }
-    if (m_path.isEmpty())
-        m_savedBytes = bytes;
-    m_document->markSaved();
+    const QString failure = m_document->failure();
+    if (!failure.isEmpty()) {
+        giveUp(failure);
+        return false;
+    }
     return true;
+}
+
+void Workbook::giveUp(const QString &reason)
+{
+    m_failure = reason;
+    // Whatever the document held is released now, before the next workbook needs the room.
+    m_document.reset();
 }
 
 void Workbook::Close()

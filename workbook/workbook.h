@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,15 +42,28 @@ public:
     // Whether anything changed since opening or the last save.
     bool isModified() const;
 
+    // Why the workbook was given up while being worked on (out of memory, beyond a limit);
+    // empty while it is sound. A given-up workbook is closed: it has no sheets, and Save()
+    // fails with this reason, so its file stays as it was.
+    QString failure() const { return m_failure; }
+
+    // Runs one call into the document; every call from the sheets, ranges and page setups
+    // passes through here. An allocation failure, or a limit met, inside it gives the
+    // workbook up (see failure()) instead of ending the program; false then, and when closed.
+    bool guarded(const std::function<void(Document &)> &call);
+
     // For a workbook opened from memory: the package written by the last successful Save().
     QByteArray savedBytes() const { return m_savedBytes; }
 
     Document *document() const { return m_document.get(); }
 
 private:
+    void giveUp(const QString &reason);
+
     std::unique_ptr<Document> m_document;
     QString m_path;
     QByteArray m_savedBytes;
+    QString m_failure;
     std::vector<std::unique_ptr<Sheet>> m_sheets;
 };
 

@@ -140,6 +140,9 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
             !Relationships::parse(xml, m_workbookPart, &m_workbookRelationships, reason))
             return false;
     }
+    // Sheets sharing one part would each search, change and rename it on their own; Excel
+    // gives every sheet its own part, so a package that does not is damaged.
+    QHash<QString, QString> sheetOfPart;
     for (const auto &entry : m_workbook.sheets()) {
         const Relationships::Relationship *r = m_workbookRelationships.byId(entry.relationshipId);
         if (!r || r->external || !m_package->contains(r->target)) {
@@ -147,6 +150,15 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
                           .arg(entry.name, entry.relationshipId);
             return false;
         }
+        const QString partKey = r->target.toLower();
+        const auto sharer = sheetOfPart.constFind(partKey);
+        if (sharer != sheetOfPart.constEnd()) {
+            *reason = QStringLiteral("expected each sheet in its own part, found sheets '%1' and "
+                                     "'%2' both in %3")
+                          .arg(sharer.value(), entry.name, r->target);
+            return false;
+        }
+        sheetOfPart.insert(partKey, entry.name);
         SheetInfo info;
         info.name = entry.name;
         info.part = r->target;
@@ -205,6 +217,9 @@ bool OoxmlDocument::readPart(const QString &part, QByteArray *out, QString *reas
         *out = m_cachedBytes;
         return true;
     }
+    // The sheet before is done with: it is not held beside the next one.
+    m_cachedPart.clear();
+    m_cachedBytes.clear();
     if (!m_package->read(part, out, reason))
         return false;
     m_cachedPart = part;
@@ -212,12 +227,18 @@ bool OoxmlDocument::readPart(const QString &part, QByteArray *out, QString *reas
     return true;
 }
 
-void OoxmlDocument::writePart(const QString &part, const QByteArray &content)
+bool OoxmlDocument::writePart(const QString &part, const QByteArray &content, QString *reason)
 {
     ++m_generation;
-    m_package->write(part, content);
+    if (part != m_cachedPart) {
+        m_cachedPart.clear();
+        m_cachedBytes.clear();
+    }
+    if (!m_package->write(part, content, reason))
+        return false;
     m_cachedPart = part;
     m_cachedBytes = content;
+    return true;
 }
 
 bool OoxmlDocument::hasCells(int sheet) const
@@ -237,6 +258,8 @@ bool OoxmlDocument::ensureCellParts(QString *reason)
         if (!m_package->read(m_sharedStringsPart, &xml, reason) ||
             !SharedStrings::parse(xml, strings.get(), reason))
             return false;
+        // The table keeps its bytes for as long as the workbook is open.
+        m_package->keep(xml.size());
         m_sharedStrings = std::move(strings);
     }
     if (!m_stylesPart.isEmpty() && m_package->contains(m_stylesPart)) {
@@ -318,14 +341,27 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
     env.countSharedStringUses = [this, sheet](QString *why) {
         return countSharedStringUses(sheet, why);
     };
+    // Beside the parts held, the original stays while the new one is built: the new one may
+    // take what is left of the budget.
+    const QString &part = m_sheets[sheet].part;
+    env.maxPartSize = m_package->roomFor(part);
     SheetEditor editor(xml, env);
+    xml.clear();
     SheetEditor::Outcome outcome;
-    if (!editor.replace(what, with, &outcome, reason))
+    if (!editor.replace(what, with, &outcome, reason)) {
+        if (outcome.tooLarge)
+            m_package->giveUp(QStringLiteral("beyond a limit: a workbook may hold at most %1 "
+                                             "bytes inflated at once; sheet '%2' (%3) would "
+                                             "grow beyond the %4 bytes left")
+                                  .arg(m_package->budget())
+                                  .arg(m_sheets[sheet].name, part)
+                                  .arg(env.maxPartSize));
         return false;
+    }
     if (outcome.formulaChanged && !requestFullRecalculation(reason))
         return false;
-    if (outcome.changed)
-        writePart(m_sheets[sheet].part, outcome.xml);
+    if (outcome.changed && !writePart(part, outcome.xml, reason))
+        return false;
     if (outcome.sharedChanged) {
         m_sharedStringsChanged = true;
         ++m_generation;
@@ -343,7 +379,8 @@ bool OoxmlDocument::requestFullRecalculation(QString *reason)
         // the file, a missing one is rebuilt.
         QByteArray types;
         if (m_contentTypes.withoutOverride(m_calcChainPart, &types)) {
-            writePart(QLatin1String(kContentTypesPart), types);
+            if (!writePart(QLatin1String(kContentTypesPart), types, reason))
+                return false;
             ContentTypes::parse(types, &m_contentTypes, reason);
         }
         const QString relsPart = Package::relationshipsPartOf(m_workbookPart);
@@ -356,7 +393,8 @@ bool OoxmlDocument::requestFullRecalculation(QString *reason)
         }
         QByteArray rels;
         if (!splicer.isEmpty() && splicer.apply(xml, &rels)) {
-            writePart(relsPart, rels);
+            if (!writePart(relsPart, rels, reason))
+                return false;
             Relationships::parse(rels, m_workbookPart, &m_workbookRelationships, reason);
         }
         m_package->remove(m_calcChainPart);
@@ -365,7 +403,8 @@ bool OoxmlDocument::requestFullRecalculation(QString *reason)
     if (!m_package->read(m_workbookPart, &xml, reason))
         return false;
     if (workbook != xml) {
-        writePart(m_workbookPart, workbook);
+        if (!writePart(m_workbookPart, workbook, reason))
+            return false;
         if (!WorkbookPart::parse(workbook, &m_workbook, reason))
             return false;
     }
@@ -393,6 +432,8 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
     QHash<QString, QByteArray> changes;
     QByteArray xml;
     changes.insert(m_workbookPart, m_workbook.renamed(sheet, oldName, name));
+    // The new parts wait beside those held: together they stay within the budget.
+    qint64 pending = changes.value(m_workbookPart).size();
     for (const QString &part : m_package->partNames()) {
         if (!mayReferToSheets(part))
             continue;
@@ -404,8 +445,12 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
             *reason = QStringLiteral("%1: %2").arg(part, *reason);
             return false;
         }
-        if (changed)
+        if (changed) {
+            pending += rewritten.size();
+            if (!m_package->fits(pending, part, reason))
+                return false;
             changes.insert(part, rewritten);
+        }
     }
     if (!m_extendedPropertiesPart.isEmpty() && m_package->contains(m_extendedPropertiesPart)) {
         QByteArray rewritten;
@@ -419,8 +464,10 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
     WorkbookPart renamed;
     if (!WorkbookPart::parse(changes.value(m_workbookPart), &renamed, reason))
         return false;
-    for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
-        writePart(it.key(), it.value());
+    for (auto it = changes.constBegin(); it != changes.constEnd(); ++it) {
+        if (!writePart(it.key(), it.value(), reason))
+            return false;
+    }
     m_workbook = renamed;
     m_sheets[sheet].name = name;
     return true;
@@ -460,8 +507,7 @@ bool OoxmlDocument::setHeaderFooterSection(int sheet, HeaderFooterSection which,
     QByteArray out;
     if (!HeaderFooterPart::write(xml, isFooter(which), rebuilt, &out, reason))
         return false;
-    writePart(m_sheets[sheet].part, out);
-    return true;
+    return writePart(m_sheets[sheet].part, out, reason);
 }
 
 bool OoxmlDocument::isModified() const
@@ -471,11 +517,20 @@ bool OoxmlDocument::isModified() const
 
 bool OoxmlDocument::serialize(QByteArray *out, QString *reason)
 {
+    // The last sheet read is done with; the package being built needs the room.
+    m_cachedPart.clear();
+    m_cachedBytes.clear();
     if (m_sharedStringsChanged) {
-        m_package->write(m_sharedStringsPart, m_sharedStrings->serialize());
+        if (!m_package->write(m_sharedStringsPart, m_sharedStrings->serialize(), reason))
+            return false;
         m_sharedStringsChanged = false;
     }
     return m_package->serialize(out, reason);
+}
+
+QString OoxmlDocument::failure() const
+{
+    return m_package ? m_package->failure() : QString();
 }
 
 void OoxmlDocument::markSaved()

@@ -41,6 +41,7 @@ public:
     bool isModified() const override;
     bool serialize(QByteArray *out, QString *reason) override;
     void markSaved() override;
+    QString failure() const override;
 
 private:
     struct SheetInfo {
@@ -53,7 +54,7 @@ private:
     OoxmlDocument();
     bool load(const QByteArray &bytes, QString *reason);
     bool readPart(const QString &part, QByteArray *out, QString *reason) const;
-    void writePart(const QString &part, const QByteArray &content);
+    bool writePart(const QString &part, const QByteArray &content, QString *reason);
     bool hasCells(int sheet) const;
     bool ensureCellParts(QString *reason);
     bool countSharedStringUses(int exceptSheet, QString *reason);

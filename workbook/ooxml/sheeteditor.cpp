@@ -374,6 +374,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
         return true;
     const bool isProtected = SheetProtection::isProtected(m_xml);
     xml::Splicer splicer;
+    splicer.setLimit(qsizetype(qMax<qint64>(m_env.maxPartSize, 0)));
     QHash<int, SharedChange> shared;
     std::vector<bool> unchanged(m_env.sharedStrings ? size_t(m_env.sharedStrings->count()) : 0);
     QSet<QByteArray> dissolved; // shared formula groups whose master changed
@@ -393,7 +394,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
     CellWalker walker(m_xml, m_env);
     Cell cell;
     Content content;
-    while (walker.next(&cell)) {
+    while (!splicer.tooLarge() && walker.next(&cell)) {
         if (!ownUses.isEmpty()) {
             const int k = CellReader::sharedStringIndex(cell, ownUses.size());
             if (k >= 0)
@@ -522,6 +523,12 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
         *reason = QStringLiteral("sheet cells: %1").arg(walker.errorString());
         return false;
     }
+    if (splicer.tooLarge()) {
+        outcome->tooLarge = true;
+        *reason = QStringLiteral("sheet cells: the changed part would be larger than %1 bytes")
+                      .arg(m_env.maxPartSize);
+        return false;
+    }
 
     // Shared strings: in place when this sheet holds every use, else inline strings here.
     QSet<int> toInline;
@@ -565,7 +572,12 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
     }
     if (!splicer.isEmpty()) {
         if (!splicer.apply(m_xml, &outcome->xml)) {
-            *reason = QStringLiteral("sheet cells: the changes overlap or make the part too large");
+            outcome->tooLarge = splicer.tooLarge();
+            *reason = outcome->tooLarge
+                          ? QStringLiteral("sheet cells: the changed part would be larger than "
+                                           "%1 bytes")
+                                .arg(m_env.maxPartSize)
+                          : QStringLiteral("sheet cells: the changes overlap");
             return false;
         }
         outcome->changed = true;

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <limits>
 
 namespace workbook::ooxml
 {
@@ -24,12 +25,15 @@ public:
         DateSystem dates = DateSystem::Date1900;
         // Adds the uses by every other sheet's cells to sharedStrings->useCounts().
         std::function<bool(QString *)> countSharedStringUses;
+        // The changed part may not grow beyond this; Replace stops as soon as it would.
+        qint64 maxPartSize = std::numeric_limits<int>::max();
     };
 
     struct Outcome {
         bool changed = false;        // the part changed (xml holds it)
         bool sharedChanged = false;  // items of the shared string table changed
         bool formulaChanged = false; // a formula was written or removed
+        bool tooLarge = false;       // refused: the part would grow beyond maxPartSize
         QByteArray xml;
     };
 

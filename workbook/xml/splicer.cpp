@@ -13,7 +13,13 @@ constexpr qsizetype kMaxBytes = std::numeric_limits<int>::max();
 
 void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
 {
-    if (begin < 0 || end < begin || end > kMaxBytes || bytes.size() > kMaxBytes - m_bytes.size()) {
+    if (m_tooLarge || m_invalid)
+        return;
+    if (begin < 0 || end < begin || end > kMaxBytes) {
+        m_invalid = true;
+        return;
+    }
+    if (bytes.size() > m_limit - m_bytes.size()) {
         m_tooLarge = true;
         return;
     }
@@ -24,7 +30,7 @@ void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
 
 bool Splicer::apply(const QByteArray &original, QByteArray *out)
 {
-    if (m_tooLarge)
+    if (m_tooLarge || m_invalid)
         return false;
     const auto byBegin = [](const Edit &a, const Edit &b) { return a.begin < b.begin; };
     // Edits mostly arrive in document order; a sort would need a buffer as large as them.
@@ -37,8 +43,10 @@ bool Splicer::apply(const QByteArray &original, QByteArray *out)
         if (e.begin < pos || qsizetype(e.end) > original.size())
             return false;
         size += qsizetype(e.bytesSize) - qsizetype(e.end - e.begin);
-        if (size > kMaxBytes)
+        if (size > kMaxBytes || size > m_limit) {
+            m_tooLarge = size > m_limit;
             return false;
+        }
         pos = e.end;
     }
     QByteArray result;

@@ -301,11 +301,20 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
         return false;
     }
     zip_error_fini(&error);
+    // Frees both on every way out, an exception (out of memory) included.
+    struct Cleanup {
+        ::zip *target;
+        zip_source_t *buffer;
+        ~Cleanup()
+        {
+            if (target)
+                zip_discard(target);
+            zip_source_free(buffer);
+        }
+    } cleanup{target, buffer};
     auto fail = [&](const QString &why) {
         *reason = QStringLiteral("cannot write the new zip container: %1 (%2)")
                       .arg(why, archiveErrorText(target));
-        zip_discard(target);
-        zip_source_free(buffer);
         return false;
     };
     for (const OutputEntry &e : entries) {
@@ -341,19 +350,27 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
         zip_set_archive_comment(target, m_comment.constData(), zip_uint16_t(m_comment.size()));
     if (zip_close(target) != 0)
         return fail(QStringLiteral("closing"));
+    cleanup.target = nullptr; // closed and freed
 
     zip_stat_t st;
     zip_stat_init(&st);
     QByteArray result;
     if (zip_source_stat(buffer, &st) != 0 || zip_source_open(buffer) != 0) {
-        zip_source_free(buffer);
         *reason = QStringLiteral("cannot read back the new zip container");
+        return false;
+    }
+    // A package must fit one QByteArray; checked in 64 bits before it is copied out.
+    if (st.size > zip_uint64_t(limits::kMaxPackageSize)) {
+        zip_source_close(buffer);
+        *reason = QStringLiteral("beyond a limit: the new package would be %1 bytes, more than "
+                                 "the %2 a package may have")
+                      .arg(qulonglong(st.size))
+                      .arg(limits::kMaxPackageSize);
         return false;
     }
     result.resize(int(st.size));
     const zip_int64_t n = zip_source_read(buffer, result.data(), st.size);
     zip_source_close(buffer);
-    zip_source_free(buffer);
     if (n != zip_int64_t(st.size)) {
         *reason = QStringLiteral("cannot read back the new zip container");
         return false;
