@@ -45,8 +45,8 @@ template <typename OpenCall> std::unique_ptr<Document> openGuarded(OpenCall open
 
 Workbook *Application::Open(const QString &path, QString *reason)
 {
-    std::unique_ptr<Document> document = openGuarded(
-        [&](QString *why) { return DocumentFactory::openFile(path, why); }, reason);
+    std::unique_ptr<Document> document =
+        openGuarded([&](QString *why) { return DocumentFactory::openFile(path, why); }, reason);
     if (!document)
         return nullptr;
     m_workbooks.push_back(std::make_unique<Workbook>(std::move(document), path));
@@ -55,8 +55,8 @@ Workbook *Application::Open(const QString &path, QString *reason)
 
 Workbook *Application::OpenFromMemory(const QByteArray &bytes, QString *reason)
 {
-    std::unique_ptr<Document> document = openGuarded(
-        [&](QString *why) { return DocumentFactory::openBytes(bytes, why); }, reason);
+    std::unique_ptr<Document> document =
+        openGuarded([&](QString *why) { return DocumentFactory::openBytes(bytes, why); }, reason);
     if (!document)
         return nullptr;
     m_workbooks.push_back(std::make_unique<Workbook>(std::move(document), QString()));

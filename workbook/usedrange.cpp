@@ -15,7 +15,8 @@ bool UsedRange::Find(const QString &what)
 {
     m_lastError.clear();
     bool found = false;
-    if (!m_workbook->guarded([&](Document &d) { found = d.find(m_sheetIndex, what, &m_lastError); }))
+    if (!m_workbook->guarded(
+            [&](Document &d) { found = d.find(m_sheetIndex, what, &m_lastError); }))
         m_lastError = m_workbook->failure();
     return found && m_lastError.isEmpty();
 }

@@ -27,10 +27,9 @@ std::unique_ptr<Package> Package::open(const QByteArray &bytes, QString *reason)
     if (!package->m_zip)
         return nullptr;
     package->m_fileSize = bytes.size();
-    package->m_budget =
-        std::min(limits::kMaxWorkbookInflated,
-                 std::max(limits::kWorkbookInflatedFloor,
-                          limits::kWorkbookInflatedRatio * qint64(bytes.size())));
+    package->m_budget = std::min(limits::kMaxWorkbookInflated,
+                                 std::max(limits::kWorkbookInflatedFloor,
+                                          limits::kWorkbookInflatedRatio * qint64(bytes.size())));
     for (int i = 0; i < package->m_zip->entryCount(); ++i) {
         const QString k = key(package->m_zip->entry(i).name);
         if (package->m_index.contains(k)) {
@@ -140,7 +139,8 @@ bool Package::read(const QString &partName, QByteArray *out, QString *reason)
         if (index >= 0) {
             // Declared sizes are exact (the inflater refuses any other), so this is checked
             // before anything is inflated.
-            if (!fits(m_zip->entry(index).size, partName, reason))
+            if (!m_zip->withinLimits(index, reason) ||
+                !fits(m_zip->entry(index).size, partName, reason))
                 return false;
             return m_zip->read(index, out, reason);
         }

@@ -2,8 +2,8 @@
 
 #include "workbook/limits.h"
 
-#include <libdeflate.h>
 #include <cstring>
+#include <libdeflate.h>
 #include <zip.h>
 
 namespace workbook::zip
@@ -73,8 +73,8 @@ void ZipArchive::locateStoredData()
         const qint64 next = at + 46 + nameLength + le16(b, at + 30) + le16(b, at + 32);
         const quint32 local = le32(b, at + 42);
         if (next > size || local == 0xFFFFFFFFu || le32(b, at + 20) == 0xFFFFFFFFu ||
-            qint64(le32(b, at + 20)) != entry.compressedSize ||
-            !name || qint64(strlen(name)) != nameLength ||
+            qint64(le32(b, at + 20)) != entry.compressedSize || !name ||
+            qint64(strlen(name)) != nameLength ||
             memcmp(b.constData() + at + 46, name, size_t(nameLength)) != 0)
             return;
         if (qint64(local) + 30 <= size && le32(b, local) == 0x04034b50) {
@@ -152,6 +152,19 @@ ZipArchive::~ZipArchive()
 
 bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
 {
+    if (!withinLimits(index, reason))
+        return false;
+    const EntryInfo &info = m_entries[size_t(index)];
+    QString why;
+    const bool ok = info.method == ZIP_CM_DEFLATE ? inflateRaw(index, out, &why)
+                                                  : readThroughLibzip(index, out, &why);
+    if (!ok)
+        *reason = QStringLiteral("zip entry %1: %2").arg(info.name, why);
+    return ok;
+}
+
+bool ZipArchive::withinLimits(int index, QString *reason) const
+{
     const EntryInfo &info = m_entries[size_t(index)];
     auto fail = [&](const QString &why) {
         *reason = QStringLiteral("zip entry %1: %2").arg(info.name, why);
@@ -170,10 +183,7 @@ bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
                         .arg(limits::kMaxBombRatio)
                         .arg(info.size)
                         .arg(info.compressedSize));
-    QString why;
-    const bool ok = info.method == ZIP_CM_DEFLATE ? inflateRaw(index, out, &why)
-                                                  : readThroughLibzip(index, out, &why);
-    return ok || fail(why);
+    return true;
 }
 
 // Deflated entries (nearly all of them) are inflated here in one call into a buffer of the
