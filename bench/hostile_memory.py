@@ -40,9 +40,14 @@ def largest_part(path):
 def measure(name, folder, hostile, find, replace):
     code, output, peak = h.run(folder, find, replace)
     part = largest_part(hostile) / MIB
-    refused = hostile in h.report(folder, h.UNOPENABLE)
+    if hostile in h.report(folder, h.UNOPENABLE):
+        outcome = 'refused'
+    elif hostile in h.report(folder, h.CHANGED):
+        outcome = 'changed'
+    else:
+        outcome = 'unchanged'
     print('| %s | %.0f MiB | %s | %d MiB | %.1fx | %d |'
-          % (name, part, 'refused' if refused else 'changed', peak, peak / part, code))
+          % (name, part, outcome, peak, peak / part, code))
 
 
 def main():
