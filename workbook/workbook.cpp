@@ -7,8 +7,9 @@
 namespace workbook
 {
 
-Workbook::Workbook(std::unique_ptr<Document> document, const QString &path)
-    : m_document(std::move(document)), m_path(path)
+Workbook::Workbook(std::unique_ptr<Document> document, const QString &path,
+                   const FileIdentity &identity)
+    : m_document(std::move(document)), m_path(path), m_identity(identity)
 {
     const int count = m_document->sheetCount();
     m_sheets.reserve(count);
@@ -42,7 +43,7 @@ bool Workbook::Save(QString *reason)
     QByteArray bytes;
     QString why;
     if (!m_document->serialize(&bytes, &why) ||
-        (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why))) {
+        (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, m_identity, &m_identity, &why))) {
         if (reason)
             *reason = why;
         return false;
