@@ -2,6 +2,7 @@
 
 #include "cli/commandline.h"
 #include "cli/consoleobserver.h"
+#include "cli/pairfile.h"
 #include "engine/multipairreplacerun.h"
 #include "engine/pageheaderfooterrun.h"
 #include "engine/runlauncher.h"
@@ -9,7 +10,6 @@
 #include "engine/textreplacerun.h"
 
 #include <QDir>
-#include <QFile>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -36,15 +36,6 @@ int usageError(const QString &message)
 {
     printTo(stderr, message + QStringLiteral("\n\n") + CommandLine::UsageText());
     return CliRun::kExitUsage;
-}
-
-bool readTextFile(const QString &path, QString *text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *text = QString::fromLocal8Bit(file.readAll());
-    return file.error() == QFile::NoError;
 }
 
 } // namespace
@@ -83,12 +74,10 @@ int CliRun::Main(const QStringList &arguments)
         parameters.replaceText = line.m_replaceText;
         break;
     case Op::ReplacePairs: {
-        QString findText, replaceText;
-        if (!readTextFile(line.m_findFile, &findText))
-            return usageError(QStringLiteral("无法读取文件 Cannot read file: ") + line.m_findFile);
-        if (!readTextFile(line.m_replaceFile, &replaceText))
-            return usageError(QStringLiteral("无法读取文件 Cannot read file: ") +
-                              line.m_replaceFile);
+        QString findText, replaceText, error;
+        if (!PairFile::read(line.m_findFile, line.m_encoding, &findText, &error) ||
+            !PairFile::read(line.m_replaceFile, line.m_encoding, &replaceText, &error))
+            return usageError(error);
         parameters.findText = findText;
         parameters.replaceText = replaceText;
         parameters.findLines = SplitLines(findText);

@@ -28,7 +28,9 @@ public:
     static QString SecondSummary(int openedCount, int matchedCount, long long seconds);
 
     // Writes text (lines ending in "\n") to path in the local 8-bit encoding with every line
-    // ending in CR LF, whatever the platform. False when the file could not be written whole.
+    // ending in CR LF, whatever the platform. The file is created new: false, and nothing
+    // touched, when anything (a file, a link) holds the path already; false too when it could
+    // not be written whole.
     static bool WriteReport(const QString &path, const QString &text);
 
     void AddUnopenable(const QString &path) { m_unopenable += path + QLatin1Char('\n'); }

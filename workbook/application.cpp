@@ -1,9 +1,11 @@
 #include "workbook/application.h"
 
+#include "workbook/atomicfile.h"
 #include "workbook/document.h"
 #include "workbook/documentfactory.h"
 #include "workbook/workbook.h"
 
+#include <QFileInfo>
 #include <new>
 #include <stdexcept>
 
@@ -45,11 +47,18 @@ template <typename OpenCall> std::unique_ptr<Document> openGuarded(OpenCall open
 
 Workbook *Application::Open(const QString &path, QString *reason)
 {
-    std::unique_ptr<Document> document =
-        openGuarded([&](QString *why) { return DocumentFactory::openFile(path, why); }, reason);
+    // Once per folder and run: a listing per workbook would cost more than the workbook.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!m_cleanedFolders.contains(folder)) {
+        m_cleanedFolders.insert(folder);
+        AtomicFile::removeStaleTemporaries(folder);
+    }
+    FileIdentity identity;
+    std::unique_ptr<Document> document = openGuarded(
+        [&](QString *why) { return DocumentFactory::openFile(path, why, &identity); }, reason);
     if (!document)
         return nullptr;
-    m_workbooks.push_back(std::make_unique<Workbook>(std::move(document), path));
+    m_workbooks.push_back(std::make_unique<Workbook>(std::move(document), path, identity));
     return m_workbooks.back().get();
 }
 

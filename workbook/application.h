@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -21,7 +22,8 @@ public:
     Application &operator=(const Application &) = delete;
 
     // Opens the workbook at path. Returns null when the file cannot be opened; *reason then
-    // says why (what each layer expected and found). The file is never changed by opening.
+    // says why (what each layer expected and found). The file is never changed by opening;
+    // the first open in a folder removes the temporaries that dead saves left there.
     Workbook *Open(const QString &path, QString *reason = nullptr);
 
     // Opens a workbook held in memory (tests, fuzzing). Save() of such a workbook writes the
@@ -35,6 +37,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<Workbook>> m_workbooks;
+    QSet<QString> m_cleanedFolders;
 };
 
 } // namespace workbook

@@ -2,6 +2,7 @@
 
 #include "workbook/atomicfile.h"
 #include "workbook/document.h"
+#include "workbook/fileidentity.h"
 #include "workbook/limits.h"
 #include "workbook/ooxml/ooxmldocument.h"
 
@@ -50,16 +51,20 @@ DocumentFactory::Format DocumentFactory::detect(const QByteArray &head)
     return Format::Unknown;
 }
 
-std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString *reason)
+std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString *reason,
+                                                    FileIdentity *identity)
 {
-    // A temporary left by an interrupted save is stale by now.
-    AtomicFile::removeStaleTemporaries(path);
     // Plain calls: a run opens thousands of small files, and every system call shows.
-    // Non-blocking, so that a FIFO named like a workbook cannot stall the run.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Non-blocking, so that a FIFO named like a workbook cannot stall the run; not through a
+    // link, so that what is read is the file a save will replace.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
-        setReason(reason, QStringLiteral("cannot read the file: %1")
-                              .arg(QString::fromLocal8Bit(strerror(errno))));
+        if (errno == ELOOP)
+            setReason(reason, QStringLiteral("expected a regular file, found a symbolic link"));
+        else
+            setReason(reason, QStringLiteral("cannot read the file: %1")
+                                  .arg(QString::fromLocal8Bit(strerror(errno))));
         return nullptr;
     }
     struct stat st;
@@ -75,23 +80,39 @@ std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString
                               .arg(qint64(st.st_size)));
         return nullptr;
     }
-    QByteArray bytes(int(st.st_size), Qt::Uninitialized);
+    // One byte more than the size: a file that grew since fstat shows it by filling it.
+    QByteArray bytes(int(st.st_size) + 1, Qt::Uninitialized);
     qint64 got = 0;
+    int readErr = 0;
     while (got < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0)
+            readErr = errno;
         if (n <= 0)
             break;
         got += n;
     }
-    const int readErr = errno;
+    struct stat after;
+    const bool examined = ::fstat(fd, &after) == 0;
     ::close(fd);
-    if (got != bytes.size()) {
+    if (readErr != 0) {
         setReason(reason, QStringLiteral("cannot read the whole file: %1")
                               .arg(QString::fromLocal8Bit(strerror(readErr))));
         return nullptr;
     }
+    const FileIdentity before = FileIdentity::of(st);
+    if (!examined || got != st.st_size || FileIdentity::of(after) != before) {
+        setReason(reason, QLatin1String(AtomicFile::kChangedWhileEditing) +
+                              QStringLiteral(" (while being read): ") +
+                              (examined ? before.differenceFrom(FileIdentity::of(after))
+                                        : QStringLiteral("it cannot be examined again")));
+        return nullptr;
+    }
+    bytes.chop(1);
+    if (identity)
+        *identity = before;
     return openBytes(bytes, reason);
 }
 

@@ -10,8 +10,9 @@
 namespace workbook
 {
 
-Workbook::Workbook(std::unique_ptr<Document> document, const QString &path)
-    : m_document(std::move(document)), m_path(path)
+Workbook::Workbook(std::unique_ptr<Document> document, const QString &path,
+                   const FileIdentity &identity)
+    : m_document(std::move(document)), m_path(path), m_identity(identity)
 {
     const int count = m_document->sheetCount();
     m_sheets.reserve(count);
@@ -47,7 +48,8 @@ bool Workbook::Save(QString *reason)
     const bool sound = guarded([&](Document &document) {
         QByteArray bytes;
         if (!document.serialize(&bytes, &why) ||
-            (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why)))
+            (!m_path.isEmpty() &&
+             !AtomicFile::write(m_path, bytes, m_identity, &m_identity, &why)))
             return;
         if (m_path.isEmpty())
             m_savedBytes = bytes;

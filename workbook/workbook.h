@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/fileidentity.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -17,7 +19,9 @@ class Sheet;
 class Workbook
 {
 public:
-    Workbook(std::unique_ptr<Document> document, const QString &path);
+    // identity: the file as it was read; a save replaces only that file, unchanged.
+    Workbook(std::unique_ptr<Document> document, const QString &path,
+             const FileIdentity &identity = FileIdentity());
     ~Workbook();
     Workbook(const Workbook &) = delete;
     Workbook &operator=(const Workbook &) = delete;
@@ -31,7 +35,8 @@ public:
 
     // Writes the workbook back to its own path in its own format, atomically. A workbook
     // without changes is not written at all (and that counts as success). On failure the
-    // file is untouched and *reason says why.
+    // file is untouched and *reason says why. A file changed, replaced or made a link since
+    // it was read is not written: the reason then starts with "changed while being edited".
     bool Save(QString *reason = nullptr);
 
     // Discards unsaved changes and releases the workbook's data. The object stays valid
@@ -62,6 +67,7 @@ private:
 
     std::unique_ptr<Document> m_document;
     QString m_path;
+    FileIdentity m_identity;
     QByteArray m_savedBytes;
     QString m_failure;
     std::vector<std::unique_ptr<Sheet>> m_sheets;

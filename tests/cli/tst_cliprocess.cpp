@@ -194,6 +194,39 @@ private slots:
         QCOMPARE(read(books + "/包含内容并成功修改的文件目录.txt"), report);
     }
 
+    void aPairFileHoldingNulIsRefusedUnlessItIsUtf16()
+    {
+        const QString books = folder("nul");
+        write(books + "/a.xlsx", book({"S1|Foo"}));
+        const QByteArray before = read(books + "/a.xlsx");
+        write(m_dir.path() + "/find8.txt", "Foo\n");
+        // "Qux" saved as UTF-16 without a byte-order mark.
+        write(m_dir.path() + "/wide.txt", QByteArray("Q\0u\0x\0\n\0", 8));
+        const QStringList arguments = {"replace-pairs",  books,
+                                       "--find-file",    m_dir.path() + "/find8.txt",
+                                       "--replace-file", m_dir.path() + "/wide.txt"};
+        run(TESSAROMANDEL_CLI_FAKE, arguments);
+        QCOMPARE(m_exitCode, 2);
+        QVERIFY2(m_stderr.contains(m_dir.path() + "/wide.txt: 第 1 行 line 1: ") &&
+                     m_stderr.contains("NUL"),
+                 qPrintable(m_stderr));
+        QCOMPARE(read(books + "/a.xlsx"), before);
+
+        // With a mark, or the encoding named, the same text is read as UTF-16.
+        write(m_dir.path() + "/wide.txt", QByteArray("\xFF\xFE"
+                                                     "Q\0u\0x\0\n\0",
+                                                     10));
+        run(TESSAROMANDEL_CLI_FAKE, arguments);
+        QCOMPARE(m_exitCode, 0);
+        QVERIFY(read(books + "/a.xlsx").contains("cell Qux\n"));
+        write(books + "/a.xlsx", before);
+        write(m_dir.path() + "/wide.txt", QByteArray("Q\0u\0x\0\n\0", 8));
+        write(m_dir.path() + "/find8.txt", QByteArray("F\0o\0o\0", 6));
+        run(TESSAROMANDEL_CLI_FAKE, arguments + QStringList({"--encoding", "UTF-16LE"}));
+        QCOMPARE(m_exitCode, 0);
+        QVERIFY(read(books + "/a.xlsx").contains("cell Qux\n"));
+    }
+
     void headerFooterAndRenameRunsFinishWithTheirSummaries()
     {
         const QString books = folder("other");
