@@ -73,7 +73,8 @@ bash -n "$root/usr/share/bash-completion/completions/tessaromandel-cli" || fail 
 
 # The unpacked command line on a small folder.
 cli=$root/usr/bin/tessaromandel-cli
-"$cli" --help | grep -q "用法 Usage" || fail "--help"
+help=$("$cli" --help) || fail "--help exited non-zero"
+grep -qF "用法 Usage" <<<"$help" || fail "--help text"
 books=$scratch/books
 mkdir -p "$books"
 if /usr/bin/python3 -c 'import openpyxl' 2>/dev/null; then
