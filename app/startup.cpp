@@ -58,11 +58,14 @@ void ChooseSettingsFilePath(char *output, std::size_t outputSize, const char *pr
     if (!JoinPath(beside, sizeof beside, programFolder, kSettingsFileName))
         return;
     // A portable copy in a folder it may write keeps its settings beside itself; so does one
-    // whose settings file there is writable although the folder is not.
+    // whose settings file there is writable although the folder is not. An installed one (in
+    // a shared program folder) uses the user's folder even when run by root.
     const char *folder = programFolder[0] != '\0' ? programFolder : ".";
     char userFolder[kStartupPathSize];
     UserSettingsFolder(userFolder, sizeof userFolder);
-    if (CanWrite(folder) || CanWrite(beside) || userFolder[0] == '\0' ||
+    const bool portable =
+        !IsSharedProgramFolder(programFolder) && (CanWrite(folder) || CanWrite(beside));
+    if (portable || userFolder[0] == '\0' ||
         !JoinPath(output, outputSize, userFolder, kSettingsFileName))
         CopyTruncated(output, outputSize, beside);
 }

@@ -18,9 +18,10 @@ constexpr const char kAutorunArgument[] = "-autorun";
 void InitialiseStartupValues(int argc, char **argv);
 
 // The settings file beside the executable in programFolder (a folder ending in its separator,
-// or empty for the working folder) when this process may write there; otherwise, as for an
-// installed program, the one in the user's configuration folder, which the first save creates.
-// A path that does not fit leaves the empty string.
+// or empty for the working folder) when this process may write there and it is not a shared
+// program folder such as /usr/bin; otherwise, as for an installed program, the one in the user's
+// configuration folder, which the first save creates. A path that does not fit leaves the empty
+// string.
 void ChooseSettingsFilePath(char *output, std::size_t outputSize, const char *programFolder);
 
 // When another process of this executable runs, ends the first one the system lists (never

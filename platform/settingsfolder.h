@@ -12,3 +12,8 @@ void UserSettingsFolder(char *output, std::size_t outputSize);
 
 // True when this process may write the existing file or create entries in the existing folder.
 bool CanWrite(const char *path);
+
+// True for the system's shared program folders ("/usr/bin/", "/usr/local/bin/", "/bin/" ...),
+// where an installed program lives and no user's settings belong, even for a user who may write
+// there. Always false on Windows, where a writable program folder means a portable copy.
+bool IsSharedProgramFolder(const char *folder);

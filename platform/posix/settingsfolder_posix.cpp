@@ -29,3 +29,17 @@ bool CanWrite(const char *path)
 {
     return path && path[0] != '\0' && ::access(path, W_OK) == 0;
 }
+
+bool IsSharedProgramFolder(const char *folder)
+{
+    if (!folder)
+        return false;
+    std::string path(folder);
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    for (const char *shared : {"/bin", "/sbin", "/usr/bin", "/usr/sbin", "/usr/games",
+                               "/usr/local/bin", "/usr/local/sbin", "/usr/local/games"})
+        if (path == shared)
+            return true;
+    return false;
+}

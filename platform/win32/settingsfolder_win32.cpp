@@ -42,3 +42,8 @@ bool CanWrite(const char *path)
     }
     return (attributes & FILE_ATTRIBUTE_READONLY) == 0 && _access(path, 2) == 0;
 }
+
+bool IsSharedProgramFolder(const char *)
+{
+    return false;
+}

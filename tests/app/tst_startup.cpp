@@ -104,6 +104,21 @@ private slots:
         QVERIFY2(output.startsWith("firstArgument=" + QString(31, 'a') + "\n"), qPrintable(output));
     }
 
+    void aProgramInASharedProgramFolderUsesTheUsersFolderEvenForRoot()
+    {
+        const QByteArray config = QFile::encodeName(m_folder.filePath("shared-config"));
+        qputenv("XDG_CONFIG_HOME", config);
+        char path[kStartupPathSize];
+        for (const char *folder : {"/usr/bin/", "/usr/local/bin/"}) {
+            ChooseSettingsFilePath(path, sizeof path, folder);
+            QCOMPARE(QByteArray(path), config + "/Tessaromandel/Tessaromandel.vrn");
+        }
+        const QByteArray portable = QFile::encodeName(m_folder.path()) + "/";
+        ChooseSettingsFilePath(path, sizeof path, portable.constData());
+        QCOMPARE(QByteArray(path), portable + "Tessaromandel.vrn");
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
     void anInstalledProgramKeepsItsSettingsInTheUsersFolder()
     {
         const QString folder = m_folder.filePath("installed");
