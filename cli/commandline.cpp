@@ -140,6 +140,12 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
     }
 
     line.m_findText = values.value("--find");
+    // Header, footer and rename take an empty find as "set"; for cells it would match nothing.
+    if (line.m_operation == Operation::Replace && line.m_findText.isEmpty()) {
+        line.m_error =
+            QStringLiteral("查找内容为空 --find is empty: an empty text matches nothing");
+        return line;
+    }
     line.m_replaceText = values.value("--replace");
     line.m_findFile = values.value("--find-file");
     line.m_replaceFile = values.value("--replace-file");
@@ -227,9 +233,22 @@ QString CommandLine::UsageText()
         "  -h, --help           显示本帮助\n"
         "                       Show this help\n"
         "\n"
+        "匹配规则 Matching:\n"
+        "  replace, replace-pairs  单元格文本不区分大小写,通配符 ? 任一字符, * 任意多个字符,\n"
+        "                 ~ 使下一个 ?、* 或 ~ 按字面匹配\n"
+        "                 Cell text is matched case-insensitively, with wildcards: ? one\n"
+        "                 character, * any run of characters, ~ takes the next ?, * or ~\n"
+        "                 literally\n"
+        "  replace-pairs  各对按顺序执行,每对作用于前面各对的结果(A→B 与 B→A 不会互换)\n"
+        "                 Pairs apply in order, each to the result of the earlier ones\n"
+        "                 (A→B then B→A does not swap A and B)\n"
+        "  header, footer, rename-sheets  区分大小写,按字面匹配,无通配符\n"
+        "                 Case-sensitive and literal: no wildcards\n"
+        "\n"
         "退出码 Exit codes:\n"
         "  0  运行结束 the run finished\n"
         "  1  无法启动表格服务 the workbook server could not be started\n"
         "  2  用法错误 usage error\n"
-        "  3  文件夹不存在 the folder does not exist\n");
+        "  3  文件夹不存在或不是文件夹 the folder does not exist or is not a folder\n"
+        "  4  有报告未能写出 a report could not be written\n");
 }

@@ -25,4 +25,6 @@ public:
     virtual void RunButtonsReleased() = 0;
     // A report file was written completely.
     virtual void ReportWritten(const QString &path) = 0;
+    // A report file that had lines to hold could not be written (none is left at its path).
+    virtual void ReportNotWritten(const QString &path) { Q_UNUSED(path) }
 };

@@ -73,13 +73,18 @@ void RunReports::Close(const RunParameters &parameters, int summaryCount, int op
     observer.ShowMessage(FirstSummary(summaryCount, seconds));
     observer.RunButtonsReleased();
 
-    if (!m_unopenable.isEmpty() && WriteReport(parameters.unopenableReportPath, m_unopenable))
-        observer.ReportWritten(parameters.unopenableReportPath);
+    const auto writeAndAnnounce = [&observer](const QString &path, const QString &text) {
+        if (WriteReport(path, text))
+            observer.ReportWritten(path);
+        else
+            observer.ReportNotWritten(path);
+    };
+    if (!m_unopenable.isEmpty())
+        writeAndAnnounce(parameters.unopenableReportPath, m_unopenable);
     if (!m_changed.isEmpty()) {
         observer.ShowMessage(SecondSummary(openedCount, matchedCount, seconds));
-        if (WriteReport(parameters.changedReportPath, m_changed))
-            observer.ReportWritten(parameters.changedReportPath);
+        writeAndAnnounce(parameters.changedReportPath, m_changed);
     }
-    if (!m_unchanged.isEmpty() && WriteReport(parameters.unchangedReportPath, m_unchanged))
-        observer.ReportWritten(parameters.unchangedReportPath);
+    if (!m_unchanged.isEmpty())
+        writeAndAnnounce(parameters.unchangedReportPath, m_unchanged);
 }

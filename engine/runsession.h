@@ -14,6 +14,7 @@ class RunSession
 {
 public:
     static const char *const kServerMissingMessage;
+    static const char *const kUndecodableNameReason;
 
     // Notes the start time.
     explicit RunSession(RunObserver &observer);
@@ -55,7 +56,7 @@ public:
 
 private:
     // The entries under folder that are workbooks by their names, with native separators.
-    QStringList CollectWorkbooks(const QString &folder) const;
+    QStringList CollectWorkbooks(const QString &folder);
     // Starts the server hidden with alerts off. Without a server (or its workbooks) the run
     // ends here: the message is shown, the buttons come back, and false is returned.
     bool StartServer();
@@ -65,4 +66,6 @@ private:
     std::unique_ptr<ExcelAutomation::Application> m_application;
     ExcelAutomation::Workbooks *m_workbooks = nullptr;
     QStringList m_workbookPaths;
+    // Workbooks whose names the local encoding cannot hold, by their readable paths.
+    QStringList m_undecodablePaths;
 };
