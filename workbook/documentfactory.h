@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -17,8 +19,8 @@ public:
     enum class Format { Ooxml, CompoundFile, Unknown };
 
     static Format detect(const QByteArray &head);
-    static std::unique_ptr<Document> openFile(const QString &path, QString *reason);
-    static std::unique_ptr<Document> openBytes(const QByteArray &bytes, QString *reason);
+    static std::unique_ptr<Document> openFile(const QString &path, Error *error);
+    static std::unique_ptr<Document> openBytes(const QByteArray &bytes, Error *error);
 };
 
 } // namespace workbook

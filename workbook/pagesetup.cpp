@@ -11,24 +11,31 @@ PageSetup::PageSetup(Workbook *workbook, int sheetIndex)
 {
 }
 
-QString PageSetup::section(HeaderFooterSection which) const
+QString PageSetup::section(HeaderFooterSection which, Error *error) const
 {
     Document *d = m_workbook->document();
-    return d ? d->headerFooterSection(m_sheetIndex, which) : QString();
+    QString text;
+    if (!d)
+        fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
+    else
+        d->headerFooterSection(m_sheetIndex, which, &text, error);
+    return text;
+}
+
+bool PageSetup::setSection(HeaderFooterSection which, const QString &text, Error *error)
+{
+    Document *d = m_workbook->document();
+    if (!d)
+        return fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
+    return d->setHeaderFooterSection(m_sheetIndex, which, text, error);
 }
 
 bool PageSetup::setSection(HeaderFooterSection which, const QString &text, QString *reason)
 {
-    Document *d = m_workbook->document();
-    if (!d) {
-        if (reason)
-            *reason = QStringLiteral("the workbook is closed");
-        return false;
-    }
-    QString why;
-    const bool ok = d->setHeaderFooterSection(m_sheetIndex, which, text, &why);
+    Error error;
+    const bool ok = setSection(which, text, &error);
     if (!ok && reason)
-        *reason = why;
+        *reason = error.detail;
     return ok;
 }
 

@@ -25,18 +25,20 @@ QString Sheet::Name() const
     return d ? d->sheetName(m_index) : QString();
 }
 
-bool Sheet::SetName(const QString &name, QString *reason)
+bool Sheet::SetName(const QString &name, Error *error)
 {
     Document *d = m_workbook->document();
-    if (!d) {
-        if (reason)
-            *reason = QStringLiteral("the workbook is closed");
-        return false;
-    }
-    QString why;
-    const bool ok = d->renameSheet(m_index, name, &why);
+    if (!d)
+        return fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
+    return d->renameSheet(m_index, name, error);
+}
+
+bool Sheet::SetName(const QString &name, QString *reason)
+{
+    Error error;
+    const bool ok = SetName(name, &error);
     if (!ok && reason)
-        *reason = why;
+        *reason = error.detail;
     return ok;
 }
 

@@ -30,27 +30,31 @@ Sheet *Workbook::Item(int index)
     return m_sheets[index - 1].get();
 }
 
-bool Workbook::Save(QString *reason)
+bool Workbook::Save(Error *error)
 {
-    if (!m_document) {
-        if (reason)
-            *reason = QStringLiteral("the workbook is closed");
-        return false;
-    }
+    if (!m_document)
+        return fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
     if (!m_document->isModified())
         return true;
     QByteArray bytes;
-    QString why;
-    if (!m_document->serialize(&bytes, &why) ||
-        (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why))) {
-        if (reason)
-            *reason = why;
+    if (!m_document->serialize(&bytes, error))
         return false;
-    }
+    QString why;
+    if (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why))
+        return fail(error, Error::Kind::Io, why);
     if (m_path.isEmpty())
         m_savedBytes = bytes;
     m_document->markSaved();
     return true;
+}
+
+bool Workbook::Save(QString *reason)
+{
+    Error error;
+    const bool saved = Save(&error);
+    if (!saved && reason)
+        *reason = error.toString();
+    return saved;
 }
 
 void Workbook::Close()

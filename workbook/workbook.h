@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -30,8 +32,10 @@ public:
 
     // Writes the workbook back to its own path in its own format, atomically. A workbook
     // without changes is not written at all (and that counts as success). On failure the
-    // file is untouched and *reason says why.
-    bool Save(QString *reason = nullptr);
+    // file is untouched and *error says why.
+    bool Save(Error *error = nullptr);
+    // The same with the error as text ("I/O: ...").
+    bool Save(QString *reason);
 
     // Discards unsaved changes and releases the workbook's data. The object stays valid
     // (owned by the application) but has no sheets any more.

@@ -16,6 +16,8 @@
 //   page <Field>=<text> a header/footer section (LeftHeader … RightFooter)
 //   nousedrange         the current sheet has no used range (a chart sheet)
 //   nopagesetup         the current sheet has no page setup
+//   unreadable          every call on the current sheet's cells, page setup or name fails
+//                       with a reason, as for a malformed sheet
 //   refusesave          Save() of this workbook fails
 class FakeAutomation : public ExcelAutomation
 {

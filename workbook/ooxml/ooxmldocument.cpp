@@ -89,15 +89,19 @@ QString sheetNameVerdict(SheetNameRules::Verdict v)
 OoxmlDocument::OoxmlDocument() = default;
 OoxmlDocument::~OoxmlDocument() = default;
 
-std::unique_ptr<Document> OoxmlDocument::open(const QByteArray &bytes, QString *reason)
+std::unique_ptr<Document> OoxmlDocument::open(const QByteArray &bytes, Error *error)
 {
     std::unique_ptr<OoxmlDocument> d(new OoxmlDocument);
-    if (!d->load(bytes, reason))
+    QString why;
+    Error::Kind kind = Error::Kind::Damaged;
+    if (!d->load(bytes, &why, &kind)) {
+        fail(error, kind, why);
         return nullptr;
+    }
     return d;
 }
 
-bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
+bool OoxmlDocument::load(const QByteArray &bytes, QString *reason, Error::Kind *kind)
 {
     m_package = Package::open(bytes, reason);
     if (!m_package)
@@ -121,6 +125,7 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
     if (mainType.contains(QLatin1String("binary"), Qt::CaseInsensitive) ||
         m_workbookPart.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive)) {
         *reason = QStringLiteral("expected an XML workbook part, found a binary one (.xlsb)");
+        *kind = Error::Kind::UnsupportedFormat;
         return false;
     }
     if (const auto *app = packageRelationships.firstOfType(QStringLiteral("extended-properties")))
@@ -129,6 +134,7 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
         !WorkbookPart::parse(xml, &m_workbook, reason))
         return false;
     if (m_workbook.sheets().size() > limits::kMaxSheets) {
+        *kind = Error::Kind::BeyondLimit;
         *reason = QStringLiteral("expected at most %1 sheets, found %2")
                       .arg(limits::kMaxSheets)
                       .arg(m_workbook.sheets().size());
@@ -250,15 +256,16 @@ bool OoxmlDocument::ensureCellParts(QString *reason)
     return true;
 }
 
-bool OoxmlDocument::countSharedStringUses(int exceptSheet, QString *reason)
+bool OoxmlDocument::countSharedStringUses(int exceptSheet, Error *error)
 {
+    QString why;
     QVector<int> &uses = m_sharedStrings->useCounts();
     for (int i = 0; i < m_sheets.size(); ++i) {
         if (!hasCells(i) || i == exceptSheet)
             continue;
         QByteArray xml;
-        if (!m_package->read(m_sheets[i].part, &xml, reason))
-            return false;
+        if (!m_package->read(m_sheets[i].part, &xml, &why))
+            return fail(error, Error::Kind::Damaged, why);
         CellReader reader(xml);
         Cell cell;
         while (reader.next(&cell)) {
@@ -268,36 +275,38 @@ bool OoxmlDocument::countSharedStringUses(int exceptSheet, QString *reason)
         }
         if (reader.failed()) {
             // A sheet that cannot be read might use any string: none may change in place.
-            *reason = QStringLiteral("sheet '%1': %2").arg(m_sheets[i].name, reader.errorString());
-            return false;
+            return fail(
+                error, reader.beyondLimit() ? Error::Kind::BeyondLimit : Error::Kind::Damaged,
+                QStringLiteral("sheet '%1': %2").arg(m_sheets[i].name, reader.errorString()));
         }
     }
     return true;
 }
 
-bool OoxmlDocument::find(int sheet, const QString &what, QString *reason)
+bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
 {
     if (!hasCells(sheet))
         return false;
     if (what.isEmpty()) // the empty search text matches nothing
         return false;
     QByteArray xml;
-    if (!ensureCellParts(reason) || !readPart(m_sheets[sheet].part, &xml, reason))
-        return false;
+    QString why;
+    if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
+        return fail(error, Error::Kind::Damaged, why);
     SheetEditor::Environment env;
     env.sharedStrings = m_sharedStrings.get();
     env.styles = m_styles.get();
     env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
     bool found = false;
     SheetEditor editor(xml, env);
-    if (!editor.find(what, &found, reason))
+    if (!editor.find(what, &found, error))
         return false;
     if (!found)
         m_lastMiss = Miss{sheet, what, m_generation};
     return found;
 }
 
-bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, QString *reason)
+bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, Error *error)
 {
     if (!hasCells(sheet))
         return false;
@@ -309,20 +318,19 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
         m_lastMiss.what == what)
         return false;
     QByteArray xml;
-    if (!ensureCellParts(reason) || !readPart(m_sheets[sheet].part, &xml, reason))
-        return false;
+    QString why;
+    if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
+        return fail(error, Error::Kind::Damaged, why);
     SheetEditor::Environment env;
     env.sharedStrings = m_sharedStrings.get();
     env.styles = m_styles.get();
     env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
-    env.countSharedStringUses = [this, sheet](QString *why) {
-        return countSharedStringUses(sheet, why);
-    };
+    env.countSharedStringUses = [this, sheet](Error *e) { return countSharedStringUses(sheet, e); };
     SheetEditor editor(xml, env);
     SheetEditor::Outcome outcome;
-    if (!editor.replace(what, with, &outcome, reason))
+    if (!editor.replace(what, with, &outcome, error))
         return false;
-    if (outcome.formulaChanged && !requestFullRecalculation(reason))
+    if (outcome.formulaChanged && !requestFullRecalculation(error))
         return false;
     if (outcome.changed)
         writePart(m_sheets[sheet].part, outcome.xml);
@@ -333,10 +341,12 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
     return outcome.changed || outcome.sharedChanged;
 }
 
-bool OoxmlDocument::requestFullRecalculation(QString *reason)
+bool OoxmlDocument::requestFullRecalculation(Error *error)
 {
     if (m_recalculationRequested)
         return true;
+    QString why;
+    QString *reason = &why;
     QByteArray xml;
     if (!m_calcChainPart.isEmpty() && m_package->contains(m_calcChainPart)) {
         // The chain lists formula cells in calculation order; a stale one makes Excel repair
@@ -348,7 +358,7 @@ bool OoxmlDocument::requestFullRecalculation(QString *reason)
         }
         const QString relsPart = Package::relationshipsPartOf(m_workbookPart);
         if (!m_package->read(relsPart, &xml, reason))
-            return false;
+            return fail(error, Error::Kind::Damaged, why);
         xml::Splicer splicer;
         for (const auto &r : m_workbookRelationships.all()) {
             if (!r.external && r.target.compare(m_calcChainPart, Qt::CaseInsensitive) == 0)
@@ -363,20 +373,20 @@ bool OoxmlDocument::requestFullRecalculation(QString *reason)
     }
     const QByteArray workbook = m_workbook.withFullCalcOnLoad();
     if (!m_package->read(m_workbookPart, &xml, reason))
-        return false;
+        return fail(error, Error::Kind::Damaged, why);
     if (workbook != xml) {
         writePart(m_workbookPart, workbook);
         if (!WorkbookPart::parse(workbook, &m_workbook, reason))
-            return false;
+            return fail(error, Error::Kind::Damaged, why);
     }
     m_recalculationRequested = true;
     return true;
 }
 
-bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
+bool OoxmlDocument::renameSheet(int sheet, const QString &name, Error *error)
 {
     if (sheet < 0 || sheet >= m_sheets.size())
-        return false;
+        return fail(error, Error::Kind::Rejected, QStringLiteral("no such sheet"));
     const QString oldName = m_sheets[sheet].name;
     if (name == oldName)
         return true;
@@ -385,10 +395,12 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
         names.append(s.name);
     const SheetNameRules::Verdict verdict = SheetNameRules::check(name, names, sheet);
     if (verdict != SheetNameRules::Verdict::Ok) {
-        *reason =
-            QStringLiteral("sheet name '%1' refused: %2").arg(name, sheetNameVerdict(verdict));
-        return false;
+        return fail(
+            error, Error::Kind::Rejected,
+            QStringLiteral("sheet name '%1' refused: %2").arg(name, sheetNameVerdict(verdict)));
     }
+    QString why;
+    QString *reason = &why;
     // Every new part is made first, so a part that cannot be read leaves all as it was.
     QHash<QString, QByteArray> changes;
     QByteArray xml;
@@ -398,12 +410,9 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
             continue;
         QByteArray rewritten;
         bool changed = false;
-        if (!m_package->read(part, &xml, reason))
-            return false;
-        if (!SheetReferenceRewriter::rewrite(xml, oldName, name, &rewritten, &changed, reason)) {
-            *reason = QStringLiteral("%1: %2").arg(part, *reason);
-            return false;
-        }
+        if (!m_package->read(part, &xml, reason) ||
+            !SheetReferenceRewriter::rewrite(xml, oldName, name, &rewritten, &changed, reason))
+            return fail(error, Error::Kind::Damaged, QStringLiteral("%1: %2").arg(part, why));
         if (changed)
             changes.insert(part, rewritten);
     }
@@ -412,13 +421,14 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
         bool changed = false;
         if (!m_package->read(m_extendedPropertiesPart, &xml, reason) ||
             !ExtendedProperties::renamed(xml, oldName, name, &rewritten, &changed, reason))
-            return false;
+            return fail(error, Error::Kind::Damaged,
+                        QStringLiteral("%1: %2").arg(m_extendedPropertiesPart, why));
         if (changed)
             changes.insert(m_extendedPropertiesPart, rewritten);
     }
     WorkbookPart renamed;
     if (!WorkbookPart::parse(changes.value(m_workbookPart), &renamed, reason))
-        return false;
+        return fail(error, Error::Kind::Damaged, why);
     for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
         writePart(it.key(), it.value());
     m_workbook = renamed;
@@ -426,40 +436,43 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
     return true;
 }
 
-QString OoxmlDocument::headerFooterSection(int sheet, HeaderFooterSection which) const
+bool OoxmlDocument::headerFooterSection(int sheet, HeaderFooterSection which, QString *text,
+                                        Error *error) const
 {
+    text->clear();
     if (sheet < 0 || sheet >= m_sheets.size())
-        return QString();
+        return true;
     QByteArray xml;
-    QString text, reason;
-    if (!readPart(m_sheets[sheet].part, &xml, &reason) ||
-        !HeaderFooterPart::read(xml, isFooter(which), &text, &reason))
-        return QString();
-    return HeaderFooterText::parse(text).section(sectionOf(which));
+    QString stored, why;
+    if (!readPart(m_sheets[sheet].part, &xml, &why) ||
+        !HeaderFooterPart::read(xml, isFooter(which), &stored, &why))
+        return fail(error, Error::Kind::Damaged, why);
+    *text = HeaderFooterText::parse(stored).section(sectionOf(which));
+    return true;
 }
 
 bool OoxmlDocument::setHeaderFooterSection(int sheet, HeaderFooterSection which,
-                                           const QString &text, QString *reason)
+                                           const QString &text, Error *error)
 {
     if (sheet < 0 || sheet >= m_sheets.size())
-        return false;
+        return fail(error, Error::Kind::Rejected, QStringLiteral("no such sheet"));
     QByteArray xml;
-    QString old;
-    if (!readPart(m_sheets[sheet].part, &xml, reason) ||
-        !HeaderFooterPart::read(xml, isFooter(which), &old, reason))
-        return false;
+    QString old, why;
+    if (!readPart(m_sheets[sheet].part, &xml, &why) ||
+        !HeaderFooterPart::read(xml, isFooter(which), &old, &why))
+        return fail(error, Error::Kind::Damaged, why);
     QString rebuilt;
     if (!HeaderFooterText::withSection(old, sectionOf(which), text, &rebuilt)) {
-        *reason = QStringLiteral("expected a header or footer of at most %1 characters, the "
-                                 "new one would be longer")
-                      .arg(HeaderFooterText::kMaxLength);
-        return false;
+        return fail(error, Error::Kind::BeyondLimit,
+                    QStringLiteral("expected a header or footer of at most %1 characters, the "
+                                   "new one would be longer")
+                        .arg(HeaderFooterText::kMaxLength));
     }
     if (rebuilt == old)
         return true;
     QByteArray out;
-    if (!HeaderFooterPart::write(xml, isFooter(which), rebuilt, &out, reason))
-        return false;
+    if (!HeaderFooterPart::write(xml, isFooter(which), rebuilt, &out, &why))
+        return fail(error, Error::Kind::Damaged, why);
     writePart(m_sheets[sheet].part, out);
     return true;
 }
@@ -469,13 +482,14 @@ bool OoxmlDocument::isModified() const
     return m_package->isModified() || m_sharedStringsChanged;
 }
 
-bool OoxmlDocument::serialize(QByteArray *out, QString *reason)
+bool OoxmlDocument::serialize(QByteArray *out, Error *error)
 {
     if (m_sharedStringsChanged) {
         m_package->write(m_sharedStringsPart, m_sharedStrings->serialize());
         m_sharedStringsChanged = false;
     }
-    return m_package->serialize(out, reason);
+    QString why;
+    return m_package->serialize(out, &why) || fail(error, Error::Kind::Io, why);
 }
 
 void OoxmlDocument::markSaved()

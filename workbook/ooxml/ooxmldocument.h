@@ -22,24 +22,25 @@ class Styles;
 class OoxmlDocument : public Document
 {
 public:
-    static std::unique_ptr<Document> open(const QByteArray &bytes, QString *reason);
+    static std::unique_ptr<Document> open(const QByteArray &bytes, Error *error);
     ~OoxmlDocument() override;
 
     int sheetCount() const override { return int(m_sheets.size()); }
     QString sheetName(int sheet) const override;
     SheetKind sheetKind(int sheet) const override;
     SheetVisibility sheetVisibility(int sheet) const override;
-    bool renameSheet(int sheet, const QString &name, QString *reason) override;
+    bool renameSheet(int sheet, const QString &name, Error *error) override;
 
-    bool find(int sheet, const QString &what, QString *reason) override;
-    bool replace(int sheet, const QString &what, const QString &with, QString *reason) override;
+    bool find(int sheet, const QString &what, Error *error) override;
+    bool replace(int sheet, const QString &what, const QString &with, Error *error) override;
 
-    QString headerFooterSection(int sheet, HeaderFooterSection which) const override;
+    bool headerFooterSection(int sheet, HeaderFooterSection which, QString *text,
+                             Error *error) const override;
     bool setHeaderFooterSection(int sheet, HeaderFooterSection which, const QString &text,
-                                QString *reason) override;
+                                Error *error) override;
 
     bool isModified() const override;
-    bool serialize(QByteArray *out, QString *reason) override;
+    bool serialize(QByteArray *out, Error *error) override;
     void markSaved() override;
 
 private:
@@ -51,13 +52,14 @@ private:
     };
 
     OoxmlDocument();
-    bool load(const QByteArray &bytes, QString *reason);
+    // *kind says what kind of failure a false return is.
+    bool load(const QByteArray &bytes, QString *reason, Error::Kind *kind);
     bool readPart(const QString &part, QByteArray *out, QString *reason) const;
     void writePart(const QString &part, const QByteArray &content);
     bool hasCells(int sheet) const;
     bool ensureCellParts(QString *reason);
-    bool countSharedStringUses(int exceptSheet, QString *reason);
-    bool requestFullRecalculation(QString *reason);
+    bool countSharedStringUses(int exceptSheet, Error *error);
+    bool requestFullRecalculation(Error *error);
 
     std::unique_ptr<Package> m_package;
     ContentTypes m_contentTypes;

@@ -96,6 +96,12 @@ public:
 
     bool next(Cell *cell) { return !m_tooManyArrays && m_reader.next(cell); }
     bool failed() const { return m_tooManyArrays || m_reader.failed(); }
+    Error error() const
+    {
+        const bool limit = m_tooManyArrays || m_reader.beyondLimit();
+        return Error{limit ? Error::Kind::BeyondLimit : Error::Kind::Damaged,
+                     QStringLiteral("sheet cells: %1").arg(errorString())};
+    }
     QString errorString() const
     {
         return m_tooManyArrays ? QStringLiteral("expected at most %1 array formulas spanning a "
@@ -326,7 +332,7 @@ SheetEditor::SheetEditor(const QByteArray &xml, const Environment &environment)
 {
 }
 
-bool SheetEditor::find(const QString &what, bool *found, QString *reason)
+bool SheetEditor::find(const QString &what, bool *found, Error *error)
 {
     *found = false;
     const FindPattern pattern = FindPattern::compiled(what);
@@ -359,14 +365,13 @@ bool SheetEditor::find(const QString &what, bool *found, QString *reason)
         }
     }
     if (walker.failed()) {
-        *reason = QStringLiteral("sheet cells: %1").arg(walker.errorString());
+        *error = walker.error();
         return false;
     }
     return true;
 }
 
-bool SheetEditor::replace(const QString &what, const QString &with, Outcome *outcome,
-                          QString *reason)
+bool SheetEditor::replace(const QString &what, const QString &with, Outcome *outcome, Error *error)
 {
     *outcome = Outcome();
     const FindPattern pattern = FindPattern::compiled(what);
@@ -519,7 +524,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
         splicer.replace(cell.begin, cell.end, element);
     }
     if (walker.failed()) {
-        *reason = QStringLiteral("sheet cells: %1").arg(walker.errorString());
+        *error = walker.error();
         return false;
     }
 
@@ -528,7 +533,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
     if (!shared.isEmpty()) {
         if (!sst->hasUseCounts()) {
             sst->useCounts() = ownUses;
-            if (!m_env.countSharedStringUses(reason))
+            if (!m_env.countSharedStringUses(error))
                 return false;
             sst->setHasUseCounts();
         }
@@ -565,8 +570,9 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
     }
     if (!splicer.isEmpty()) {
         if (!splicer.apply(m_xml, &outcome->xml)) {
-            *reason = QStringLiteral("sheet cells: the changes overlap or make the part too large");
-            return false;
+            return fail(error, Error::Kind::BeyondLimit,
+                        QStringLiteral("sheet cells: the changes overlap or make the part too "
+                                       "large"));
         }
         outcome->changed = true;
     }

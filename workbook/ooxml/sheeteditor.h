@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbook/error.h"
 #include "workbook/text/datetext.h"
 
 #include <QByteArray>
@@ -23,7 +24,7 @@ public:
         const Styles *styles = nullptr;
         DateSystem dates = DateSystem::Date1900;
         // Adds the uses by every other sheet's cells to sharedStrings->useCounts().
-        std::function<bool(QString *)> countSharedStringUses;
+        std::function<bool(Error *)> countSharedStringUses;
     };
 
     struct Outcome {
@@ -35,8 +36,11 @@ public:
 
     SheetEditor(const QByteArray &xml, const Environment &environment);
 
-    bool find(const QString &what, bool *found, QString *reason);
-    bool replace(const QString &what, const QString &with, Outcome *outcome, QString *reason);
+    // False with *error set when the cells could not be read.
+    bool find(const QString &what, bool *found, Error *error);
+    // False with *error set when the cells could not be read or the change not be made; the
+    // part is then left as it was.
+    bool replace(const QString &what, const QString &with, Outcome *outcome, Error *error);
 
 private:
     QByteArray m_xml;
