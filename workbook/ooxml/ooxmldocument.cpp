@@ -345,39 +345,64 @@ bool OoxmlDocument::requestFullRecalculation(Error *error)
 {
     if (m_recalculationRequested)
         return true;
+    // Every new part is made and read back first, and only then written: a step that fails
+    // leaves the package as it was, never a chain removed while a relationship still names it.
     QString why;
-    QString *reason = &why;
-    QByteArray xml;
-    if (!m_calcChainPart.isEmpty() && m_package->contains(m_calcChainPart)) {
+    const auto cannot = [&](Error::Kind kind, const QString &detail) {
+        return fail(error, kind, QStringLiteral("full recalculation: %1").arg(detail));
+    };
+    const bool dropChain = !m_calcChainPart.isEmpty() && m_package->contains(m_calcChainPart);
+    const QString relsPart = Package::relationshipsPartOf(m_workbookPart);
+    QByteArray typesXml, oldTypesXml, relsXml, oldRelsXml;
+    ContentTypes types;
+    Relationships rels;
+    if (dropChain) {
         // The chain lists formula cells in calculation order; a stale one makes Excel repair
         // the file, a missing one is rebuilt.
-        QByteArray types;
-        if (m_contentTypes.withoutOverride(m_calcChainPart, &types)) {
-            writePart(QLatin1String(kContentTypesPart), types);
-            ContentTypes::parse(types, &m_contentTypes, reason);
-        }
-        const QString relsPart = Package::relationshipsPartOf(m_workbookPart);
-        if (!m_package->read(relsPart, &xml, reason))
-            return fail(error, Error::Kind::Damaged, why);
+        if (!m_package->read(QLatin1String(kContentTypesPart), &oldTypesXml, &why) ||
+            !m_package->read(relsPart, &oldRelsXml, &why))
+            return cannot(Error::Kind::Damaged, why);
+        if (!m_contentTypes.withoutOverride(m_calcChainPart, &typesXml))
+            return cannot(Error::Kind::BeyondLimit,
+                          QStringLiteral("the content types could not be rewritten"));
+        if (!ContentTypes::parse(typesXml, &types, &why))
+            return cannot(Error::Kind::Damaged, why);
         xml::Splicer splicer;
         for (const auto &r : m_workbookRelationships.all()) {
             if (!r.external && r.target.compare(m_calcChainPart, Qt::CaseInsensitive) == 0)
                 splicer.replace(r.begin, r.end, QByteArray());
         }
-        QByteArray rels;
-        if (!splicer.isEmpty() && splicer.apply(xml, &rels)) {
-            writePart(relsPart, rels);
-            Relationships::parse(rels, m_workbookPart, &m_workbookRelationships, reason);
+        relsXml = oldRelsXml;
+        if (!splicer.isEmpty() && !splicer.apply(oldRelsXml, &relsXml))
+            return cannot(Error::Kind::BeyondLimit,
+                          QStringLiteral("the workbook's relationships could not be rewritten"));
+        if (!Relationships::parse(relsXml, m_workbookPart, &rels, &why))
+            return cannot(Error::Kind::Damaged, why);
+    }
+    QByteArray workbookXml, oldWorkbookXml;
+    if (!m_package->read(m_workbookPart, &oldWorkbookXml, &why))
+        return cannot(Error::Kind::Damaged, why);
+    if (!m_workbook.withFullCalcOnLoad(&workbookXml, &why))
+        return cannot(Error::Kind::BeyondLimit, why);
+    WorkbookPart workbook;
+    const bool workbookChanges = workbookXml != oldWorkbookXml;
+    if (workbookChanges && !WorkbookPart::parse(workbookXml, &workbook, &why))
+        return cannot(Error::Kind::Damaged, why);
+
+    if (dropChain) {
+        if (typesXml != oldTypesXml) {
+            writePart(QLatin1String(kContentTypesPart), typesXml);
+            m_contentTypes = types;
+        }
+        if (relsXml != oldRelsXml) {
+            writePart(relsPart, relsXml);
+            m_workbookRelationships = rels;
         }
         m_package->remove(m_calcChainPart);
     }
-    const QByteArray workbook = m_workbook.withFullCalcOnLoad();
-    if (!m_package->read(m_workbookPart, &xml, reason))
-        return fail(error, Error::Kind::Damaged, why);
-    if (workbook != xml) {
-        writePart(m_workbookPart, workbook);
-        if (!WorkbookPart::parse(workbook, &m_workbook, reason))
-            return fail(error, Error::Kind::Damaged, why);
+    if (workbookChanges) {
+        writePart(m_workbookPart, workbookXml);
+        m_workbook = workbook;
     }
     m_recalculationRequested = true;
     return true;
@@ -404,7 +429,10 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, Error *error)
     // Every new part is made first, so a part that cannot be read leaves all as it was.
     QHash<QString, QByteArray> changes;
     QByteArray xml;
-    changes.insert(m_workbookPart, m_workbook.renamed(sheet, oldName, name));
+    QByteArray workbookXml;
+    if (!m_workbook.renamed(sheet, oldName, name, &workbookXml, reason))
+        return fail(error, Error::Kind::BeyondLimit, why);
+    changes.insert(m_workbookPart, workbookXml);
     for (const QString &part : m_package->partNames()) {
         if (!mayReferToSheets(part))
             continue;
@@ -484,11 +512,14 @@ bool OoxmlDocument::isModified() const
 
 bool OoxmlDocument::serialize(QByteArray *out, Error *error)
 {
+    QString why;
     if (m_sharedStringsChanged) {
-        m_package->write(m_sharedStringsPart, m_sharedStrings->serialize());
+        QByteArray strings;
+        if (!m_sharedStrings->serialize(&strings, &why))
+            return fail(error, Error::Kind::BeyondLimit, why);
+        m_package->write(m_sharedStringsPart, strings);
         m_sharedStringsChanged = false;
     }
-    QString why;
     return m_package->serialize(out, &why) || fail(error, Error::Kind::Io, why);
 }
 

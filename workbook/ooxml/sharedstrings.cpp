@@ -138,7 +138,7 @@ void SharedStrings::setItem(int index, const QByteArray &children, const QString
     m_changedText.insert(index, text);
 }
 
-QByteArray SharedStrings::serialize() const
+bool SharedStrings::serialize(QByteArray *out, QString *reason) const
 {
     xml::Splicer splicer;
     for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it) {
@@ -149,8 +149,10 @@ QByteArray SharedStrings::serialize() const
         else
             splicer.replace(item.contentBegin, item.contentEnd, it.value());
     }
-    QByteArray out;
-    return splicer.apply(m_xml, &out) ? out : m_xml;
+    if (splicer.apply(m_xml, out))
+        return true;
+    *reason = QStringLiteral("shared strings: the changed items make the part too large");
+    return false;
 }
 
 } // namespace workbook::ooxml

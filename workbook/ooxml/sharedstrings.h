@@ -26,8 +26,8 @@ public:
     void setItem(int index, const QByteArray &children, const QString &text);
 
     bool isModified() const { return !m_changed.isEmpty(); }
-    // The part with every changed item spliced in.
-    QByteArray serialize() const;
+    // The part with every changed item spliced in; false (and *reason) when it cannot be made.
+    bool serialize(QByteArray *out, QString *reason) const;
 
     // How many cells of the workbook use each item; filled by the owner on first need.
     QVector<int> &useCounts() { return m_useCounts; }

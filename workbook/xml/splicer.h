@@ -17,9 +17,24 @@ public:
     void insert(qsizetype at, const QByteArray &bytes) { replace(at, at, bytes); }
 
     bool isEmpty() const { return m_edits.empty(); }
-    // False (nothing written) when two ranges overlap, or the result would not fit a
-    // QByteArray.
+    // False (nothing written) when two ranges overlap, or the result would be larger than a
+    // part may be (limits::kMaxPartSize: the package could not be read back).
     bool apply(const QByteArray &original, QByteArray *out);
+
+    // For tests of the paths that follow a failed splice, which no input reaches: while one
+    // lives, apply() on its thread fails for every original that contains marker.
+    class FaultForTesting
+    {
+    public:
+        explicit FaultForTesting(const QByteArray &marker);
+        ~FaultForTesting();
+        FaultForTesting(const FaultForTesting &) = delete;
+        FaultForTesting &operator=(const FaultForTesting &) = delete;
+
+    private:
+        QByteArray m_marker;
+        const QByteArray *m_previous;
+    };
 
 private:
     // The new bytes of every edit live in one buffer: a sheet may take a million edits, so
