@@ -21,8 +21,9 @@ public:
     virtual QString sheetName(int sheet) const = 0;
     virtual SheetKind sheetKind(int sheet) const = 0;
     virtual SheetVisibility sheetVisibility(int sheet) const = 0;
-    // False with *error set when the name was not taken: Rejected by the naming rules, or
-    // another kind when the workbook could not be kept consistent. Everything stays as it was.
+    // Gives the sheet a name the front has already checked against the naming rules, and
+    // rewrites every reference to the old one. False with *error set when the workbook could
+    // not be kept consistent; everything then stays as it was.
     virtual bool renameSheet(int sheet, const QString &name, Error *error) = 0;
 
     // Whether a cell matches; false with *error set when the sheet could not be read.
@@ -31,11 +32,11 @@ public:
     // change not be stored (the sheet then stays as it was).
     virtual bool replace(int sheet, const QString &what, const QString &with, Error *error) = 0;
 
-    // False with *error set when the sheet's header or footer could not be read.
-    virtual bool headerFooterSection(int sheet, HeaderFooterSection which, QString *text,
-                                     Error *error) const = 0;
-    virtual bool setHeaderFooterSection(int sheet, HeaderFooterSection which, const QString &text,
-                                        Error *error) = 0;
+    // The stored default (odd-page) header or footer, formatting codes and all; false with
+    // *error set when it could not be read.
+    virtual bool headerFooter(int sheet, bool footer, QString *text, Error *error) const = 0;
+    // Stores it as given (an empty text removes it); false with *error set when it could not.
+    virtual bool setHeaderFooter(int sheet, bool footer, const QString &text, Error *error) = 0;
 
     virtual bool isModified() const = 0;
     // Builds the new file content; false with *error set when it cannot.

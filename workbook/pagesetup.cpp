@@ -1,10 +1,38 @@
 #include "workbook/pagesetup.h"
 
 #include "workbook/document.h"
+#include "workbook/text/headerfootertext.h"
 #include "workbook/workbook.h"
 
 namespace workbook
 {
+
+namespace
+{
+
+HeaderFooterText::Section sectionOf(HeaderFooterSection which)
+{
+    switch (which) {
+    case HeaderFooterSection::LeftHeader:
+    case HeaderFooterSection::LeftFooter:
+        return HeaderFooterText::Section::Left;
+    case HeaderFooterSection::CenterHeader:
+    case HeaderFooterSection::CenterFooter:
+        return HeaderFooterText::Section::Center;
+    case HeaderFooterSection::RightHeader:
+    case HeaderFooterSection::RightFooter:
+        break;
+    }
+    return HeaderFooterText::Section::Right;
+}
+
+bool isFooter(HeaderFooterSection which)
+{
+    return which == HeaderFooterSection::LeftFooter || which == HeaderFooterSection::CenterFooter ||
+           which == HeaderFooterSection::RightFooter;
+}
+
+} // namespace
 
 PageSetup::PageSetup(Workbook *workbook, int sheetIndex)
     : m_workbook(workbook), m_sheetIndex(sheetIndex)
@@ -14,12 +42,14 @@ PageSetup::PageSetup(Workbook *workbook, int sheetIndex)
 QString PageSetup::section(HeaderFooterSection which, Error *error) const
 {
     Document *d = m_workbook->document();
-    QString text;
-    if (!d)
+    QString stored;
+    if (!d) {
         fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
-    else
-        d->headerFooterSection(m_sheetIndex, which, &text, error);
-    return text;
+        return QString();
+    }
+    if (!d->headerFooter(m_sheetIndex, isFooter(which), &stored, error))
+        return QString();
+    return HeaderFooterText::parse(stored).section(sectionOf(which));
 }
 
 bool PageSetup::setSection(HeaderFooterSection which, const QString &text, Error *error)
@@ -27,7 +57,19 @@ bool PageSetup::setSection(HeaderFooterSection which, const QString &text, Error
     Document *d = m_workbook->document();
     if (!d)
         return fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
-    return d->setHeaderFooterSection(m_sheetIndex, which, text, error);
+    // The section rules are the same for every format; the backend stores the whole text.
+    QString old;
+    if (!d->headerFooter(m_sheetIndex, isFooter(which), &old, error))
+        return false;
+    QString rebuilt;
+    if (!HeaderFooterText::withSection(old, sectionOf(which), text, &rebuilt))
+        return fail(error, Error::Kind::BeyondLimit,
+                    QStringLiteral("expected a header or footer of at most %1 characters, the "
+                                   "new one would be longer")
+                        .arg(HeaderFooterText::kMaxLength));
+    if (rebuilt == old)
+        return true;
+    return d->setHeaderFooter(m_sheetIndex, isFooter(which), rebuilt, error);
 }
 
 bool PageSetup::setSection(HeaderFooterSection which, const QString &text, QString *reason)

@@ -9,8 +9,6 @@
 #include "workbook/ooxml/sheeteditor.h"
 #include "workbook/ooxml/sheetreferencerewriter.h"
 #include "workbook/ooxml/styles.h"
-#include "workbook/text/headerfootertext.h"
-#include "workbook/text/sheetnamerules.h"
 #include "workbook/xml/splicer.h"
 
 #include <QHash>
@@ -37,51 +35,6 @@ bool mayReferToSheets(const QString &part)
             return true;
     }
     return false;
-}
-
-HeaderFooterText::Section sectionOf(HeaderFooterSection which)
-{
-    switch (which) {
-    case HeaderFooterSection::LeftHeader:
-    case HeaderFooterSection::LeftFooter:
-        return HeaderFooterText::Section::Left;
-    case HeaderFooterSection::CenterHeader:
-    case HeaderFooterSection::CenterFooter:
-        return HeaderFooterText::Section::Center;
-    case HeaderFooterSection::RightHeader:
-    case HeaderFooterSection::RightFooter:
-        break;
-    }
-    return HeaderFooterText::Section::Right;
-}
-
-bool isFooter(HeaderFooterSection which)
-{
-    return which == HeaderFooterSection::LeftFooter || which == HeaderFooterSection::CenterFooter ||
-           which == HeaderFooterSection::RightFooter;
-}
-
-QString sheetNameVerdict(SheetNameRules::Verdict v)
-{
-    switch (v) {
-    case SheetNameRules::Verdict::Ok:
-        return QString();
-    case SheetNameRules::Verdict::Empty:
-        return QStringLiteral("a sheet name cannot be empty");
-    case SheetNameRules::Verdict::TooLong:
-        return QStringLiteral("a sheet name has at most 31 characters");
-    case SheetNameRules::Verdict::ForbiddenCharacter:
-        return QStringLiteral("a sheet name cannot hold : \\ / ? * [ ]");
-    case SheetNameRules::Verdict::ControlCharacter:
-        return QStringLiteral("a sheet name cannot hold control characters");
-    case SheetNameRules::Verdict::QuoteAtEnd:
-        return QStringLiteral("a sheet name cannot start or end with '");
-    case SheetNameRules::Verdict::Reserved:
-        return QStringLiteral("History is a reserved sheet name");
-    case SheetNameRules::Verdict::Duplicate:
-        return QStringLiteral("another sheet has this name");
-    }
-    return QString();
 }
 
 } // namespace
@@ -415,15 +368,6 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, Error *error)
     const QString oldName = m_sheets[sheet].name;
     if (name == oldName)
         return true;
-    QStringList names;
-    for (const SheetInfo &s : m_sheets)
-        names.append(s.name);
-    const SheetNameRules::Verdict verdict = SheetNameRules::check(name, names, sheet);
-    if (verdict != SheetNameRules::Verdict::Ok) {
-        return fail(
-            error, Error::Kind::Rejected,
-            QStringLiteral("sheet name '%1' refused: %2").arg(name, sheetNameVerdict(verdict)));
-    }
     QString why;
     QString *reason = &why;
     // Every new part is made first, so a part that cannot be read leaves all as it was.
@@ -464,42 +408,27 @@ bool OoxmlDocument::renameSheet(int sheet, const QString &name, Error *error)
     return true;
 }
 
-bool OoxmlDocument::headerFooterSection(int sheet, HeaderFooterSection which, QString *text,
-                                        Error *error) const
+bool OoxmlDocument::headerFooter(int sheet, bool footer, QString *text, Error *error) const
 {
     text->clear();
     if (sheet < 0 || sheet >= m_sheets.size())
         return true;
     QByteArray xml;
-    QString stored, why;
+    QString why;
     if (!readPart(m_sheets[sheet].part, &xml, &why) ||
-        !HeaderFooterPart::read(xml, isFooter(which), &stored, &why))
+        !HeaderFooterPart::read(xml, footer, text, &why))
         return fail(error, Error::Kind::Damaged, why);
-    *text = HeaderFooterText::parse(stored).section(sectionOf(which));
     return true;
 }
 
-bool OoxmlDocument::setHeaderFooterSection(int sheet, HeaderFooterSection which,
-                                           const QString &text, Error *error)
+bool OoxmlDocument::setHeaderFooter(int sheet, bool footer, const QString &text, Error *error)
 {
     if (sheet < 0 || sheet >= m_sheets.size())
         return fail(error, Error::Kind::Rejected, QStringLiteral("no such sheet"));
-    QByteArray xml;
-    QString old, why;
+    QByteArray xml, out;
+    QString why;
     if (!readPart(m_sheets[sheet].part, &xml, &why) ||
-        !HeaderFooterPart::read(xml, isFooter(which), &old, &why))
-        return fail(error, Error::Kind::Damaged, why);
-    QString rebuilt;
-    if (!HeaderFooterText::withSection(old, sectionOf(which), text, &rebuilt)) {
-        return fail(error, Error::Kind::BeyondLimit,
-                    QStringLiteral("expected a header or footer of at most %1 characters, the "
-                                   "new one would be longer")
-                        .arg(HeaderFooterText::kMaxLength));
-    }
-    if (rebuilt == old)
-        return true;
-    QByteArray out;
-    if (!HeaderFooterPart::write(xml, isFooter(which), rebuilt, &out, &why))
+        !HeaderFooterPart::write(xml, footer, text, &out, &why))
         return fail(error, Error::Kind::Damaged, why);
     writePart(m_sheets[sheet].part, out);
     return true;

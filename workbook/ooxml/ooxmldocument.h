@@ -34,10 +34,8 @@ public:
     bool find(int sheet, const QString &what, Error *error) override;
     bool replace(int sheet, const QString &what, const QString &with, Error *error) override;
 
-    bool headerFooterSection(int sheet, HeaderFooterSection which, QString *text,
-                             Error *error) const override;
-    bool setHeaderFooterSection(int sheet, HeaderFooterSection which, const QString &text,
-                                Error *error) override;
+    bool headerFooter(int sheet, bool footer, QString *text, Error *error) const override;
+    bool setHeaderFooter(int sheet, bool footer, const QString &text, Error *error) override;
 
     bool isModified() const override;
     bool serialize(QByteArray *out, Error *error) override;
