@@ -1,33 +1,29 @@
 #pragma once
 
+#include "workbook/edit/formattedtext.h"
+
 #include <QByteArray>
 #include <QString>
-#include <QVector>
 
 class FindPattern;
 
 namespace workbook::ooxml
 {
 
-// The content of a string item (<si> or a cell's <is>): plain text or runs of formatted text,
-// with phonetic runs that are not part of the cell's text.
+// The content of a string item (<si> or a cell's <is>) as formatted text, whose run format is
+// the raw <rPr> element (a formatted run is written as <r>, the other as a bare <t>), and the
+// phonetic runs that are not part of the cell's text.
 class RichText
 {
 public:
-    struct Run {
-        QByteArray properties; // the raw <rPr> element, empty for a run without one
-        QString text;
-        bool isRun = false; // written as <r> (false: a bare <t>)
-    };
-
     // element: the bytes of one <si> or <is> element, as stored.
     static bool parse(const QByteArray &element, RichText *out);
 
-    QString plainText() const;
-    bool isPlain() const { return m_runs.size() <= 1 && (m_runs.isEmpty() || !m_runs[0].isRun); }
+    const edit::FormattedText &text() const { return m_text; }
+    void setText(const edit::FormattedText &text) { m_text = text; }
+    QString plainText() const { return m_text.plainText(); }
+    bool isPlain() const { return m_text.isPlain(); }
 
-    // The text with every match of pattern replaced by with, each replacement taking the
-    // format of the run where its match starts.
     RichText replaced(const FindPattern &pattern, const QString &with) const;
 
     // The element's children as XML (phonetic runs dropped: they no longer fit the text;
@@ -38,7 +34,7 @@ public:
     static QByteArray textElement(const QByteArray &prefix, const QString &text);
 
 private:
-    QVector<Run> m_runs;
+    edit::FormattedText m_text;
     QByteArray m_phoneticProperties;
 };
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+class FindPattern;
+
+namespace workbook::edit
+{
+
+// A cell's text as runs, each with a format only its backend understands (an opaque handle:
+// the raw run properties of OOXML, a font index of BIFF).
+class FormattedText
+{
+public:
+    struct Run {
+        QByteArray format; // empty for a run without a format of its own
+        QString text;
+        bool formatted = false; // a run of formatted text (false: the plain text of the item)
+    };
+
+    QVector<Run> &runs() { return m_runs; }
+    const QVector<Run> &runs() const { return m_runs; }
+
+    QString plainText() const;
+    bool isPlain() const
+    {
+        return m_runs.size() <= 1 && (m_runs.isEmpty() || !m_runs[0].formatted);
+    }
+
+    // The text with every match of pattern replaced by with, each replacement taking the
+    // format of the run where its match starts. Runs left empty are dropped (one is kept).
+    FormattedText replaced(const FindPattern &pattern, const QString &with) const;
+
+private:
+    QVector<Run> m_runs;
+};
+
+} // namespace workbook::edit
