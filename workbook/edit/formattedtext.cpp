@@ -20,6 +20,7 @@ QString FormattedText::plainText() const
 FormattedText FormattedText::replaced(const FindPattern &pattern, const QString &with) const
 {
     FormattedText out;
+    out.extra = extra;
     if (m_runs.isEmpty())
         return out;
     out.m_runs = m_runs;

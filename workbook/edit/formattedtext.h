@@ -20,6 +20,10 @@ public:
         bool formatted = false; // a run of formatted text (false: the plain text of the item)
     };
 
+    // What the backend keeps with the text that is not part of it (OOXML's phonetic
+    // properties); carried through replaced().
+    QByteArray extra;
+
     QVector<Run> &runs() { return m_runs; }
     const QVector<Run> &runs() const { return m_runs; }
 

@@ -7,6 +7,7 @@
 #include "workbook/ooxml/package.h"
 #include "workbook/ooxml/sharedstrings.h"
 #include "workbook/ooxml/sheeteditor.h"
+#include "workbook/ooxml/sheetprotection.h"
 #include "workbook/ooxml/sheetreferencerewriter.h"
 #include "workbook/ooxml/styles.h"
 #include "workbook/xml/splicer.h"
@@ -236,6 +237,16 @@ bool OoxmlDocument::countSharedStringUses(int exceptSheet, Error *error)
     return true;
 }
 
+edit::SheetFindReplace::Context OoxmlDocument::editContext(const QByteArray &xml) const
+{
+    edit::SheetFindReplace::Context context;
+    context.strings = m_sharedStrings.get();
+    context.styles = m_styles.get();
+    context.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
+    context.isProtected = SheetProtection::isProtected(xml);
+    return context;
+}
+
 bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
 {
     if (!hasCells(sheet))
@@ -246,13 +257,10 @@ bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
     QString why;
     if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
         return fail(error, Error::Kind::Damaged, why);
-    SheetEditor::Environment env;
-    env.sharedStrings = m_sharedStrings.get();
-    env.styles = m_styles.get();
-    env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
     bool found = false;
-    SheetEditor editor(xml, env);
-    if (!editor.find(what, &found, error))
+    SheetEditor cells(xml);
+    edit::SheetFindReplace::Context context = editContext(QByteArray());
+    if (!edit::SheetFindReplace::find(cells, context, what, &found, error))
         return false;
     if (!found)
         m_lastMiss = Miss{sheet, what, m_generation};
@@ -274,24 +282,25 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
     QString why;
     if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
         return fail(error, Error::Kind::Damaged, why);
-    SheetEditor::Environment env;
-    env.sharedStrings = m_sharedStrings.get();
-    env.styles = m_styles.get();
-    env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
-    env.countSharedStringUses = [this, sheet](Error *e) { return countSharedStringUses(sheet, e); };
-    SheetEditor editor(xml, env);
-    SheetEditor::Outcome outcome;
-    if (!editor.replace(what, with, &outcome, error))
+    edit::SheetFindReplace::Context context = editContext(xml);
+    context.countOtherSheetsUses = [this, sheet](Error *e) {
+        return countSharedStringUses(sheet, e);
+    };
+    SheetEditor cells(xml);
+    edit::SheetFindReplace::Outcome outcome;
+    QByteArray changed;
+    if (!edit::SheetFindReplace::replace(cells, cells, context, what, with, &outcome, error) ||
+        (outcome.cellsChanged && !cells.changedPart(&changed, error)))
         return false;
     if (outcome.formulaChanged && !requestFullRecalculation(error))
         return false;
-    if (outcome.changed)
-        writePart(m_sheets[sheet].part, outcome.xml);
-    if (outcome.sharedChanged) {
+    if (outcome.cellsChanged)
+        writePart(m_sheets[sheet].part, changed);
+    if (outcome.stringsChanged) {
         m_sharedStringsChanged = true;
         ++m_generation;
     }
-    return outcome.changed || outcome.sharedChanged;
+    return outcome.cellsChanged || outcome.stringsChanged;
 }
 
 bool OoxmlDocument::requestFullRecalculation(Error *error)

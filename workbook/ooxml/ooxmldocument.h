@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/document.h"
+#include "workbook/edit/sheetfindreplace.h"
 #include "workbook/ooxml/contenttypes.h"
 #include "workbook/ooxml/relationships.h"
 #include "workbook/ooxml/workbookpart.h"
@@ -55,6 +56,8 @@ private:
     bool readPart(const QString &part, QByteArray *out, QString *reason) const;
     void writePart(const QString &part, const QByteArray &content);
     bool hasCells(int sheet) const;
+    // The workbook's facts the editing rules need, for the sheet part xml.
+    edit::SheetFindReplace::Context editContext(const QByteArray &xml) const;
     bool ensureCellParts(QString *reason);
     bool countSharedStringUses(int exceptSheet, Error *error);
     bool requestFullRecalculation(Error *error);

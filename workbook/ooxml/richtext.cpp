@@ -1,7 +1,6 @@
 #include "workbook/ooxml/richtext.h"
 
 #include "workbook/ooxml/xstring.h"
-#include "workbook/text/findpattern.h"
 #include "workbook/xml/xmlescape.h"
 #include "workbook/xml/xmlscanner.h"
 
@@ -25,12 +24,12 @@ bool needsPreserve(const QString &text)
 
 } // namespace
 
-bool RichText::parse(const QByteArray &element, RichText *out)
+bool RichText::parse(const QByteArray &element, edit::FormattedText *out)
 {
-    *out = RichText();
+    *out = edit::FormattedText();
     xml::XmlScanner s(element);
     using Run = edit::FormattedText::Run;
-    QVector<Run> &runs = out->m_text.runs();
+    QVector<Run> &runs = out->runs();
     Run *current = nullptr;
     for (;;) {
         const xml::XmlScanner::Token t = s.next();
@@ -66,7 +65,7 @@ bool RichText::parse(const QByteArray &element, RichText *out)
             const qsizetype begin = s.tokenBegin();
             if (!s.skipElement())
                 return false;
-            out->m_phoneticProperties = element.mid(int(begin), int(s.tokenEnd() - begin));
+            out->extra = element.mid(int(begin), int(s.tokenEnd() - begin));
         } else if (s.depth() == 2) {
             // rPh and anything unknown: not part of the cell's text.
             current = nullptr;
@@ -74,14 +73,6 @@ bool RichText::parse(const QByteArray &element, RichText *out)
                 return false;
         }
     }
-}
-
-RichText RichText::replaced(const FindPattern &pattern, const QString &with) const
-{
-    RichText out;
-    out.m_phoneticProperties = m_phoneticProperties;
-    out.m_text = m_text.replaced(pattern, with);
-    return out;
 }
 
 QByteArray RichText::textElement(const QByteArray &prefix, const QString &text)
@@ -93,11 +84,11 @@ QByteArray RichText::textElement(const QByteArray &prefix, const QString &text)
     return out;
 }
 
-QByteArray RichText::toXml(const QByteArray &prefix) const
+QByteArray RichText::toXml(const edit::FormattedText &text, const QByteArray &prefix)
 {
     QByteArray out;
-    const QVector<edit::FormattedText::Run> &runs = m_text.runs();
-    if (isPlain()) {
+    const QVector<edit::FormattedText::Run> &runs = text.runs();
+    if (text.isPlain()) {
         out = textElement(prefix, runs.isEmpty() ? QString() : runs[0].text);
     } else {
         for (const edit::FormattedText::Run &r : runs) {
@@ -109,7 +100,7 @@ QByteArray RichText::toXml(const QByteArray &prefix) const
                 "<" + prefix + "r>" + r.format + textElement(prefix, r.text) + "</" + prefix + "r>";
         }
     }
-    out += m_phoneticProperties;
+    out += text.extra;
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "workbook/ooxml/sharedstrings.h"
 
 #include "workbook/limits.h"
+#include "workbook/ooxml/richtext.h"
 #include "workbook/ooxml/xstring.h"
 #include "workbook/xml/splicer.h"
 #include "workbook/xml/xmlscanner.h"
@@ -132,10 +133,15 @@ QByteArray SharedStrings::element(int index) const
     return "<" + m_prefix + "si>" + changed.value() + "</" + m_prefix + "si>";
 }
 
-void SharedStrings::setItem(int index, const QByteArray &children, const QString &text)
+bool SharedStrings::formattedText(int index, edit::FormattedText *out) const
 {
-    m_changed.insert(index, children);
-    m_changedText.insert(index, text);
+    return RichText::parse(element(index), out);
+}
+
+void SharedStrings::setItem(int index, const edit::FormattedText &text)
+{
+    m_changed.insert(index, RichText::toXml(text, m_prefix));
+    m_changedText.insert(index, text.plainText());
 }
 
 bool SharedStrings::serialize(QByteArray *out, QString *reason) const
