@@ -39,6 +39,9 @@ public:
     virtual bool setHeaderFooter(int sheet, bool footer, const QString &text, Error *error) = 0;
 
     virtual bool isModified() const = 0;
+    // Grows with every change of the content, so a remembered search result knows whether it
+    // still holds.
+    virtual quint64 changeCount() const = 0;
     // Builds the new file content; false with *error set when it cannot.
     virtual bool serialize(QByteArray *out, Error *error) = 0;
     // Called after the new content was durably written.

@@ -32,6 +32,10 @@ private:
     Workbook *m_workbook;
     int m_sheetIndex;
     Error m_lastError;
+    // The last text Find saw nowhere, and the document's change count then.
+    QString m_missed;
+    quint64 m_missedAt = 0;
+    bool m_hasMiss = false;
 };
 
 } // namespace workbook

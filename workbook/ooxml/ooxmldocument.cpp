@@ -251,8 +251,6 @@ bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
 {
     if (!hasCells(sheet))
         return false;
-    if (what.isEmpty()) // the empty search text matches nothing
-        return false;
     QByteArray xml;
     QString why;
     if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
@@ -260,23 +258,12 @@ bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
     bool found = false;
     SheetEditor cells(xml);
     edit::SheetFindReplace::Context context = editContext(QByteArray());
-    if (!edit::SheetFindReplace::find(cells, context, what, &found, error))
-        return false;
-    if (!found)
-        m_lastMiss = Miss{sheet, what, m_generation};
-    return found;
+    return edit::SheetFindReplace::find(cells, context, what, &found, error) && found;
 }
 
 bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, Error *error)
 {
     if (!hasCells(sheet))
-        return false;
-    if (what.isEmpty()) // the empty search text matches nothing
-        return false;
-    // Runs replace on every sheet right after searching it; what Find saw nowhere, Replace
-    // cannot change, so the second pass over the cells is spared.
-    if (m_lastMiss.sheet == sheet && m_lastMiss.generation == m_generation &&
-        m_lastMiss.what == what)
         return false;
     QByteArray xml;
     QString why;

@@ -39,6 +39,7 @@ public:
     bool setHeaderFooter(int sheet, bool footer, const QString &text, Error *error) override;
 
     bool isModified() const override;
+    quint64 changeCount() const override { return m_generation; }
     bool serialize(QByteArray *out, Error *error) override;
     void markSaved() override;
 
@@ -79,14 +80,7 @@ private:
     bool m_sharedStringsChanged = false;
     bool m_recalculationRequested = false;
 
-    // Counts changes, so a remembered search result knows whether it still holds.
     quint64 m_generation = 0;
-    struct Miss {
-        int sheet = -1;
-        QString what;
-        quint64 generation = 0;
-    };
-    Miss m_lastMiss;
 
     // The last unchanged part read, since Find and Replace visit the same sheet in turn.
     mutable QString m_cachedPart;
