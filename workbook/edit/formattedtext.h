@@ -4,10 +4,15 @@
 #include <QString>
 #include <QVector>
 
+namespace workbook::text
+{
 class FindPattern;
+} // namespace workbook::text
 
 namespace workbook::edit
 {
+
+using text::FindPattern;
 
 // A cell's text as runs, each with a format only its backend understands (an opaque handle:
 // the raw run properties of OOXML, a font index of BIFF).
