@@ -7,8 +7,9 @@
 #include <QStringList>
 #include <functional>
 
-// Stands in for a workbook server, which cannot run on this machine yet: "workbooks" are small
-// text files, and every call the runs make is recorded so a test can check their order.
+// Stands in for a workbook server where a test checks the order of the calls a run makes, or
+// a failure no real workbook provokes on demand: "workbooks" are small text files, and every
+// call is recorded.
 //
 //   FAKEBOOK            first line; any other file is unopenable
 //   sheet <name>        starts a sheet
