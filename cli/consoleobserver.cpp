@@ -44,6 +44,16 @@ void ConsoleObserver::WorkbookRefused(const QString &path, const QString &reason
           VisibleText(reason) + QLatin1Char('\n'));
 }
 
+void ConsoleObserver::ChangeRefused(const QString &path, const QString &sheet,
+                                    const QString &reason)
+{
+    if (!m_verbose)
+        return;
+    endProgressLine();
+    print(QStringLiteral("  拒绝 Refused: ") + path + QStringLiteral(", sheet '") + sheet +
+          QStringLiteral("': ") + reason + QLatin1Char('\n'));
+}
+
 void ConsoleObserver::ShowMessage(const QString &text)
 {
     endProgressLine();

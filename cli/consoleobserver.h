@@ -16,6 +16,7 @@ public:
     void WorkbooksCounted(int count) override;
     void WorkbookTakenUp(const QString &path) override;
     void WorkbookRefused(const QString &path, const QString &reason) override;
+    void ChangeRefused(const QString &path, const QString &sheet, const QString &reason) override;
     void ShowMessage(const QString &text) override;
     void RunButtonsReleased() override;
     void ReportWritten(const QString &path) override;

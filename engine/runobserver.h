@@ -19,6 +19,14 @@ public:
         Q_UNUSED(path)
         Q_UNUSED(reason)
     }
+    // A change the server refused while the workbook stayed sound (a sheet name it does not
+    // allow), and why (for a log).
+    virtual void ChangeRefused(const QString &path, const QString &sheet, const QString &reason)
+    {
+        Q_UNUSED(path)
+        Q_UNUSED(sheet)
+        Q_UNUSED(reason)
+    }
     // A summary or a message for the status line.
     virtual void ShowMessage(const QString &text) = 0;
     // The run is done with the server; the run buttons may come back.

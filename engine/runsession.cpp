@@ -109,6 +109,19 @@ bool RunSession::GaveUp(ExcelAutomation::Workbook &workbook, const QString &path
     return true;
 }
 
+void RunSession::SheetFailed(const QString &path, const QString &sheet,
+                             const ExcelAutomation::Reason &reason)
+{
+    m_observer.WorkbookRefused(path, QStringLiteral("sheet '%1': %2").arg(sheet, reason.text));
+}
+
+void RunSession::ChangeRefused(const QString &path, const QString &sheet,
+                               const ExcelAutomation::Reason &reason)
+{
+    if (reason.kind != ExcelAutomation::Reason::Kind::None)
+        m_observer.ChangeRefused(path, sheet, reason.text);
+}
+
 void RunSession::QuitServer()
 {
     m_workbooks = nullptr;

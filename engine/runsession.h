@@ -48,6 +48,13 @@ public:
     // on. Such a workbook is reported with those that could not be opened, whatever it showed
     // before.
     bool GaveUp(ExcelAutomation::Workbook &workbook, const QString &path);
+    // A workbook left unsaved because one of its sheets could not be read or changed: the
+    // observer learns which sheet and why.
+    void SheetFailed(const QString &path, const QString &sheet,
+                     const ExcelAutomation::Reason &reason);
+    // A value the server refused on a sound workbook; passed on when there is a reason.
+    void ChangeRefused(const QString &path, const QString &sheet,
+                       const ExcelAutomation::Reason &reason);
     // Quits the server and releases every object obtained from it.
     void QuitServer();
 

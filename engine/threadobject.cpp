@@ -32,6 +32,10 @@ public:
     {
         qCDebug(engineLog).noquote() << VisibleText(path) << VisibleText(reason);
     }
+    void ChangeRefused(const QString &path, const QString &sheet, const QString &reason) override
+    {
+        qCDebug(engineLog).noquote() << path << sheet << reason;
+    }
     void ShowMessage(const QString &text) override { emit m_worker->ShowDisposingFile(text); }
     void RunButtonsReleased() override { emit m_worker->Set_pBtn_Enable(); }
     void ReportWritten(const QString &path) override { PlatformBridge::ShowReport(path); }

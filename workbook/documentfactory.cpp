@@ -19,12 +19,6 @@ namespace workbook
 namespace
 {
 
-void setReason(QString *reason, const QString &text)
-{
-    if (reason)
-        *reason = text;
-}
-
 QString describeHead(const QByteArray &head)
 {
     return QString::fromLatin1(head.left(8).toHex(' '));
@@ -51,7 +45,7 @@ DocumentFactory::Format DocumentFactory::detect(const QByteArray &head)
     return Format::Unknown;
 }
 
-std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString *reason,
+std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, Error *error,
                                                     FileIdentity *identity)
 {
     // Plain calls: a run opens thousands of small files, and every system call shows.
@@ -61,23 +55,26 @@ std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
         if (errno == ELOOP)
-            setReason(reason, QStringLiteral("expected a regular file, found a symbolic link"));
+            fail(error, Error::Kind::NotAWorkbook,
+                 QStringLiteral("expected a regular file, found a symbolic link"));
         else
-            setReason(reason, QStringLiteral("cannot read the file: %1")
-                                  .arg(QString::fromLocal8Bit(strerror(errno))));
+            fail(error, Error::Kind::Io,
+                 QStringLiteral("cannot read the file: %1")
+                     .arg(QString::fromLocal8Bit(strerror(errno))));
         return nullptr;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        setReason(reason, QStringLiteral("expected a regular file"));
+        fail(error, Error::Kind::NotAWorkbook, QStringLiteral("expected a regular file"));
         return nullptr;
     }
     if (st.st_size > limits::kMaxFileSize) {
         ::close(fd);
-        setReason(reason, QStringLiteral("expected a file of at most %1 bytes, found %2 bytes")
-                              .arg(limits::kMaxFileSize)
-                              .arg(qint64(st.st_size)));
+        fail(error, Error::Kind::BeyondLimit,
+             QStringLiteral("expected a file of at most %1 bytes, found %2 bytes")
+                 .arg(limits::kMaxFileSize)
+                 .arg(qint64(st.st_size)));
         return nullptr;
     }
     // One byte more than the size: a file that grew since fstat shows it by filling it.
@@ -98,49 +95,53 @@ std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString
     const bool examined = ::fstat(fd, &after) == 0;
     ::close(fd);
     if (readErr != 0) {
-        setReason(reason, QStringLiteral("cannot read the whole file: %1")
-                              .arg(QString::fromLocal8Bit(strerror(readErr))));
+        fail(error, Error::Kind::Io,
+             QStringLiteral("cannot read the whole file: %1")
+                 .arg(QString::fromLocal8Bit(strerror(readErr))));
         return nullptr;
     }
     const FileIdentity before = FileIdentity::of(st);
     if (!examined || got != st.st_size || FileIdentity::of(after) != before) {
-        setReason(reason, QLatin1String(AtomicFile::kChangedWhileEditing) +
-                              QStringLiteral(" (while being read): ") +
-                              (examined ? before.differenceFrom(FileIdentity::of(after))
-                                        : QStringLiteral("it cannot be examined again")));
+        fail(error, Error::Kind::ChangedWhileEditing,
+             QStringLiteral("while being read: ") +
+                 (examined ? before.differenceFrom(FileIdentity::of(after))
+                           : QStringLiteral("it cannot be examined again")));
         return nullptr;
     }
     bytes.chop(1);
     if (identity)
         *identity = before;
-    return openBytes(bytes, reason);
+    return openBytes(bytes, error);
 }
 
-std::unique_ptr<Document> DocumentFactory::openBytes(const QByteArray &bytes, QString *reason)
+std::unique_ptr<Document> DocumentFactory::openBytes(const QByteArray &bytes, Error *error)
 {
     switch (detect(bytes)) {
     case Format::Ooxml: {
-        QString why;
+        Error why;
         std::unique_ptr<Document> d = ooxml::OoxmlDocument::open(bytes, &why);
         if (!d)
-            setReason(reason, QStringLiteral("OOXML package: %1").arg(why));
+            fail(error, why.kind, QStringLiteral("OOXML package: %1").arg(why.detail));
         return d;
     }
     case Format::CompoundFile:
         if (containsUtf16(bytes, "EncryptedPackage")) {
-            setReason(reason, QStringLiteral("compound file holding an EncryptedPackage stream: "
-                                             "a password-protected workbook"));
+            fail(error, Error::Kind::PasswordProtected,
+                 QStringLiteral("compound file holding an EncryptedPackage stream: "
+                                "a password-protected workbook"));
         } else {
-            setReason(reason, QStringLiteral("compound file (.xls, BIFF8): no backend for this "
-                                             "format in this build"));
+            fail(error, Error::Kind::UnsupportedFormat,
+                 QStringLiteral("compound file (.xls, BIFF8): no backend for this "
+                                "format in this build"));
         }
         return nullptr;
     case Format::Unknown:
         break;
     }
-    setReason(reason, QStringLiteral("expected an OOXML package (50 4b 03 04) or a compound file "
-                                     "(d0 cf 11 e0 a1 b1 1a e1), found first bytes '%1'")
-                          .arg(describeHead(bytes)));
+    fail(error, Error::Kind::NotAWorkbook,
+         QStringLiteral("expected an OOXML package (50 4b 03 04) or a compound file "
+                        "(d0 cf 11 e0 a1 b1 1a e1), found first bytes '%1'")
+             .arg(describeHead(bytes)));
     return nullptr;
 }
 

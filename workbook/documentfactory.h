@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -20,9 +22,9 @@ public:
     static Format detect(const QByteArray &head);
     // Reads the file at path (never through a symbolic link) and opens it; *identity gets the
     // file's identity as read. A file that changes while it is read is refused.
-    static std::unique_ptr<Document> openFile(const QString &path, QString *reason,
+    static std::unique_ptr<Document> openFile(const QString &path, Error *error,
                                               FileIdentity *identity = nullptr);
-    static std::unique_ptr<Document> openBytes(const QByteArray &bytes, QString *reason);
+    static std::unique_ptr<Document> openBytes(const QByteArray &bytes, Error *error);
 };
 
 } // namespace workbook

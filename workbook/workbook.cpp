@@ -34,33 +34,58 @@ Sheet *Workbook::Item(int index)
     return m_sheets[index - 1].get();
 }
 
-bool Workbook::Save(QString *reason)
+bool Workbook::Save(Error *error)
 {
-    if (!m_document) {
-        if (reason)
-            *reason = m_failure.isEmpty() ? QStringLiteral("the workbook is closed") : m_failure;
-        return false;
-    }
+    if (!m_document)
+        return fail(error, givenUp().kind, givenUp().detail);
     if (!m_document->isModified())
         return true;
-    QString why;
+    Error why;
     bool written = false;
     const bool sound = guarded([&](Document &document) {
         QByteArray bytes;
-        if (!document.serialize(&bytes, &why) ||
-            (!m_path.isEmpty() &&
-             !AtomicFile::write(m_path, bytes, m_identity, &m_identity, &why)))
+        if (!document.serialize(&bytes, &why))
             return;
+        QString atomicWhy;
+        if (!m_path.isEmpty() &&
+            !AtomicFile::write(m_path, bytes, m_identity, &m_identity, &atomicWhy)) {
+            const QString changed = QLatin1String(AtomicFile::kChangedWhileEditing);
+            if (atomicWhy.startsWith(changed))
+                why = Error{Error::Kind::ChangedWhileEditing,
+                            atomicWhy.mid(changed.size()).remove(0, 2)};
+            else
+                why = Error{Error::Kind::Io, atomicWhy};
+            return;
+        }
         if (m_path.isEmpty())
             m_savedBytes = bytes;
         document.markSaved();
         written = true;
     });
     if (!sound)
-        why = m_failure;
-    if (!written && reason)
-        *reason = why;
+        why = givenUp();
+    if (!written && error)
+        *error = why;
     return written;
+}
+
+bool Workbook::Save(QString *reason)
+{
+    Error error;
+    const bool saved = Save(&error);
+    if (!saved && reason)
+        *reason = error.toString();
+    return saved;
+}
+
+Error Workbook::givenUp() const
+{
+    if (m_failure.isEmpty())
+        return Error{Error::Kind::Io, QStringLiteral("the workbook is closed")};
+    // The reasons a workbook is given up for are limits met: memory, or its budget.
+    const QString prefix = Error::kindName(Error::Kind::BeyondLimit) + QStringLiteral(": ");
+    return Error{Error::Kind::BeyondLimit,
+                 m_failure.startsWith(prefix) ? m_failure.mid(prefix.size()) : m_failure};
 }
 
 bool Workbook::guarded(const std::function<void(Document &)> &call)

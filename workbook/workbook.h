@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbook/error.h"
 #include "workbook/fileidentity.h"
 
 #include <QByteArray>
@@ -35,9 +36,12 @@ public:
 
     // Writes the workbook back to its own path in its own format, atomically. A workbook
     // without changes is not written at all (and that counts as success). On failure the
-    // file is untouched and *reason says why. A file changed, replaced or made a link since
-    // it was read is not written: the reason then starts with "changed while being edited".
-    bool Save(QString *reason = nullptr);
+    // file is untouched and *error says why. A file changed, replaced or made a link since
+    // it was read is not written (kind ChangedWhileEditing); nor is one that another program
+    // has open (kind InUse).
+    bool Save(Error *error = nullptr);
+    // The same with the error as text ("I/O: ...").
+    bool Save(QString *reason);
 
     // Discards unsaved changes and releases the workbook's data. The object stays valid
     // (owned by the application) but has no sheets any more.
@@ -56,6 +60,8 @@ public:
     // passes through here. An allocation failure, or a limit met, inside it gives the
     // workbook up (see failure()) instead of ending the program; false then, and when closed.
     bool guarded(const std::function<void(Document &)> &call);
+    // Why the workbook has no document any more: given up (a limit met), or closed.
+    Error givenUp() const;
 
     // For a workbook opened from memory: the package written by the last successful Save().
     QByteArray savedBytes() const { return m_savedBytes; }

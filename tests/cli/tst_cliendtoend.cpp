@@ -144,6 +144,51 @@ private slots:
         QCOMPARE(read(m_books + "/无法打开修改的文件目录(文件格式有误).txt"),
                  (native("Broken.xlsx") + "\r\n").toUtf8());
     }
+
+    void workbookWithAnUnreadableSheetIsLeftAloneAndReportedAsUnopenable()
+    {
+        const QString folder = m_dir.path() + "/damaged";
+        QVERIFY(make(folder + "/Good.xlsx", R"([["One",["abc"]]])"));
+        QVERIFY(make(folder + "/Bad.xlsx", R"([["One",["abc"]],["Two",["abc"]]])"));
+        // The second sheet's cells are malformed: the workbook still opens.
+        QProcess damage;
+        damage.start("/usr/bin/python3",
+                     {"-c",
+                      "import sys, zipfile\n"
+                      "src = sys.argv[1]\n"
+                      "parts = {}\n"
+                      "with zipfile.ZipFile(src) as z:\n"
+                      "    for n in z.namelist(): parts[n] = z.read(n)\n"
+                      "s = 'xl/worksheets/sheet2.xml'\n"
+                      "parts[s] = parts[s].replace(b'<sheetData>', b'<sheetData><x></y>')\n"
+                      "with zipfile.ZipFile(src, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                      "    for n, b in parts.items(): z.writestr(n, b)\n",
+                      folder + "/Bad.xlsx"});
+        QVERIFY(damage.waitForFinished(30000) && damage.exitCode() == 0);
+        const QByteArray before = read(folder + "/Bad.xlsx");
+
+        for (const bool listOnly : {true, false}) {
+            QStringList arguments = {"replace",   folder + "/", "--find",   "abc",
+                                     "--replace", "x",          "--verbose"};
+            if (listOnly)
+                arguments << "--list-only";
+            QProcess process;
+            process.start(TESSAROMANDEL_CLI, arguments);
+            QVERIFY(process.waitForFinished(30000));
+            QCOMPARE(process.exitCode(), 0);
+            const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+            QVERIFY2(out.contains(QDir::toNativeSeparators(folder + "/Bad.xlsx") +
+                                  ": sheet 'Two': damaged: "),
+                     qPrintable(out));
+
+            QCOMPARE(read(folder + "/Bad.xlsx"), before);
+            QCOMPARE(read(folder + "/无法打开修改的文件目录(文件格式有误).txt"),
+                     (QDir::toNativeSeparators(folder + "/Bad.xlsx") + "\r\n").toUtf8());
+            QCOMPARE(read(folder + "/包含内容并成功修改的文件目录.txt"),
+                     (QDir::toNativeSeparators(folder + "/Good.xlsx") + " One\r\n").toUtf8());
+            QCOMPARE(read(folder + "/不包含内容无修改的文件目录.txt"), QByteArray("<missing>"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliEndToEnd)

@@ -101,7 +101,7 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << "expected an OOXML package";
         QTest::newRow("no workbook part")
             << ZipContents::makeZip({{"[Content_Types].xml", partsWith({}, {})[0].second},
-                                      {"_rels/.rels", "<Relationships xmlns=\"x\"/>"}})
+                                     {"_rels/.rels", "<Relationships xmlns=\"x\"/>"}})
             << "no officeDocument relationship";
         QTest::newRow("workbook part not well-formed")
             << ZipContents::makeZip(partsWith("xl/workbook.xml", "<workbook><sheets></workbook>"))
@@ -136,6 +136,31 @@ private slots:
         QFETCH(QString, reason);
         const QString got = refusal(bytes);
         QVERIFY2(got.contains(reason), qPrintable(got));
+    }
+
+    void refusalsCarryAKind()
+    {
+        const QByteArray compound =
+            QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0');
+        QByteArray encrypted = compound;
+        for (const char c : QByteArray("EncryptedPackage")) {
+            encrypted += c;
+            encrypted += '\0';
+        }
+        const QByteArray good = ZipContents::makeZip(partsWith({}, {}));
+        const std::pair<QByteArray, workbook::Error::Kind> cases[] = {
+            {"a,b\n1,2\n", workbook::Error::Kind::NotAWorkbook},
+            {compound, workbook::Error::Kind::UnsupportedFormat},
+            {encrypted, workbook::Error::Kind::PasswordProtected},
+            {good.left(good.size() - 30), workbook::Error::Kind::Damaged},
+        };
+        for (const auto &[bytes, kind] : cases) {
+            Application app;
+            workbook::Error error;
+            QVERIFY(!app.OpenFromMemory(bytes, &error));
+            QCOMPARE(error.kind, kind);
+            QVERIFY(error.toString().startsWith(workbook::Error::kindName(kind) + ": "));
+        }
     }
 
     void namedPipeIsRefusedWithoutWaiting()
@@ -204,8 +229,9 @@ private slots:
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
         QVERIFY(!range->Replace("x", "y"));
-        QVERIFY2(range->lastError().contains("at most 10000000 cells"),
-                 qPrintable(range->lastError()));
+        QCOMPARE(range->lastError().kind, workbook::Error::Kind::BeyondLimit);
+        QVERIFY2(range->lastError().detail.contains("at most 10000000 cells"),
+                 qPrintable(range->lastError().detail));
         QVERIFY(wb->Save());
         QCOMPARE(readAll(path), zip);
     }
@@ -228,7 +254,8 @@ private slots:
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
         QVERIFY(!range->Replace("x", "y"));
-        QVERIFY2(range->lastError().contains("array formulas"), qPrintable(range->lastError()));
+        QVERIFY2(range->lastError().detail.contains("array formulas"),
+                 qPrintable(range->lastError().detail));
         QVERIFY(!wb->isModified());
     }
 
@@ -241,9 +268,16 @@ private slots:
         workbook::Workbook *wb = app.OpenFromMemory(zip);
         QVERIFY(wb);
         QVERIFY(!wb->Item(1)->usedRange()->Find("x"));
-        QVERIFY(!wb->Item(1)->usedRange()->lastError().isEmpty());
+        QCOMPARE(wb->Item(1)->usedRange()->lastError().kind, workbook::Error::Kind::Damaged);
         QVERIFY(!wb->Item(1)->usedRange()->Replace("x", "y"));
         QVERIFY(!wb->Item(1)->pageSetup()->SetCenterHeader("h"));
+        // A header that cannot be read is not an empty one.
+        workbook::Error error;
+        QVERIFY(wb->Item(1)
+                    ->pageSetup()
+                    ->section(workbook::HeaderFooterSection::CenterHeader, &error)
+                    .isEmpty());
+        QCOMPARE(error.kind, workbook::Error::Kind::Damaged);
         QVERIFY(!wb->isModified());
     }
 };
