@@ -144,6 +144,23 @@ private slots:
         QCOMPARE(read(m_books + "/无法打开修改的文件目录(文件格式有误).txt"),
                  (native("Broken.xlsx") + "\r\n").toUtf8());
     }
+
+    // As in East Asian Excel, whose "match byte" option is off by default.
+    void replaceIgnoresCharacterWidth()
+    {
+        const QString folder = m_dir.path() + "/width";
+        QVERIFY(make(folder + "/Width.xlsx",
+                     R"([["W",["２０２３年度","ｆｙ2023",2023,"甲\u3000乙","ﾃﾞｰﾀ"]]])"));
+        QCOMPARE(cli({"replace", folder, "--find", "2023", "--replace", "2024"}), 0);
+        QCOMPARE(cli({"replace", folder, "--find", "甲 乙", "--replace", "丙"}), 0);
+        QCOMPARE(cli({"replace", folder, "--find", "テ", "--replace", "ト"}), 0);
+        const QJsonArray cells = dump(folder + "/Width.xlsx").at(0).toArray().at(1).toArray();
+        QCOMPARE(cells.at(0).toString(), QString("2024年度"));
+        QCOMPARE(cells.at(1).toString(), QString("ｆｙ2024"));
+        QCOMPARE(cells.at(2).toInt(), 2024);
+        QCOMPARE(cells.at(3).toString(), QString("丙"));
+        QCOMPARE(cells.at(4).toString(), QString("トﾞｰﾀ"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliEndToEnd)

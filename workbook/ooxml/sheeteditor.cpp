@@ -9,6 +9,7 @@
 #include "workbook/ooxml/xstring.h"
 #include "workbook/text/celltyping.h"
 #include "workbook/text/findpattern.h"
+#include "workbook/text/widthfolding.h"
 #include "workbook/text/formulabartext.h"
 #include "workbook/text/sharedformulashift.h"
 #include "workbook/xml/splicer.h"
@@ -299,13 +300,17 @@ QByteArray inlineElement(const Cell &c, const RichText &rich)
 }
 
 // False when no number can show text that what matches: a literal character outside the
-// alphabet of numbers, percentages, dates and times rules it out (case folding maps nothing
-// else onto these characters). Spares formatting every number for a search like "Foo".
+// alphabet of numbers, percentages, dates and times, once its width is folded, rules it out
+// (case folding maps nothing else onto these characters). Spares formatting every number for
+// a search like "Foo".
 bool mayMatchNumberText(const QString &what)
 {
-    static const QString alphabet = QStringLiteral("0123456789.+-eE%/: ");
+    static const QByteArray alphabet("0123456789.+-eE%/: ");
     for (const QChar c : what) {
-        if (c != QLatin1Char('*') && c != QLatin1Char('?') && !alphabet.contains(c))
+        if (c == QLatin1Char('*') || c == QLatin1Char('?'))
+            continue;
+        const char32_t folded = WidthFolding::fold(c.unicode());
+        if (folded >= 0x80 || !alphabet.contains(char(folded)))
             return false;
     }
     return true;
