@@ -2,6 +2,7 @@
 
 #include "workbook/atomicfile.h"
 #include "workbook/document.h"
+#include "workbook/ownerfile.h"
 #include "workbook/sheet.h"
 
 namespace workbook
@@ -39,6 +40,16 @@ bool Workbook::Save(QString *reason)
     }
     if (!m_document->isModified())
         return true;
+    if (!m_path.isEmpty()) {
+        const QString owner = OwnerFile::besides(m_path);
+        if (!owner.isEmpty()) {
+            if (reason)
+                *reason = QStringLiteral("in use: another program has it open (its owner file "
+                                         "'%1' is beside it)")
+                              .arg(owner);
+            return false;
+        }
+    }
     QByteArray bytes;
     QString why;
     if (!m_document->serialize(&bytes, &why) ||

@@ -161,6 +161,70 @@ private slots:
         QCOMPARE(cells.at(3).toString(), QString("丙"));
         QCOMPARE(cells.at(4).toString(), QString("トﾞｰﾀ"));
     }
+
+    // Nothing Excel would refuse to open or have to repair: a formula that is no longer one,
+    // a reference to a sheet that does not exist.
+    void replaceLeavesFormulasItWouldBreak()
+    {
+        const QString folder = m_dir.path() + "/formulas";
+        const QJsonArray sheets0{
+            QJsonArray{"数据 2023", QJsonArray{"x", "=\"合计\"&A1"}},
+            QJsonArray{"S2", QJsonArray{"='数据 2023'!A1*2", "=B2023+1", "=SUM('数据 2023:S2'!A1)",
+                                        "=\"2023\"&A1"}}};
+        QVERIFY(make(folder + "/F.xlsx", QJsonDocument(sheets0).toJson()));
+        QCOMPARE(cli({"replace", folder, "--find", "\"", "--replace", "“"}), 0);
+        QCOMPARE(cli({"replace", folder, "--find", "2023", "--replace", "2024"}), 0);
+        const QJsonArray sheets = dump(folder + "/F.xlsx");
+        QCOMPARE(sheets.at(0).toArray().at(1).toArray().at(1).toString(), QString("=\"合计\"&A1"));
+        const QJsonArray s2 = sheets.at(1).toArray().at(1).toArray();
+        QCOMPARE(s2.at(0).toString(), QString("='数据 2023'!A1*2"));
+        QCOMPARE(s2.at(1).toString(), QString("=B2024+1"));
+        QCOMPARE(s2.at(2).toString(), QString("=SUM('数据 2023:S2'!A1)"));
+        QCOMPARE(s2.at(3).toString(), QString("=\"2024\"&A1"));
+    }
+
+    void replaceThatChangesNothingWritesNothing()
+    {
+        const QString folder = m_dir.path() + "/same";
+        const QJsonArray sheets{QJsonArray{"S", QJsonArray{"旧公司", "=\"旧公司\"&A1", 2023}}};
+        QVERIFY(make(folder + "/Same.xlsx", QJsonDocument(sheets).toJson()));
+        const QString path = folder + "/Same.xlsx";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime past = QDateTime::currentDateTime().addDays(-3);
+        QVERIFY(file.setFileTime(past, QFileDevice::FileModificationTime));
+        file.close();
+        const QByteArray before = read(path);
+        QCOMPARE(cli({"replace", folder, "--find", "旧公司", "--replace", "旧公司"}), 0);
+        QCOMPARE(cli({"replace", folder, "--find", "2023", "--replace", "2023"}), 0);
+        QCOMPARE(read(path), before);
+        QCOMPARE(QFileInfo(path).lastModified().toSecsSinceEpoch(), past.toSecsSinceEpoch());
+    }
+
+    void workbookOpenElsewhereIsNotChanged()
+    {
+        const QString folder = m_dir.path() + "/owned";
+        QVERIFY(make(folder + "/Owned.xlsx", R"([["S",["旧公司"]]])"));
+        QVERIFY(make(folder + "/Free.xlsx", R"([["S",["旧公司"]]])"));
+        const QByteArray before = read(folder + "/Owned.xlsx");
+        for (const char *owner : {"/~$Owned.xlsx", "/.~lock.Owned.xlsx#"}) {
+            QFile lock(folder + owner);
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.close();
+            QCOMPARE(cli({"replace", folder, "--find", "旧公司", "--replace", "新公司"}), 0);
+            QCOMPARE(read(folder + "/Owned.xlsx"), before);
+            QCOMPARE(read(folder + "/无法打开修改的文件目录(文件格式有误).txt"),
+                     (QDir::toNativeSeparators(folder + "/Owned.xlsx") + "\r\n").toUtf8());
+            QVERIFY(QFile::remove(folder + owner));
+            QCOMPARE(cli({"replace", folder, "--find", "新公司", "--replace", "旧公司"}), 0);
+        }
+        // A list-only run still reads it.
+        QFile lock(folder + "/~$Owned.xlsx");
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.close();
+        QCOMPARE(cli({"replace", folder, "--find", "旧公司", "--replace", "x", "--list-only"}), 0);
+        QVERIFY(read(folder + "/包含内容并成功修改的文件目录.txt").contains("Owned.xlsx S"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliEndToEnd)

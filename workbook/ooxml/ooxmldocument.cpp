@@ -315,6 +315,8 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
     env.sharedStrings = m_sharedStrings.get();
     env.styles = m_styles.get();
     env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
+    for (const SheetInfo &s : qAsConst(m_sheets))
+        env.sheetNames << s.name;
     env.countSharedStringUses = [this, sheet](QString *why) {
         return countSharedStringUses(sheet, why);
     };

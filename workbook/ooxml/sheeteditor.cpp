@@ -9,6 +9,7 @@
 #include "workbook/ooxml/xstring.h"
 #include "workbook/text/celltyping.h"
 #include "workbook/text/findpattern.h"
+#include "workbook/text/formulasheetreferences.h"
 #include "workbook/text/widthfolding.h"
 #include "workbook/text/formulabartext.h"
 #include "workbook/text/sharedformulashift.h"
@@ -420,7 +421,8 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
             if (it == shared.end()) {
                 SharedChange sc;
                 bool changes = false;
-                if (pattern.replace(m_env.sharedStrings->text(k), with, &newText) > 0) {
+                const QString &oldText = m_env.sharedStrings->text(k);
+                if (pattern.replace(oldText, with, &newText) > 0 && newText != oldText) {
                     const CellTyping::Result r = CellTyping::retype(CellTyping::Was::Text, newText);
                     RichText old;
                     if (r.becomes == CellTyping::Becomes::Empty) {
@@ -446,10 +448,17 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
             }
             continue;
         }
-        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0) {
+        // A replacement that gives the cell its own text again is no change at all.
+        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0 &&
+            newText != content.text) {
             result = CellTyping::retype(content.was, newText, content.kind, m_env.dates);
             if (result->becomes == CellTyping::Becomes::Unchanged)
                 result.reset();
+            if (result && result->becomes == CellTyping::Becomes::Formula &&
+                !FormulaSheetReferences::newlyMissingSheet(content.text, result->text,
+                                                           m_env.sheetNames)
+                     .isEmpty())
+                result.reset(); // it would refer to a sheet that does not exist
             if (result && content.isArrayAnchor && result->becomes != CellTyping::Becomes::Formula)
                 result.reset(); // part of an array cannot become a constant
         }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace workbook::ooxml
@@ -22,6 +23,8 @@ public:
         SharedStrings *sharedStrings = nullptr; // null: the workbook has none
         const Styles *styles = nullptr;
         DateSystem dates = DateSystem::Date1900;
+        // The workbook's sheets: a changed formula may refer only to these.
+        QStringList sheetNames;
         // Adds the uses by every other sheet's cells to sharedStrings->useCounts().
         std::function<bool(QString *)> countSharedStringUses;
     };
