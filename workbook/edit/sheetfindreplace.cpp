@@ -8,7 +8,9 @@
 #include "workbook/text/celltyping.h"
 #include "workbook/text/findpattern.h"
 #include "workbook/text/formulabartext.h"
+#include "workbook/text/formulasheetreferences.h"
 #include "workbook/text/sharedformulashift.h"
+#include "workbook/text/widthfolding.h"
 
 #include <QHash>
 #include <QSet>
@@ -181,16 +183,52 @@ private:
 };
 
 // False when no number can show text that what matches: a literal character outside the
-// alphabet of numbers, percentages, dates and times rules it out (case folding maps nothing
-// else onto these characters). Spares formatting every number for a search like "Foo".
+// alphabet of numbers, percentages, dates and times, once its width is folded, rules it out
+// (case folding maps nothing else onto these characters). Spares formatting every number for
+// a search like "Foo".
 bool mayMatchNumberText(const QString &what)
 {
-    static const QString alphabet = QStringLiteral("0123456789.+-eE%/: ");
+    static const QByteArray alphabet("0123456789.+-eE%/: ");
     for (const QChar c : what) {
-        if (c != QLatin1Char('*') && c != QLatin1Char('?') && !alphabet.contains(c))
+        if (c == QLatin1Char('*') || c == QLatin1Char('?'))
+            continue;
+        const char32_t folded = WidthFolding::fold(c.unicode());
+        if (folded >= 0x80 || !alphabet.contains(char(folded)))
             return false;
     }
     return true;
+}
+
+QString cellName(const SourceCell &cell)
+{
+    QString letters;
+    for (int column = cell.column; column > 0; column = (column - 1) / 26)
+        letters.prepend(QLatin1Char(char('A' + (column - 1) % 26)));
+    return letters + QString::number(cell.row);
+}
+
+// Why a cell whose text matched cannot take its new text, or empty when it can.
+QString refusal(const CellTyping::Result &result, CellTyping::Was was, const QString &newText,
+                const QString &oldText, bool arrayAnchor, const QStringList &sheetNames)
+{
+    if (result.becomes == CellTyping::Becomes::Unchanged) {
+        if (newText.size() > CellTyping::kMaxTextLength)
+            return QStringLiteral("the new text would be longer than %1 characters")
+                .arg(CellTyping::kMaxTextLength);
+        if (was == CellTyping::Was::Formula)
+            return QStringLiteral("'%1' is not a formula Excel accepts").arg(newText);
+        return QStringLiteral("the new content cannot be stored");
+    }
+    if (result.becomes == CellTyping::Becomes::Formula) {
+        const QString missing =
+            FormulaSheetReferences::newlyMissingSheet(oldText, result.text, sheetNames);
+        if (!missing.isEmpty())
+            return QStringLiteral("the formula would refer to sheet '%1', which does not exist")
+                .arg(missing);
+    } else if (arrayAnchor) {
+        return QStringLiteral("part of an array formula cannot become a constant");
+    }
+    return QString();
 }
 
 // A shared string that changes, and how many of this sheet's cells change with it.
@@ -293,8 +331,15 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             if (it == shared.end()) {
                 SharedChange sc;
                 bool changes = false;
-                if (pattern.replace(sst->text(k), with, &newText) > 0) {
+                // A replacement that gives the string its own text again is no change at all.
+                if (pattern.replace(sst->text(k), with, &newText) > 0 && newText != sst->text(k)) {
                     const CellTyping::Result r = CellTyping::retype(CellTyping::Was::Text, newText);
+                    if (r.becomes == CellTyping::Becomes::Unchanged)
+                        return fail(error, Error::Kind::CannotChange,
+                                    QStringLiteral("cell %1: %2")
+                                        .arg(cellName(cell),
+                                             refusal(r, CellTyping::Was::Text, newText,
+                                                     sst->text(k), false, context.sheetNames)));
                     FormattedText old;
                     if (r.becomes == CellTyping::Becomes::Empty) {
                         sc.empty = changes = true;
@@ -320,12 +365,16 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             }
             continue;
         }
-        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0) {
+        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0 &&
+            newText != content.text) {
             result = CellTyping::retype(content.was, newText, content.kind, context.dates);
-            if (result->becomes == CellTyping::Becomes::Unchanged)
-                result.reset();
-            if (result && content.isArrayAnchor && result->becomes != CellTyping::Becomes::Formula)
-                result.reset(); // part of an array cannot become a constant
+            // A cell that cannot take its new text leaves the whole sheet as it was: the
+            // workbook is changed all or nothing.
+            const QString why = refusal(*result, content.was, newText, content.text.mid(1),
+                                        content.isArrayAnchor, context.sheetNames);
+            if (!why.isEmpty())
+                return fail(error, Error::Kind::CannotChange,
+                            QStringLiteral("cell %1: %2").arg(cellName(cell), why));
         }
         if (!result) {
             if (childOfDissolved && searchable) {

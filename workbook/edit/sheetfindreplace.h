@@ -4,6 +4,7 @@
 #include "workbook/text/datetext.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <functional>
 
@@ -27,6 +28,8 @@ public:
         const StyleFacts *styles = nullptr;
         DateSystem dates = DateSystem::Date1900;
         bool isProtected = false;
+        // The workbook's sheets: a changed formula may refer only to these.
+        QStringList sheetNames;
         // Adds the uses by every other sheet's cells to strings->useCounts().
         std::function<bool(Error *)> countOtherSheetsUses;
     };
