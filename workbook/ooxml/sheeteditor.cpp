@@ -373,7 +373,7 @@ bool SheetEditor::replace(const QString &what, const QString &with, Outcome *out
     if (pattern.isEmpty())
         return true;
     const bool isProtected = SheetProtection::isProtected(m_xml);
-    xml::Splicer splicer;
+    xml::Splicer splicer(m_xml);
     splicer.setLimit(qsizetype(qMax<qint64>(m_env.maxPartSize, 0)));
     QHash<int, SharedChange> shared;
     std::vector<bool> unchanged(m_env.sharedStrings ? size_t(m_env.sharedStrings->count()) : 0);

@@ -1,6 +1,7 @@
 #include "workbook/xml/splicer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace workbook::xml
@@ -19,13 +20,34 @@ void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
         m_invalid = true;
         return;
     }
-    if (bytes.size() > m_limit - m_bytes.size()) {
+    qsizetype from = 0;
+    qsizetype to = bytes.size();
+    if (!m_original.isNull() && end <= m_original.size()) {
+        const char *old = m_original.constData();
+        if (end - begin == to && memcmp(old + begin, bytes.constData(), size_t(to)) == 0) {
+            m_replaced = true;
+            return;
+        }
+        // What the new bytes share with the old at either end stays where it is. A range
+        // keeps one byte at least: as an insertion it could meet one of a neighbour at the
+        // same offset, and their order would be lost.
+        while (end - begin > 1 && from < to && old[begin] == bytes[int(from)]) {
+            ++begin;
+            ++from;
+        }
+        while (end - begin > 1 && from < to && old[end - 1] == bytes[int(to - 1)]) {
+            --end;
+            --to;
+        }
+    }
+    if (to - from > m_limit - m_bytes.size()) {
         m_tooLarge = true;
         return;
     }
+    m_replaced = true;
     m_edits.push_back(
-        Edit{quint32(begin), quint32(end), quint32(m_bytes.size()), quint32(bytes.size())});
-    m_bytes.append(bytes);
+        Edit{quint32(begin), quint32(end), quint32(m_bytes.size()), quint32(to - from)});
+    m_bytes.append(bytes.constData() + from, int(to - from));
 }
 
 bool Splicer::apply(const QByteArray &original, QByteArray *out)

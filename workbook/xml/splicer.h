@@ -12,14 +12,20 @@ namespace workbook::xml
 class Splicer
 {
 public:
+    Splicer() = default;
+    // With the bytes the edits will apply to: each edit then keeps only what differs from the
+    // range it replaces, so a sheet of many small changes holds little beside its bytes.
+    explicit Splicer(const QByteArray &original) : m_original(original) {}
+
     // Replaces [begin, end) by bytes; an insertion has begin == end. Ranges must not overlap
     // and are applied in offset order whatever order they were added in.
     void replace(qsizetype begin, qsizetype end, const QByteArray &bytes);
     void insert(qsizetype at, const QByteArray &bytes) { replace(at, at, bytes); }
 
-    bool isEmpty() const { return m_edits.empty(); }
+    // Whether nothing was replaced; an edit that changes nothing counts.
+    bool isEmpty() const { return !m_replaced; }
     // False (nothing written) when two ranges overlap, or the result would not fit a
-    // QByteArray or the limit.
+    // QByteArray or the limit. An original given at construction must be the one applied to.
     bool apply(const QByteArray &original, QByteArray *out);
 
     // Bounds the result's size. The new bytes are part of the result, so collecting them
@@ -36,9 +42,11 @@ private:
         quint32 bytesAt;
         quint32 bytesSize;
     };
+    QByteArray m_original;
     std::vector<Edit> m_edits;
     QByteArray m_bytes;
     qsizetype m_limit = std::numeric_limits<int>::max();
+    bool m_replaced = false;
     bool m_tooLarge = false;
     bool m_invalid = false;
 };
