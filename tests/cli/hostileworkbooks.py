@@ -111,19 +111,30 @@ def run(folder, find, replace, address_space=None):
         if address_space:
             resource.setrlimit(resource.RLIMIT_AS, (address_space, address_space))
     started = time.time()
-    process = subprocess.Popen([CLI, 'replace', folder, '--find', find, '--replace', replace,
-                                '--verbose'], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+    command = [CLI, 'replace', folder, '--find', find, '--replace', replace, '--verbose']
+    # A child forked from this process counts this process's memory in its own peak until it
+    # execs; /usr/bin/time, small, forks the command line itself and reports its peak alone.
+    peak_file = os.path.join(folder, '..', os.path.basename(folder) + '.peak')
+    timed = os.path.exists('/usr/bin/time')
+    if timed:
+        command = ['/usr/bin/time', '-f', '%M', '-o', peak_file] + command
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                preexec_fn=limit)
     output = b''
     for chunk in iter(lambda: process.stdout.read(65536), b''):
         output += chunk
     _, status, usage = os.wait4(process.pid, 0)
     process.returncode = os.waitstatus_to_exitcode(status)
-    print('  %.1f s, peak %d MiB' % (time.time() - started, usage.ru_maxrss // 1024))
+    peak = usage.ru_maxrss // 1024
+    if timed:
+        with open(peak_file) as f:
+            peak = int(f.read().split()[-1]) // 1024
+        os.remove(peak_file)
+    print('  %.1f s, peak %d MiB' % (time.time() - started, peak))
     for line in output.decode("utf-8", "replace").splitlines():
         if "Reason" in line:
             print("  " + line[:400])
-    return process.returncode, output.decode('utf-8', 'replace'), usage.ru_maxrss // 1024
+    return process.returncode, output.decode('utf-8', 'replace'), peak
 
 
 def report(folder, name):

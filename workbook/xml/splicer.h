@@ -34,12 +34,12 @@ public:
     bool tooLarge() const { return m_tooLarge; }
 
 private:
-    // The new bytes of every edit live in one buffer: a sheet may take a million edits, so
-    // an edit is kept small. Every offset fits 32 bits because a QByteArray's size does.
+    // The new bytes of every edit live in one buffer, in the order the edits were added: a
+    // sheet may take ten million edits, so an edit is kept small. Every offset fits 32 bits
+    // because a QByteArray's size does.
     struct Edit {
         quint32 begin;
         quint32 end;
-        quint32 bytesAt;
         quint32 bytesSize;
     };
     QByteArray m_original;
