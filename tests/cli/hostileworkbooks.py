@@ -227,6 +227,29 @@ def case_out_of_memory(root):
     untouched('memory', hostile, before)
 
 
+def case_many_parts(root, address_space):
+    """Large parts within every limit, all changed: what is held at once is the part being
+    changed, not every changed part, so an address space too small for all of them does."""
+    print('many large parts, all changed')
+    folder = os.path.join(root, 'parts')
+    os.makedirs(folder)
+    path = os.path.join(folder, 'a_parts.xlsx')
+    count = 6
+    write_workbook(path, [('S%d' % i, big_sheet(24 * MIB, 'Foo', noise=40))
+                          for i in range(count)], level=1)
+    b = ordinary(folder, 'b.xlsx')
+    code, output, _ = run(folder, 'Foo', 'Bar', address_space)
+    check(code == 0, 'parts: exit code %d\n%s' % (code, output[-2000:]))
+    changed = report(folder, CHANGED)
+    check(path in changed and b in changed, 'parts: not reported as changed\n%s' % output[-2000:])
+    with zipfile.ZipFile(path) as z:
+        check(z.testzip() is None, 'parts: an entry fails its CRC check')
+        for i in range(1, count + 1):
+            sheet = z.read('xl/worksheets/sheet%d.xml' % i)
+            check(b'Foo' not in sheet and sheet.count(b'>Bar<') > 100000,
+                  'parts: sheet %d not changed throughout' % i)
+
+
 def address_space_baseline(root):
     """The command line's own address space on an empty folder, from /proc at its end."""
     folder = os.path.join(root, 'empty')
@@ -248,10 +271,14 @@ if __name__ == '__main__':
         case_budget(temporary)
         case_growth(temporary)
         case_shared_part(temporary)
-        if not SANITIZED:
+        if SANITIZED:
+            case_many_parts(temporary, None)
+        else:
             BASELINE = address_space_baseline(temporary)
             print('  runs in %d MiB of address space' % (BASELINE // MIB))
             case_out_of_memory(temporary)
+            # Six changed parts of 24 MiB held inflated at once would need more.
+            case_many_parts(temporary, BASELINE + 128 * MIB)
     if failures:
         print('%d failed' % len(failures))
         sys.exit(1)
