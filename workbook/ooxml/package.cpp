@@ -132,6 +132,7 @@ bool Package::deflate(const QString &k, ChangedPart *part, QString *reason)
         return false;
     }
     part->inflated = QByteArray();
+    part->inflatedHeld = false;
     return true;
 }
 
@@ -158,9 +159,12 @@ bool Package::read(const QString &partName, QByteArray *out, QString *reason)
         const auto changed = m_changed.find(k);
         if (changed != m_changed.end()) {
             ChangedPart &part = changed.value();
-            if (part.inflated.isNull() && !part.deflated.inflate(&part.inflated, reason)) {
-                *reason = QStringLiteral("%1: %2").arg(partName, *reason);
-                return false;
+            if (!part.inflatedHeld) {
+                if (!part.deflated.inflate(&part.inflated, reason)) {
+                    *reason = QStringLiteral("%1: %2").arg(partName, *reason);
+                    return false;
+                }
+                part.inflatedHeld = true;
             }
             m_hot = k;
             *out = part.inflated;

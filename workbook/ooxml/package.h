@@ -66,7 +66,8 @@ public:
 
 private:
     struct ChangedPart {
-        QByteArray inflated;         // null while only the deflated copy is held
+        QByteArray inflated;
+        bool inflatedHeld = true;    // false while only the deflated copy is held
         zip::DeflatedBytes deflated; // null until the part is left; dropped when it changes
         qint64 size = 0;
     };
