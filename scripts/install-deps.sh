@@ -14,6 +14,8 @@ packages=(
   g++-mingw-w64-x86-64 clang-14 libclang-rt-14-dev
   xvfb x11-apps imagemagick xdg-utils
   python3 python3-openpyxl libreoffice-calc-nogui
+  # peak memory of a child alone
+  time
 )
 missing=()
 for p in "${packages[@]}"; do

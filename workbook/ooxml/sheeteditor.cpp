@@ -129,7 +129,7 @@ QByteArray formulaElement(const QByteArray &doc, const Cell &c, const QString &f
 } // namespace
 
 SheetEditor::SheetEditor(const QByteArray &xml)
-    : m_xml(xml), m_reader(std::make_unique<CellReader>(m_xml))
+    : m_xml(xml), m_reader(std::make_unique<CellReader>(m_xml)), m_splicer(m_xml)
 {
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/zip/deflatedbytes.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -30,11 +32,11 @@ public:
     };
 
     // One entry of an archive being written: a raw copy of entry sourceIndex of this archive,
-    // or (sourceIndex < 0) the given content, deflated.
+    // or (sourceIndex < 0) the given deflated content, written as it is.
     struct OutputEntry {
         int sourceIndex = -1;
         QString name;
-        QByteArray content;
+        DeflatedBytes deflated;
     };
 
     static std::unique_ptr<ZipArchive> open(const QByteArray &bytes, QString *reason);
