@@ -199,6 +199,9 @@ bool mayMatchNumberText(const QString &what)
     return true;
 }
 
+const char kNotExact[] = "its stored text holds characters that could not be written back "
+                         "exactly as they are (malformed UTF-8 or an unusual escape)";
+
 QString cellName(const SourceCell &cell)
 {
     QString letters;
@@ -343,6 +346,9 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                     FormattedText old;
                     if (r.becomes == CellTyping::Becomes::Empty) {
                         sc.empty = changes = true;
+                    } else if (!sst->storedExactly(k)) {
+                        return fail(error, Error::Kind::CannotChange,
+                                    QStringLiteral("cell %1: %2").arg(cellName(cell), kNotExact));
                     } else if (r.becomes == CellTyping::Becomes::Text &&
                                sst->formattedText(k, &old)) {
                         sc.text = old.replaced(pattern, with);
@@ -370,8 +376,10 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             result = CellTyping::retype(content.was, newText, content.kind, context.dates);
             // A cell that cannot take its new text leaves the whole sheet as it was: the
             // workbook is changed all or nothing.
-            const QString why = refusal(*result, content.was, newText, content.text.mid(1),
-                                        content.isArrayAnchor, context.sheetNames);
+            const QString why = !cells.storedExactly()
+                                    ? QLatin1String(kNotExact)
+                                    : refusal(*result, content.was, newText, content.text.mid(1),
+                                              content.isArrayAnchor, context.sheetNames);
             if (!why.isEmpty())
                 return fail(error, Error::Kind::CannotChange,
                             QStringLiteral("cell %1: %2").arg(cellName(cell), why));

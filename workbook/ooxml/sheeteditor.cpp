@@ -208,6 +208,17 @@ bool SheetEditor::inlineText(edit::FormattedText *out) const
         m_xml.mid(int(m_cell.inlineBegin), int(m_cell.inlineEnd - m_cell.inlineBegin)), out);
 }
 
+bool SheetEditor::storedExactly() const
+{
+    if (m_cell.hasInlineString)
+        return XString::storedExactly(m_xml.constData() + m_cell.inlineBegin,
+                                      m_cell.inlineEnd - m_cell.inlineBegin);
+    if (m_cell.hasFormula)
+        return XString::storedExactly(m_xml.constData() + m_cell.formulaBegin,
+                                      m_cell.formulaEnd - m_cell.formulaBegin);
+    return XString::storedExactly(m_cell.value.data, m_cell.value.size);
+}
+
 void SheetEditor::replaceCell(const char *type, const QByteArray &children)
 {
     const QByteArray element = children.isEmpty() ? cellStartTag(m_xml, m_cell, nullptr, true)
