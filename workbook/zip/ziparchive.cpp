@@ -140,12 +140,16 @@ void ZipArchive::locateStoredData()
         const qint64 nameLength = le16(b, at + 28);
         const char *name = zip_get_name(m_zip, zip_uint64_t(index), ZIP_FL_ENC_RAW);
         const qint64 next = at + 46 + nameLength + le16(b, at + 30) + le16(b, at + 32);
+        if (next <= size && memchr(b.constData() + at + 46, 0, size_t(nameLength)))
+            m_unwritableName = entry.name;
         const quint32 local = le32(b, at + 42);
         if (next > size || local == 0xFFFFFFFFu || le32(b, at + 20) == 0xFFFFFFFFu ||
             qint64(le32(b, at + 20)) != entry.compressedSize || !name ||
             qint64(strlen(name)) != nameLength ||
             memcmp(b.constData() + at + 46, name, size_t(nameLength)) != 0)
             return;
+        entry.storedName = QByteArray(name, int(nameLength));
+        entry.storedNameUtf8 = (le16(b, at + 8) & 0x0800) != 0;
         if (qint64(local) + 30 <= size && le32(b, local) == 0x04034b50) {
             const qint64 dataAt = qint64(local) + 30 + le16(b, local + 26) + le16(b, local + 28);
             if (dataAt + entry.compressedSize <= size)
@@ -361,6 +365,12 @@ bool ZipArchive::readThroughLibzip(int index, QByteArray *out, QString *why) con
 bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
                        QString *reason) const
 {
+    if (!m_unwritableName.isNull()) {
+        *reason = QStringLiteral("expected zip entry names without NUL bytes, found one in '%1': "
+                                 "the package cannot be written back with its names kept")
+                      .arg(m_unwritableName);
+        return false;
+    }
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
@@ -406,8 +416,13 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
         }
         if (!source)
             return fail(e.name);
-        const QByteArray name = e.name.toUtf8();
-        const zip_int64_t index = zip_file_add(target, name.constData(), source, ZIP_FL_ENC_UTF_8);
+        // A copied entry keeps its name byte for byte, flagged as it was.
+        const EntryInfo *from = e.sourceIndex >= 0 ? &m_entries[size_t(e.sourceIndex)] : nullptr;
+        const bool stored = from && !from->storedName.isEmpty();
+        const QByteArray name = stored ? from->storedName : e.name.toUtf8();
+        const zip_flags_t encoding =
+            stored && !from->storedNameUtf8 ? ZIP_FL_ENC_CP437 : ZIP_FL_ENC_UTF_8;
+        const zip_int64_t index = zip_file_add(target, name.constData(), source, encoding);
         if (index < 0) {
             zip_source_free(source);
             return fail(e.name);
@@ -415,11 +430,10 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
         if (e.sourceIndex < 0)
             continue; // the method is the source's own: its bytes are copied as they are
         // Keeping the method is what lets libzip copy the compressed bytes as they are.
-        const EntryInfo &from = m_entries[size_t(e.sourceIndex)];
-        if (zip_set_file_compression(target, zip_uint64_t(index), from.method, 0) != 0)
+        if (zip_set_file_compression(target, zip_uint64_t(index), from->method, 0) != 0)
             return fail(e.name);
-        if (from.mtime > 0)
-            zip_file_set_mtime(target, zip_uint64_t(index), time_t(from.mtime), 0);
+        if (from->mtime > 0)
+            zip_file_set_mtime(target, zip_uint64_t(index), time_t(from->mtime), 0);
     }
     if (!m_comment.isEmpty())
         zip_set_archive_comment(target, m_comment.constData(), zip_uint16_t(m_comment.size()));
