@@ -65,6 +65,14 @@ void ConsoleObserver::RunButtonsReleased()
     endProgressLine();
 }
 
+void ConsoleObserver::UndoKept(const QString &runId, int workbooks)
+{
+    endProgressLine();
+    print(QStringLiteral("可撤销 Undo: tessaromandel-cli undo %1  (%2 个工作簿 workbooks)\n")
+              .arg(runId)
+              .arg(workbooks));
+}
+
 void ConsoleObserver::ReportWritten(const QString &path)
 {
     endProgressLine();

@@ -22,7 +22,12 @@ public:
     void ReportWritten(const QString &path) override;
     void ReportNotWritten(const QString &path) override;
 
+    ChangeLog *Log() override { return m_log; }
+    void UndoKept(const QString &runId, int workbooks) override;
+
     bool AnyReportNotWritten() const { return m_reportNotWritten; }
+    // The change log the runs write into (open), or null.
+    void SetLog(ChangeLog *log) { m_log = log; }
 
 private:
     void endProgressLine();
@@ -37,4 +42,5 @@ private:
     int m_done = 0;
     bool m_progressShown = false;
     bool m_reportNotWritten = false;
+    ChangeLog *m_log = nullptr;
 };

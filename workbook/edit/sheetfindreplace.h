@@ -10,6 +10,7 @@
 namespace workbook::edit
 {
 
+class CellChangeListener;
 class CellSink;
 class CellSource;
 class StringTable;
@@ -29,6 +30,8 @@ public:
         bool isProtected = false;
         // Adds the uses by every other sheet's cells to strings->useCounts().
         std::function<bool(Error *)> countOtherSheetsUses;
+        // Told of each cell replace() changes or leaves alone; null: nobody asks.
+        CellChangeListener *changes = nullptr;
     };
 
     struct Outcome {
