@@ -68,16 +68,31 @@ void ChangeLog::BeginWorkbook(const QString &path, Outcome pendingOutcome)
 
 void ChangeLog::Changed(const ExcelAutomation::Change &change)
 {
+    if (change.where != ExcelAutomation::Change::Where::Cell || !change.leftBecause.isEmpty()) {
+        m_waiting.append(change);
+        return;
+    }
+    const QString key = change.sheet + QLatin1Char('\n') + CellAddress(change.row, change.column);
+    const auto earlier = m_waitingCells.constFind(key);
+    if (earlier != m_waitingCells.constEnd()) {
+        m_waiting[earlier.value()].after = change.after;
+        return;
+    }
+    m_waitingCells.insert(key, m_waiting.size());
     m_waiting.append(change);
 }
 
 void ChangeLog::EndWorkbook(Outcome outcome, const QString &notSavedBecause)
 {
+    m_waitingCells.clear();
     if (m_waiting.isEmpty() || !m_file.IsOpen()) {
         m_waiting.clear();
         return;
     }
     for (const ExcelAutomation::Change &change : qAsConst(m_waiting)) {
+        // Changed back by a later pair: nothing to show.
+        if (change.leftBecause.isEmpty() && change.before == change.after)
+            continue;
         QString where;
         switch (change.where) {
         case ExcelAutomation::Change::Where::Cell:

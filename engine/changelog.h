@@ -3,11 +3,13 @@
 #include "engine/csvfile.h"
 #include "engine/excelautomation.h"
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 
 // The run's change log: one CSV row per changed cell, header or footer section and sheet
-// name, as the server told the change. A workbook's rows wait until the run knows what became
+// name, as the server told the change; a cell changed by several pairs of one run gets one row,
+// from its first text to its last. A workbook's rows wait until the run knows what became
 // of the workbook (saved, only previewed, or left unsaved), and then get that outcome.
 class ChangeLog : public ExcelAutomation::ChangeListener
 {
@@ -43,6 +45,8 @@ private:
     CsvFile m_file;
     QString m_workbook;
     QVector<ExcelAutomation::Change> m_waiting;
+    // Where each changed cell's row waits, by sheet and address.
+    QHash<QString, int> m_waitingCells;
     bool m_failed = false;
     QString m_failure;
 };

@@ -71,7 +71,16 @@ UndoRun::Result UndoRun::Execute(const QString &id)
         const QStringList ids = RunArchive::RunIds();
         if (ids.isEmpty())
             return result;
+        // The latest run not taken back yet, so that undo after undo walks back in time.
         result.id = ids.last();
+        for (int i = ids.size() - 1; i >= 0; --i) {
+            RunArchive::Run run;
+            QString reason;
+            if (RunArchive::Read(ids.at(i), &run, &reason) && !run.undone) {
+                result.id = ids.at(i);
+                break;
+            }
+        }
     }
     RunArchive::Run run;
     if (!RunArchive::Read(result.id, &run, &result.reason)) {

@@ -30,6 +30,6 @@ public:
         bool reportWritten = false;
     };
 
-    // id empty: the latest kept run.
+    // id empty: the latest kept run not yet taken back (else the latest).
     static Result Execute(const QString &id);
 };
