@@ -171,12 +171,17 @@ int CliRun::Main(const QStringList &arguments)
         finished = SheetRenameRun::Execute(parameters, observer);
         break;
     }
+    if (!observer.KeptRun().isEmpty())
+        printTo(stdout, QStringLiteral("可撤销 Undo: tessaromandel-cli undo %1  (%2 个工作簿 "
+                                       "workbooks)\n")
+                            .arg(observer.KeptRun())
+                            .arg(observer.KeptWorkbooks()));
     QString logError;
     const bool logWritten = log.Close(&logError);
     if (!logWritten)
         printTo(stderr, QStringLiteral("日志未写完 The log was not written completely %1: %2\n")
                             .arg(VisibleText(line.m_logPath), logError));
-    else if (log.IsOpen() || !line.m_logPath.isEmpty())
+    else if (!line.m_logPath.isEmpty())
         printTo(stdout,
                 QStringLiteral("日志 Log: ") + VisibleText(line.m_logPath) + QLatin1Char('\n'));
     if (!finished)

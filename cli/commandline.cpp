@@ -275,7 +275,7 @@ QString CommandLine::UsageText()
         "  1  无法启动表格服务 the workbook server could not be started\n"
         "  2  用法错误 usage error\n"
         "  3  文件夹不存在或不是文件夹 the folder does not exist or is not a folder\n"
-        "  4  有报告或日志未能写出 a report or the log could not be written\n"
+        "  4  有报告未能写出 a report could not be written (or the change log)\n"
         "  5  无法创建日志,未运行 the log could not be created; nothing was run\n"
         "  6  无法撤销:运行不存在、已清除或仍在进行 undo: the run is unknown, pruned or still "
         "going\n"

@@ -67,10 +67,9 @@ void ConsoleObserver::RunButtonsReleased()
 
 void ConsoleObserver::UndoKept(const QString &runId, int workbooks)
 {
-    endProgressLine();
-    print(QStringLiteral("可撤销 Undo: tessaromandel-cli undo %1  (%2 个工作簿 workbooks)\n")
-              .arg(runId)
-              .arg(workbooks));
+    // Named after the summaries and reports, by the command line.
+    m_keptRun = runId;
+    m_keptWorkbooks = workbooks;
 }
 
 void ConsoleObserver::ReportWritten(const QString &path)
