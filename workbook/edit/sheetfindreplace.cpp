@@ -1,5 +1,6 @@
 #include "workbook/edit/sheetfindreplace.h"
 
+#include "workbook/edit/cellchangelistener.h"
 #include "workbook/edit/cellsink.h"
 #include "workbook/edit/cellsource.h"
 #include "workbook/edit/formattedtext.h"
@@ -8,6 +9,7 @@
 #include "workbook/text/celltyping.h"
 #include "workbook/text/findpattern.h"
 #include "workbook/text/formulabartext.h"
+#include "workbook/text/formulalimits.h"
 #include "workbook/text/formulasheetreferences.h"
 #include "workbook/text/sharedformulashift.h"
 #include "workbook/text/widthfolding.h"
@@ -240,7 +242,48 @@ struct SharedChange {
     int emptied = 0;
     FormattedText text;
     bool empty = false;
+    QString before; // for a change listener
+    QString after;
 };
+
+// Why a cell whose text matched keeps it, for a change listener.
+QString leftReason(const QString &newText, bool arrayAnchor)
+{
+    if (newText.size() > CellTyping::kMaxTextLength)
+        return QStringLiteral("over a limit: a cell holds at most %1 characters")
+            .arg(CellTyping::kMaxTextLength);
+    if (arrayAnchor && !newText.startsWith(QLatin1Char('=')))
+        return QStringLiteral("part of an array formula takes only a formula");
+    if (newText.startsWith(QLatin1Char('=')) &&
+        newText.size() - 1 > FormulaLimits::kMaxFormulaLength)
+        return QStringLiteral("over a limit: a formula holds at most %1 characters")
+            .arg(FormulaLimits::kMaxFormulaLength);
+    if (newText.startsWith(QLatin1Char('=')))
+        return QStringLiteral("not a valid formula");
+    return QStringLiteral("not a value the cell can take");
+}
+
+// The formula-bar text a cell shows after taking result.
+QString shownText(const CellTyping::Result &result, NumberFormatKind kind, DateSystem dates)
+{
+    switch (result.becomes) {
+    case CellTyping::Becomes::Empty:
+    case CellTyping::Becomes::Unchanged:
+        return QString();
+    case CellTyping::Becomes::Number:
+        return FormulaBarText::number(result.number, kind, dates);
+    case CellTyping::Becomes::Boolean:
+        return FormulaBarText::boolean(result.boolean);
+    case CellTyping::Becomes::Formula:
+        return QLatin1Char('=') + result.text;
+    case CellTyping::Becomes::Text:
+    case CellTyping::Becomes::Error:
+        break;
+    }
+    return result.text;
+}
+
+const char *const kLockedReason = "protected: a locked cell of a protected sheet";
 
 } // namespace
 
@@ -301,6 +344,18 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
     auto lockedOut = [&](const SourceCell &c) {
         return context.isProtected && (!context.styles || context.styles->locked(c.style));
     };
+    CellChangeListener *const listener = context.changes;
+    // A cell that cannot take its new text leaves the whole sheet as it was: the workbook is
+    // changed all or nothing.
+    auto refuse = [&](const SourceCell &c, const QString &before, const QString &after,
+                      const QString &why) {
+        if (listener)
+            listener->cellLeft(c.row, c.column, before, after, why);
+        return fail(error, Error::Kind::CannotChange,
+                    QStringLiteral("cell %1: %2").arg(cellName(c), why));
+    };
+    // Strings that match but cannot change, with the reason, for the listener.
+    QHash<int, QPair<QString, QString>> refusedStrings; // after, reason
 
     // This sheet's uses of each shared string, in case the whole workbook's are needed.
     QVector<int> ownUses;
@@ -324,12 +379,24 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
         const bool childOfDissolved = CellWalker::isSharedChildOf(cell, dissolved);
         QString newText;
         std::optional<CellTyping::Result> result;
+        if (listener && searchable && lockedOut(cell)) {
+            const QString before =
+                content.sharedIndex >= 0 ? sst->text(content.sharedIndex) : content.text;
+            if (pattern.replace(before, with, &newText) > 0 && newText != before)
+                listener->cellLeft(cell.row, cell.column, before, newText,
+                                   QString::fromUtf8(kLockedReason));
+        }
         if (searchable && !lockedOut(cell) && content.sharedIndex >= 0) {
             // One verdict per shared string, however many cells use it; the strings that do
             // not change (most, for most searches) are only marked.
             const int k = content.sharedIndex;
-            if (unchanged[size_t(k)])
+            if (unchanged[size_t(k)]) {
+                const auto refused = refusedStrings.constFind(k);
+                if (refused != refusedStrings.constEnd())
+                    listener->cellLeft(cell.row, cell.column, sst->text(k), refused.value().first,
+                                       refused.value().second);
                 continue;
+            }
             auto it = shared.find(k);
             if (it == shared.end()) {
                 SharedChange sc;
@@ -338,17 +405,14 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                 if (pattern.replace(sst->text(k), with, &newText) > 0 && newText != sst->text(k)) {
                     const CellTyping::Result r = CellTyping::retype(CellTyping::Was::Text, newText);
                     if (r.becomes == CellTyping::Becomes::Unchanged)
-                        return fail(error, Error::Kind::CannotChange,
-                                    QStringLiteral("cell %1: %2")
-                                        .arg(cellName(cell),
-                                             refusal(r, CellTyping::Was::Text, newText,
-                                                     sst->text(k), false, context.sheetNames)));
+                        return refuse(cell, sst->text(k), newText,
+                                      refusal(r, CellTyping::Was::Text, newText, sst->text(k),
+                                              false, context.sheetNames));
                     FormattedText old;
                     if (r.becomes == CellTyping::Becomes::Empty) {
                         sc.empty = changes = true;
                     } else if (!sst->storedExactly(k)) {
-                        return fail(error, Error::Kind::CannotChange,
-                                    QStringLiteral("cell %1: %2").arg(cellName(cell), kNotExact));
+                        return refuse(cell, sst->text(k), newText, QLatin1String(kNotExact));
                     } else if (r.becomes == CellTyping::Becomes::Text &&
                                sst->formattedText(k, &old)) {
                         sc.text = old.replaced(pattern, with);
@@ -357,7 +421,16 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                 }
                 if (!changes) {
                     unchanged[size_t(k)] = true;
+                    if (listener && !newText.isEmpty() && newText != sst->text(k)) {
+                        const QString reason = leftReason(newText, false);
+                        refusedStrings.insert(k, qMakePair(newText, reason));
+                        listener->cellLeft(cell.row, cell.column, sst->text(k), newText, reason);
+                    }
                     continue;
+                }
+                if (listener) {
+                    sc.before = sst->text(k);
+                    sc.after = sc.empty ? QString() : sc.text.plainText();
                 }
                 it = shared.insert(k, sc);
             }
@@ -369,6 +442,8 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             } else {
                 ++sc.count;
             }
+            if (listener)
+                listener->cellChanged(cell.row, cell.column, sc.before, sc.after);
             continue;
         }
         if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0 &&
@@ -381,8 +456,7 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                                     : refusal(*result, content.was, newText, content.text.mid(1),
                                               content.isArrayAnchor, context.sheetNames);
             if (!why.isEmpty())
-                return fail(error, Error::Kind::CannotChange,
-                            QStringLiteral("cell %1: %2").arg(cellName(cell), why));
+                return refuse(cell, content.text, newText, why);
         }
         if (!result) {
             if (childOfDissolved && searchable) {
@@ -427,6 +501,9 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             continue;
         }
         changed = true;
+        if (listener)
+            listener->cellChanged(cell.row, cell.column, content.text,
+                                  shownText(*result, content.kind, context.dates));
         if (cell.formula != SourceCell::Formula::None ||
             result->becomes == CellTyping::Becomes::Formula)
             outcome->formulaChanged = true;

@@ -11,6 +11,7 @@
 namespace workbook::edit
 {
 
+class CellChangeListener;
 class CellSink;
 class CellSource;
 class StringTable;
@@ -32,6 +33,8 @@ public:
         QStringList sheetNames;
         // Adds the uses by every other sheet's cells to strings->useCounts().
         std::function<bool(Error *)> countOtherSheetsUses;
+        // Told of each cell replace() changes or leaves alone; null: nobody asks.
+        CellChangeListener *changes = nullptr;
     };
 
     struct Outcome {

@@ -283,6 +283,7 @@ edit::SheetFindReplace::Context OoxmlDocument::editContext(const QByteArray &xml
     context.isProtected = SheetProtection::isProtected(xml);
     for (const SheetInfo &s : qAsConst(m_sheets))
         context.sheetNames << s.name;
+    context.changes = cellListener();
     return context;
 }
 
