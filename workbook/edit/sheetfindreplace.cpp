@@ -435,6 +435,12 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                 it = shared.insert(k, sc);
             }
             SharedChange &sc = it.value();
+            QString headerWhy;
+            if (context.headerChanged &&
+                !context.headerChanged(cell.row, cell.column,
+                                       sc.empty ? QString() : sc.text.plainText(), &headerWhy))
+                return refuse(cell, sst->text(k), sc.empty ? QString() : sc.text.plainText(),
+                              headerWhy);
             if (sc.empty) {
                 ++sc.emptied;
                 sink.setEmpty();
@@ -457,6 +463,10 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                                               content.isArrayAnchor, context.sheetNames);
             if (!why.isEmpty())
                 return refuse(cell, content.text, newText, why);
+            QString headerWhy;
+            if (content.was == CellTyping::Was::Text && context.headerChanged &&
+                !context.headerChanged(cell.row, cell.column, result->text, &headerWhy))
+                return refuse(cell, content.text, newText, headerWhy);
         }
         if (!result) {
             if (childOfDissolved && searchable) {

@@ -31,6 +31,10 @@ public:
         bool isProtected = false;
         // The workbook's sheets: a changed formula may refer only to these.
         QStringList sheetNames;
+        // Told of every text cell about to take a new text (empty when emptied): false, with
+        // the reason, refuses it. A table's header cell names its column, which must stay
+        // unique and not empty; the storage renames the column when the change is kept.
+        std::function<bool(int row, int column, const QString &text, QString *why)> headerChanged;
         // Adds the uses by every other sheet's cells to strings->useCounts().
         std::function<bool(Error *)> countOtherSheetsUses;
         // Told of each cell replace() changes or leaves alone; null: nobody asks.
