@@ -10,6 +10,7 @@
 #include "workbook/ooxml/sheetprotection.h"
 #include "workbook/ooxml/sheetreferencerewriter.h"
 #include "workbook/ooxml/styles.h"
+#include "workbook/text/patternset.h"
 #include "workbook/xml/splicer.h"
 
 #include <QHash>
@@ -298,6 +299,21 @@ bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
     SheetEditor cells(xml);
     edit::SheetFindReplace::Context context = editContext(QByteArray());
     return edit::SheetFindReplace::find(cells, context, what, &found, error) && found;
+}
+
+bool OoxmlDocument::mayMatch(int sheet, const text::PatternSet &set, int from,
+                             std::vector<bool> *hits)
+{
+    if (!hasCells(sheet)) {
+        hits->assign(size_t(set.size()), false);
+        return true;
+    }
+    QByteArray xml;
+    QString why;
+    if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
+        return false;
+    SheetEditor cells(xml);
+    return edit::SheetFindReplace::mayMatch(cells, editContext(QByteArray()), set, from, hits);
 }
 
 bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, Error *error)
