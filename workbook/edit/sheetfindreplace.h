@@ -7,6 +7,12 @@
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <vector>
+
+namespace workbook::text
+{
+class PatternSet;
+}
 
 namespace workbook::edit
 {
@@ -50,6 +56,12 @@ public:
     // False with *error set when the cells could not be read.
     static bool find(CellSource &cells, const Context &context, const QString &what, bool *found,
                      Error *error);
+    // Which of the set's patterns from `from` on may match a cell (*hits; see
+    // PatternSet::Hits): one pass over the cells instead of a Find per pattern. A pattern not
+    // seen certainly finds nothing here and its Replace changes nothing. False when the cells
+    // could not be read to the end; nothing can then be told.
+    static bool mayMatch(CellSource &cells, const Context &context, const text::PatternSet &set,
+                         int from, std::vector<bool> *hits);
     // False with *error set when the cells could not be read; nothing was then changed in the
     // string table, and the sink's changes must be dropped.
     static bool replace(CellSource &cells, CellSink &sink, const Context &context,

@@ -13,6 +13,7 @@
 #include "workbook/ooxml/styles.h"
 #include "workbook/ooxml/tablepart.h"
 #include "workbook/text/casefolding.h"
+#include "workbook/text/patternset.h"
 #include "workbook/xml/splicer.h"
 
 #include <QHash>
@@ -406,6 +407,21 @@ bool OoxmlDocument::renameTableColumn(const SheetTable &table, const QString &sh
             return false;
     }
     return true;
+}
+
+bool OoxmlDocument::mayMatch(int sheet, const text::PatternSet &set, int from,
+                             std::vector<bool> *hits)
+{
+    if (!hasCells(sheet)) {
+        hits->assign(size_t(set.size()), false);
+        return true;
+    }
+    QByteArray xml;
+    QString why;
+    if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
+        return false;
+    SheetEditor cells(xml);
+    return edit::SheetFindReplace::mayMatch(cells, editContext(QByteArray()), set, from, hits);
 }
 
 bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, Error *error)

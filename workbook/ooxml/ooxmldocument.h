@@ -35,6 +35,8 @@ public:
     bool renameSheet(int sheet, const QString &name, Error *error) override;
 
     bool find(int sheet, const QString &what, Error *error) override;
+    bool mayMatch(int sheet, const text::PatternSet &set, int from,
+                  std::vector<bool> *hits) override;
     bool replace(int sheet, const QString &what, const QString &with, Error *error) override;
 
     bool headerFooter(int sheet, bool footer, QString *text, Error *error) const override;
