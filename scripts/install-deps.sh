@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64 clang-14 libclang-rt-14-dev
   xvfb x11-apps imagemagick xdg-utils
   python3 python3-openpyxl libreoffice-calc-nogui
+  python3-xlrd python3-xlwt python3-olefile
 )
 missing=()
 for p in "${packages[@]}"; do

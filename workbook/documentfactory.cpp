@@ -1,6 +1,7 @@
 #include "workbook/documentfactory.h"
 
 #include "workbook/atomicfile.h"
+#include "workbook/compoundfilefront.h"
 #include "workbook/document.h"
 #include "workbook/limits.h"
 #include "workbook/ooxml/ooxmldocument.h"
@@ -27,16 +28,6 @@ void setReason(QString *reason, const QString &text)
 QString describeHead(const QByteArray &head)
 {
     return QString::fromLatin1(head.left(8).toHex(' '));
-}
-
-bool containsUtf16(const QByteArray &bytes, const char *ascii)
-{
-    QByteArray wide;
-    for (const char *p = ascii; *p; ++p) {
-        wide.append(*p);
-        wide.append('\0');
-    }
-    return bytes.contains(wide);
 }
 
 } // namespace
@@ -106,14 +97,7 @@ std::unique_ptr<Document> DocumentFactory::openBytes(const QByteArray &bytes, QS
         return d;
     }
     case Format::CompoundFile:
-        if (containsUtf16(bytes, "EncryptedPackage")) {
-            setReason(reason, QStringLiteral("compound file holding an EncryptedPackage stream: "
-                                             "a password-protected workbook"));
-        } else {
-            setReason(reason, QStringLiteral("compound file (.xls, BIFF8): no backend for this "
-                                             "format in this build"));
-        }
-        return nullptr;
+        return CompoundFileFront::open(bytes, reason);
     case Format::Unknown:
         break;
     }

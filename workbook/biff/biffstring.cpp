@@ -1,0 +1,69 @@
+#include "workbook/biff/biffstring.h"
+
+#include <algorithm>
+
+namespace workbook::biff
+{
+
+namespace
+{
+
+// continues is sorted: the string table has thousands of boundaries.
+qsizetype nextBoundary(const QVector<qsizetype> &continues, qsizetype position)
+{
+    const auto it = std::upper_bound(continues.begin(), continues.end(), position);
+    return it == continues.end() ? -1 : *it;
+}
+
+bool atBoundary(const QVector<qsizetype> &continues, qsizetype position)
+{
+    return std::binary_search(continues.begin(), continues.end(), position);
+}
+
+} // namespace
+
+QString BiffString::read(cfb::ByteCursor &c, int countBytes, const QVector<qsizetype> &continues)
+{
+    const int count = countBytes == 1 ? c.u8() : c.u16();
+    const quint8 flags = c.u8();
+    int runs = 0;
+    qint64 phonetic = 0;
+    if (flags & 0x08)
+        runs = c.u16();
+    if (flags & 0x04)
+        phonetic = qint32(c.u32());
+    if (!c.ok() || phonetic < 0)
+        return c.fail(), QString();
+    const QString text = chars(c, count, flags & 0x01, continues);
+    c.skip(qint64(runs) * 4 + phonetic);
+    return c.ok() ? text : QString();
+}
+
+QString BiffString::readNoCount(cfb::ByteCursor &c, int count, const QVector<qsizetype> &continues)
+{
+    const quint8 flags = c.u8();
+    return chars(c, count, flags & 0x01, continues);
+}
+
+QString BiffString::chars(cfb::ByteCursor &c, int count, bool wide,
+                          const QVector<qsizetype> &continues)
+{
+    QString out;
+    int left = count;
+    while (left > 0 && c.ok()) {
+        if (atBoundary(continues, c.position()))
+            wide = c.u8() & 0x01;
+        const qsizetype boundary = nextBoundary(continues, c.position());
+        const qsizetype avail = boundary < 0 ? c.remaining() : boundary - c.position();
+        const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
+        if (fit <= 0) {
+            c.fail();
+            return QString();
+        }
+        out += wide ? c.utf16(fit) : c.latin1(fit);
+        left -= fit;
+    }
+    return c.ok() ? out : QString();
+}
+
+} // namespace workbook::biff
