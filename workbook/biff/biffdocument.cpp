@@ -133,6 +133,12 @@ bool BiffDocument::forEachCellText(int sheet, QString *reason, Visit visit) cons
             break;
         case BiffSheet::CellKind::Formula: {
             const BiffSheet::Formula &f = s->formulas()[cell.index];
+            // A data-table cell is not searched, as in Excel's Find.
+            if (f.dataTable) {
+                if (!visit(cell, QString(), false))
+                    return true;
+                continue;
+            }
             FormulaDecompiler::Input in;
             in.row = cell.row;
             in.column = cell.column;
@@ -150,8 +156,11 @@ bool BiffDocument::forEachCellText(int sheet, QString *reason, Visit visit) cons
                 // Only the first cell of an array formula is searched; the others show the
                 // same formula and cannot change on their own.
                 if (shared->isArray &&
-                    (cell.row != shared->firstRow || cell.column != shared->firstColumn))
+                    (cell.row != shared->firstRow || cell.column != shared->firstColumn)) {
+                    if (!visit(cell, QString(), false))
+                        return true;
                     continue;
+                }
                 in.tokens = shared->tokens;
                 in.extra = shared->extra;
                 in.references = shared->isArray ? FormulaDecompiler::References::Absolute
@@ -173,7 +182,7 @@ bool BiffDocument::forEachCellText(int sheet, QString *reason, Visit visit) cons
             break;
         }
         }
-        if (!visit(cell, text))
+        if (!visit(cell, text, true))
             return true;
     }
     return true;
@@ -182,10 +191,11 @@ bool BiffDocument::forEachCellText(int sheet, QString *reason, Visit visit) cons
 bool BiffDocument::cellTexts(int sheet, QVector<CellText> *out, QString *reason) const
 {
     out->clear();
-    return forEachCellText(sheet, reason, [out](const BiffSheet::Cell &cell, const QString &text) {
-        out->append(CellText{cell.row, cell.column, text, cell.kind, cell.number});
-        return true;
-    });
+    return forEachCellText(
+        sheet, reason, [out](const BiffSheet::Cell &cell, const QString &text, bool searched) {
+            out->append(CellText{cell.row, cell.column, text, cell.kind, cell.number, searched});
+            return true;
+        });
 }
 
 bool BiffDocument::find(int sheet, const QString &what, QString *reason)
@@ -196,9 +206,9 @@ bool BiffDocument::find(int sheet, const QString &what, QString *reason)
         return false;
     bool hit = false;
     QString why;
-    const bool read =
-        forEachCellText(sheet, &why, [&](const BiffSheet::Cell &, const QString &text) {
-            hit = pattern.matches(text);
+    const bool read = forEachCellText(
+        sheet, &why, [&](const BiffSheet::Cell &, const QString &text, bool searched) {
+            hit = searched && pattern.matches(text);
             return !hit;
         });
     if (!read) {

@@ -46,6 +46,9 @@ public:
         QString text;
         BiffSheet::CellKind kind;
         double number; // the stored value of a number cell
+        // False for the cells Find leaves out: data-table cells and the cells of an array
+        // formula other than its first (their text is empty here).
+        bool searched;
     };
     bool cellTexts(int sheet, QVector<CellText> *out, QString *reason) const;
 

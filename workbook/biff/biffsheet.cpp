@@ -185,8 +185,7 @@ bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
                 break;
             cfb::ByteCursor t(f.tokens);
             const quint8 first = t.u8();
-            if (first == 0x02) // a cell of a data table: not searched, as in Excel's Find
-                break;
+            f.dataTable = first == 0x02;
             if (first == 0x01) {
                 f.pointsElsewhere = true;
                 f.hostRow = t.u16();

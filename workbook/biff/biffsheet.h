@@ -31,6 +31,7 @@ public:
         // Set when the cell's tokens are only tExp: the formula is the shared or array
         // formula anchored at (hostRow, hostColumn).
         bool pointsElsewhere = false;
+        bool dataTable = false; // a cell of a data table (TABLE)
         quint16 hostRow = 0;
         quint16 hostColumn = 0;
     };
