@@ -35,13 +35,15 @@ QStringList formulasFor(const QString &writer)
 // - stores whole rows (1:2) as an area error, since its rows are wider than BIFF8's 256
 //   columns;
 // - stores a 3-D reference to one cell as an area of one cell (tArea3d), which shows so;
-// - stores the error constant #DIV/0! as #N/A in the tokens (its cached value keeps #DIV/0!).
+// - stores the error constant #DIV/0! as #N/A in the tokens (its cached value keeps #DIV/0!);
+// - calls a function newer than BIFF8 through a name, which shows as stored (_xlfn.).
 QString normalized(const QString &writer, const QString &formula)
 {
     static const QMap<QString, QString> libreOffice = {
         {"SUM(1:2)", "SUM(#REF!)"},
         {"SUM(Sheet2:Sheet3!A1)", "SUM(Sheet2:Sheet3!A1:A1)"},
         {"#DIV/0!", "#N/A"},
+        {"IFERROR(A1,0)", "_xlfn.IFERROR(A1,0)"},
     };
     return writer == "lo" ? libreOffice.value(formula, formula) : formula;
 }
