@@ -164,9 +164,9 @@ QString Decompiler::area(quint16 rw1, quint16 rw2, quint16 col1, quint16 col2, b
         return (r.relative ? QString() : QStringLiteral("$")) + QString::number(r.value + 1);
     };
     // Whole columns and whole rows show as Excel shows them: A:B, 1:3.
-    if (r1.value == 0 && r2.value == kMaxRow && !r1.relative && !r2.relative)
+    if (r1.value == 0 && r2.value == kMaxRow)
         return colText(c1) + QLatin1Char(':') + colText(c2);
-    if (c1.value == 0 && c2.value == kMaxColumn && !c1.relative && !c2.relative)
+    if (c1.value == 0 && c2.value == kMaxColumn)
         return rowText(r1) + QLatin1Char(':') + rowText(r2);
     return colText(c1) + rowText(r1) + QLatin1Char(':') + colText(c2) + rowText(r2);
 }
