@@ -45,7 +45,9 @@ bool BiffSheet::isDialogSheet(const BiffWorkbook &workbook, int index)
     Record r;
     if (!reader.next(&r) || r.type != rt::kBof)
         return false;
-    while (reader.next(&r)) {
+    // WSBOOL comes among a substream's first records; a sheet without one is not read through,
+    // so that many sheet entries pointing at one long substream cost no more than a few records.
+    for (int seen = 0; seen < 64 && reader.next(&r); ++seen) {
         switch (r.type) {
         case rt::kWsBool:
             return r.body.u16() & 0x0010;

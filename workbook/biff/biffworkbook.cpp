@@ -149,10 +149,7 @@ bool BiffWorkbook::readGlobals(QString *reason)
             } else if (cch == 0x3A01) {
                 sb.kind = SupBookKind::AddIn;
             } else {
-                int externals = 0;
-                for (const SupBook &b : m_supBooks)
-                    externals += b.kind == SupBookKind::External;
-                sb.externalNumber = externals + 1;
+                sb.externalNumber = ++m_externalBooks;
                 BiffString::readNoCount(c, cch, r.continues);
                 for (int i = 0; i < count && c.ok(); ++i)
                     sb.sheetNames.append(BiffString::read(c, 2, r.continues));

@@ -77,6 +77,7 @@ private:
     QVector<Xf> m_xfs;
     mutable QVector<qint8> m_kindCache; // NumberFormatKind per xf, -1 until classified
     QVector<SupBook> m_supBooks;
+    int m_externalBooks = 0;
     QVector<Xti> m_xtis;
     QStringList m_names;
     bool m_structureProtected = false;

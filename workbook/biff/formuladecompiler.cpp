@@ -17,6 +17,8 @@ namespace
 {
 
 constexpr int kMaxRow = 0xFFFF;
+constexpr qint64 kBaseBudget = 65536;
+constexpr qint64 kBudgetPerTokenByte = 256;
 constexpr int kMaxColumn = 0xFF;
 
 QString errorText(quint8 code)
@@ -69,7 +71,8 @@ class Decompiler
 {
 public:
     Decompiler(const FormulaDecompiler::Input &input, const FormulaNames &names)
-        : m_in(input), m_names(names), m_tokens(input.tokens), m_extra(input.extra)
+        : m_in(input), m_names(names), m_tokens(input.tokens), m_extra(input.extra),
+          m_budget(kBaseBudget + kBudgetPerTokenByte * qint64(input.tokens.size()))
     {
     }
 
@@ -87,6 +90,9 @@ private:
         if (text.size() > FormulaLimits::kMaxFormulaLength)
             return fail(QStringLiteral("the formula text grows beyond %1 characters")
                             .arg(FormulaLimits::kMaxFormulaLength));
+        m_budget -= text.size();
+        if (m_budget < 0)
+            return fail(QStringLiteral("the formula nests too deeply to be shown"));
         m_stack.append(text);
         return true;
     }
@@ -127,6 +133,9 @@ private:
     QString m_before;      // spaces or line breaks before the next token
     QString m_beforeClose; // before the next closing parenthesis
     QString m_error;
+    // Characters the text may copy while it is built: nesting rebuilds the text at every level,
+    // and a hostile formula must not cost more than a real one of its size.
+    qint64 m_budget;
 };
 
 Coordinate Decompiler::row(quint16 stored, bool relative, bool shared) const

@@ -164,6 +164,28 @@ private slots:
         QCOMPARE(why, QString());
     }
 
+    void longRealFormulasAreShown()
+    {
+        // IF nested 64 deep, the most Excel allows, each level with a long test.
+        QByteArray tokens;
+        QString text;
+        for (int i = 0; i < 64; ++i) {
+            tokens += tRef(i, 0) + str(QString(20, 'a' + i % 26)) + B::u8(0x0B) + tInt(i);
+            text += QStringLiteral("IF(A%1=\"%2\",%3,")
+                        .arg(i + 1)
+                        .arg(QString(20, 'a' + i % 26))
+                        .arg(i);
+        }
+        tokens += tInt(0);
+        text += QLatin1Char('0');
+        for (int i = 0; i < 64; ++i) {
+            tokens += funcVar(1, 3);
+            text += QLatin1Char(')');
+        }
+        QString why;
+        QCOMPARE(decompile(tokens, {}, 0, 0, &why), text);
+    }
+
     void arrayConstantsFromTheExtraData()
     {
         const QByteArray extra = B::u8(1) + B::u16(1) + B::u8(0x01) + B::f64(1.5) + B::u8(0x02) +
@@ -240,6 +262,11 @@ private slots:
         QByteArray longText = str(QString(255, 'x'));
         for (int i = 0; i < 33; ++i)
             longText += str(QString(255, 'x')) + B::u8(0x08);
+        QByteArray chain = str(QString(255, 'x'));
+        for (int i = 0; i < 1500; ++i)
+            chain += tInt(1) + B::u8(0x03);
+        QTest::newRow("nesting that rebuilds the text too often")
+            << chain << "the formula nests too deeply to be shown";
         QTest::newRow("text beyond Excel's formula length")
             << longText << "the formula text grows beyond 8192 characters";
     }
