@@ -37,6 +37,24 @@ QString errorConstant(quint8 code)
     }
 }
 
+// False when no number can show text that `what` matches: a character outside the alphabet of
+// numbers, percentages, dates and times (full-width forms folded, as matching folds them)
+// rules numbers out, and spares formatting every number for a search like "Foo".
+bool mayMatchNumberText(const QString &what)
+{
+    static const QString alphabet = QStringLiteral("0123456789.+-eE%/: *?~");
+    for (QChar c : what) {
+        ushort u = c.unicode();
+        if (u >= 0xFF01 && u <= 0xFF5E)
+            u -= 0xFEE0;
+        else if (u == 0x3000)
+            u = ' ';
+        if (!alphabet.contains(QChar(u)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const QString &BiffDocument::unsupportedChange()
@@ -105,7 +123,7 @@ const BiffSheet *BiffDocument::loadSheet(int sheet, QString *reason) const
 }
 
 template <typename Visit>
-bool BiffDocument::forEachCellText(int sheet, QString *reason, Visit visit) const
+bool BiffDocument::forEachCellText(int sheet, QString *reason, Visit visit, const Skip &skip) const
 {
     const BiffSheet *s = loadSheet(sheet, reason);
     if (!s)
@@ -114,6 +132,10 @@ bool BiffDocument::forEachCellText(int sheet, QString *reason, Visit visit) cons
     const auto &sst = wb.sharedStrings();
     QString text;
     for (const BiffSheet::Cell &cell : s->cells()) {
+        if ((skip.numbers && cell.kind == BiffSheet::CellKind::Number) ||
+            (skip.sharedString && cell.kind == BiffSheet::CellKind::SharedString &&
+             skip.sharedString(cell.index)))
+            continue;
         switch (cell.kind) {
         case BiffSheet::CellKind::SharedString:
             text = sst[cell.index];
@@ -206,11 +228,24 @@ bool BiffDocument::find(int sheet, const QString &what, QString *reason)
         return false;
     bool hit = false;
     QString why;
+    // One verdict per shared string, however many cells use it: 0 unknown, 1 no, 2 yes.
+    const auto &sst = m_workbook->sharedStrings();
+    std::vector<unsigned char> verdicts(size_t(sst.size()), 0);
+    Skip skip;
+    skip.numbers = !mayMatchNumberText(what);
+    skip.sharedString = [&](int index) {
+        unsigned char &v = verdicts[size_t(index)];
+        if (v == 0)
+            v = pattern.matches(sst[index]) ? 2 : 1;
+        return v == 1;
+    };
     const bool read = forEachCellText(
-        sheet, &why, [&](const BiffSheet::Cell &, const QString &text, bool searched) {
+        sheet, &why,
+        [&](const BiffSheet::Cell &, const QString &text, bool searched) {
             hit = searched && pattern.matches(text);
             return !hit;
-        });
+        },
+        skip);
     if (!read) {
         setReason(reason, why);
         return false;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace workbook::biff
@@ -60,9 +61,16 @@ private:
         SheetKind kind;
     };
 
+    // Cells a search can pass over without building their text.
+    struct Skip {
+        bool numbers = false;
+        std::function<bool(int)> sharedString; // by string table index
+    };
+
     BiffDocument() = default;
     const BiffSheet *loadSheet(int sheet, QString *reason) const;
-    template <typename Visit> bool forEachCellText(int sheet, QString *reason, Visit visit) const;
+    template <typename Visit>
+    bool forEachCellText(int sheet, QString *reason, Visit visit, const Skip &skip = {}) const;
 
     std::unique_ptr<BiffWorkbook> m_workbook;
     QVector<SheetInfo> m_sheets;

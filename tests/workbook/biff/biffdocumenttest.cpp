@@ -189,6 +189,16 @@ private slots:
                               "inline", "0.3", "2024/1/1", "50%", "2024/1/1", "2024/1/1 12:00:00",
                               "18:00:00", "12.34", "7", "-5", "TRUE", "#DIV/0!"}));
         QCOMPARE(why, QString());
+        workbook::Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(b.file());
+        QVERIFY(wb);
+        workbook::UsedRange *range = wb->Item(1)->usedRange();
+        for (const char *hit :
+             {"zÜr", "abc中", "hello", "12.3", "2024/1/1 12", "50%", "-5", "true"})
+            QVERIFY2(range->Find(QString::fromUtf8(hit)), hit);
+        for (const char *miss : {"Hallo", "12.35", "2024/1/2", "FALSE"})
+            QVERIFY2(!range->Find(QString::fromUtf8(miss)), miss);
+        QCOMPARE(range->lastError(), QString());
     }
 
     void sharedAndArrayFormulasShowPerCell()
