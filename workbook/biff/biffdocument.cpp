@@ -214,10 +214,13 @@ bool BiffDocument::cellTexts(int sheet, QVector<CellText> *out, QString *reason)
 {
     out->clear();
     return forEachCellText(
-        sheet, reason, [out](const BiffSheet::Cell &cell, const QString &text, bool searched) {
-            out->append(CellText{cell.row, cell.column, text, cell.kind, cell.number, searched});
+        sheet, reason,
+        [out](const BiffSheet::Cell &cell, const QString &text, bool searched) {
+            const double number = cell.kind == BiffSheet::CellKind::Number ? cell.number : 0;
+            out->append(CellText{cell.row, cell.column, text, cell.kind, number, searched});
             return true;
-        });
+        },
+        Skip());
 }
 
 bool BiffDocument::find(int sheet, const QString &what, QString *reason)

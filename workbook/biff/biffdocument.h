@@ -70,7 +70,7 @@ private:
     BiffDocument() = default;
     const BiffSheet *loadSheet(int sheet, QString *reason) const;
     template <typename Visit>
-    bool forEachCellText(int sheet, QString *reason, Visit visit, const Skip &skip = {}) const;
+    bool forEachCellText(int sheet, QString *reason, Visit visit, const Skip &skip) const;
 
     std::unique_ptr<BiffWorkbook> m_workbook;
     QVector<SheetInfo> m_sheets;
