@@ -1,3 +1,4 @@
+#include "app/qtchinese.h"
 #include "app/startup.h"
 #include "app/widget.h"
 #include "platform/timezone.h"
@@ -12,6 +13,7 @@ int main(int argc, char *argv[])
     ApplyOneInstanceRule();
 
     QApplication application(argc, argv);
+    InstallQtChineseTranslation(application);
     Widget window;
     return application.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/processes.h"
 #include "platform/programpath.h"
+#include "platform/settingsfolder.h"
 #include "support/textsplice.h"
 
 #include <cstring>
@@ -10,7 +11,8 @@ char firstArgument[kFirstArgumentSize];
 char exeDirectory[kStartupPathSize];
 char settingsFilePath[kStartupPathSize];
 
-namespace {
+namespace
+{
 
 // Copies as much as fits; a cut argument is never mistaken for a whole one by exact tests.
 void CopyTruncated(char *output, std::size_t outputSize, const char *text)
@@ -20,6 +22,18 @@ void CopyTruncated(char *output, std::size_t outputSize, const char *text)
         length = outputSize - 1;
     std::memcpy(output, text, length);
     output[length] = '\0';
+}
+
+// Writes folder followed by name; false (and nothing written) when it does not fit.
+bool JoinPath(char *output, std::size_t outputSize, const char *folder, const char *name)
+{
+    const std::size_t folderLength = std::strlen(folder);
+    const std::size_t nameLength = std::strlen(name);
+    if (folderLength + nameLength >= outputSize)
+        return false;
+    std::memcpy(output, folder, folderLength);
+    std::memcpy(output + folderLength, name, nameLength + 1);
+    return true;
 }
 
 } // namespace
@@ -34,13 +48,26 @@ void InitialiseStartupValues(int argc, char **argv)
     ProgramPath(programPath, sizeof programPath, argc > 0 ? argv[0] : nullptr);
     TextBeforeMarker(exeDirectory, programPath, kPathSeparator, true, true);
 
-    settingsFilePath[0] = '\0';
-    const std::size_t directoryLength = std::strlen(exeDirectory);
-    if (directoryLength + sizeof kSettingsFileName <= sizeof settingsFilePath) {
-        std::memcpy(settingsFilePath, exeDirectory, directoryLength);
-        std::memcpy(settingsFilePath + directoryLength, kSettingsFileName,
-                    sizeof kSettingsFileName);
-    }
+    ChooseSettingsFilePath(settingsFilePath, sizeof settingsFilePath, exeDirectory);
+}
+
+void ChooseSettingsFilePath(char *output, std::size_t outputSize, const char *programFolder)
+{
+    output[0] = '\0';
+    char beside[kStartupPathSize];
+    if (!JoinPath(beside, sizeof beside, programFolder, kSettingsFileName))
+        return;
+    // A portable copy in a folder it may write keeps its settings beside itself; so does one
+    // whose settings file there is writable although the folder is not. An installed one (in
+    // a shared program folder) uses the user's folder even when run by root.
+    const char *folder = programFolder[0] != '\0' ? programFolder : ".";
+    char userFolder[kStartupPathSize];
+    UserSettingsFolder(userFolder, sizeof userFolder);
+    const bool portable =
+        !IsSharedProgramFolder(programFolder) && (CanWrite(folder) || CanWrite(beside));
+    if (portable || userFolder[0] == '\0' ||
+        !JoinPath(output, outputSize, userFolder, kSettingsFileName))
+        CopyTruncated(output, outputSize, beside);
 }
 
 void ApplyOneInstanceRule()

@@ -56,12 +56,14 @@ Widget::Widget(QWidget *parent) : QWidget(parent), ui(new Ui::Widget)
 {
     ui->setupUi(this);
 
-    const DisplaySize display = PrimaryDisplaySize();
+    const DisplayGeometry display = PrimaryDisplayGeometry();
+    m_screenLeft = display.left;
+    m_screenTop = display.top;
     screenWidth = display.width;
     screenHeight = display.height;
     normalWidth = width();
     normalHeight = height();
-    move((screenWidth - width()) / 2, (screenHeight - height()) / 2);
+    CentreOnPrimaryDisplay();
 
     setWindowTitle(QStringLiteral("Tessaromandel") + QStringLiteral("5.1"));
     setWindowIcon(QIcon(QStringLiteral(":/images/vrn.ico")));
@@ -138,8 +140,14 @@ void Widget::on_tabWidget_tabBarClicked(int index)
     ui->tabWidget->setGeometry(-2, -2, normalWidth + 5, normalHeight - 18);
     resize(normalWidth, normalHeight);
     ui->centralWidget->setGeometry(0, 0, normalWidth + 1, normalHeight - 26);
-    move((screenWidth - width()) / 2, (screenHeight - height()) / 2);
+    CentreOnPrimaryDisplay();
     setWindowState(Qt::WindowNoState);
+}
+
+void Widget::CentreOnPrimaryDisplay()
+{
+    // The primary display need not be the top-left one: its origin is part of the centre.
+    move(m_screenLeft + (screenWidth - width()) / 2, m_screenTop + (screenHeight - height()) / 2);
 }
 
 void Widget::on_pBtn_SourcePath_clicked()
@@ -181,8 +189,8 @@ void Widget::on_pBtn_ReplaceExcelText_2_clicked()
     parameters.sourceFolder = ui->lEdt_SourcePath->text();
     parameters.findText = ui->pTEdt_FindText->toPlainText();
     parameters.replaceText = ui->pTEdt_ReplaceExcelText->toPlainText();
-    if (!RunLauncher::SplitPairs(parameters.findText, parameters.replaceText,
-                                 &parameters.findLines, &parameters.replaceLines)) {
+    if (!RunLauncher::SplitPairs(parameters.findText, parameters.replaceText, &parameters.findLines,
+                                 &parameters.replaceLines)) {
         QMessageBox::about(this, QString::fromUtf8(RunLauncher::kPairCountTitle),
                            QString::fromUtf8(RunLauncher::kPairCountMessage));
         return;

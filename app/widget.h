@@ -59,8 +59,11 @@ private:
     void RememberFolderInFile(const QString &folder);
     void StartRun(void (Widget::*trigger)(), void (ThreadObject::*run)());
     void SetRunButtonsEnabled(bool enabled);
+    void CentreOnPrimaryDisplay();
 
     Ui::Widget *ui;
+    int m_screenLeft = 0;
+    int m_screenTop = 0;
     int screenWidth;
     int screenHeight;
     int normalHeight;

@@ -2,14 +2,17 @@
 
 #include "cli/commandline.h"
 #include "cli/consoleobserver.h"
+#include "cli/pairfile.h"
 #include "engine/multipairreplacerun.h"
 #include "engine/pageheaderfooterrun.h"
 #include "engine/runlauncher.h"
 #include "engine/sheetrenamerun.h"
 #include "engine/textreplacerun.h"
+#include "engine/visibletext.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -38,15 +41,6 @@ int usageError(const QString &message)
     return CliRun::kExitUsage;
 }
 
-bool readTextFile(const QString &path, QString *text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *text = QString::fromLocal8Bit(file.readAll());
-    return file.error() == QFile::NoError;
-}
-
 } // namespace
 
 QStringList CliRun::SplitLines(const QString &text)
@@ -56,6 +50,22 @@ QStringList CliRun::SplitLines(const QString &text)
     if (body.endsWith(QLatin1Char('\n')))
         body.chop(1);
     return body.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+}
+
+QString CliRun::FolderProblem(const QString &folder)
+{
+    const QFileInfo given(folder);
+    if (given.exists() && !given.isDir())
+        return QStringLiteral("不是文件夹 not a folder: ") + VisibleText(folder);
+    // Blanks pasted around a path are invisible in a terminal; name them when they are the
+    // whole problem.
+    const QString trimmed = folder.trimmed();
+    if (trimmed != folder && !trimmed.isEmpty() && QFileInfo(trimmed).isDir())
+        return QStringLiteral("文件夹不存在,但去掉首尾空格后存在 Folder does not exist, but "
+                              "does without its leading or trailing blanks: \"") +
+               VisibleText(folder) + QStringLiteral("\" -> \"") + VisibleText(trimmed) +
+               QLatin1Char('"');
+    return QString::fromUtf8(RunLauncher::kFolderMissingMessage);
 }
 
 int CliRun::Main(const QStringList &arguments)
@@ -83,12 +93,10 @@ int CliRun::Main(const QStringList &arguments)
         parameters.replaceText = line.m_replaceText;
         break;
     case Op::ReplacePairs: {
-        QString findText, replaceText;
-        if (!readTextFile(line.m_findFile, &findText))
-            return usageError(QStringLiteral("无法读取文件 Cannot read file: ") + line.m_findFile);
-        if (!readTextFile(line.m_replaceFile, &replaceText))
-            return usageError(QStringLiteral("无法读取文件 Cannot read file: ") +
-                              line.m_replaceFile);
+        QString findText, replaceText, error;
+        if (!PairFile::read(line.m_findFile, line.m_encoding, &findText, &error) ||
+            !PairFile::read(line.m_replaceFile, line.m_encoding, &replaceText, &error))
+            return usageError(error);
         parameters.findText = findText;
         parameters.replaceText = replaceText;
         parameters.findLines = SplitLines(findText);
@@ -96,7 +104,10 @@ int CliRun::Main(const QStringList &arguments)
         if (parameters.findLines.size() != parameters.replaceLines.size()) {
             printTo(stderr, QString::fromUtf8(RunLauncher::kPairCountTitle) +
                                 QString::fromUtf8(RunLauncher::kPairCountMessage) +
-                                QLatin1Char('\n'));
+                                QStringLiteral(" The numbers of find and replace lines differ: "
+                                               "%1 and %2\n")
+                                    .arg(parameters.findLines.size())
+                                    .arg(parameters.replaceLines.size()));
             return kExitUsage;
         }
         break;
@@ -120,7 +131,7 @@ int CliRun::Main(const QStringList &arguments)
     }
 
     if (!RunLauncher::PrepareRun(parameters)) {
-        printTo(stderr, QString::fromUtf8(RunLauncher::kFolderMissingMessage) + QLatin1Char('\n'));
+        printTo(stderr, FolderProblem(line.m_folder) + QLatin1Char('\n'));
         return kExitFolderMissing;
     }
 
@@ -142,5 +153,7 @@ int CliRun::Main(const QStringList &arguments)
         finished = SheetRenameRun::Execute(parameters, observer);
         break;
     }
-    return finished ? kExitFinished : kExitNoServer;
+    if (!finished)
+        return kExitNoServer;
+    return observer.AnyReportNotWritten() ? kExitReportNotWritten : kExitFinished;
 }

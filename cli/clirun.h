@@ -11,9 +11,13 @@ public:
     static const int kExitNoServer = 1;
     static const int kExitUsage = 2;
     static const int kExitFolderMissing = 3;
+    static const int kExitReportNotWritten = 4;
 
     // arguments without the program name.
     static int Main(const QStringList &arguments);
+
+    // Why the FOLDER argument cannot be used: not a folder, blanks around it, or missing.
+    static QString FolderProblem(const QString &folder);
 
     // One text per line: a final line end does not start another line, CR LF counts as one.
     static QStringList SplitLines(const QString &text);

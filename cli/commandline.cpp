@@ -1,5 +1,7 @@
 #include "cli/commandline.h"
 
+#include "cli/pairfile.h"
+
 #include <QMap>
 #include <QSet>
 
@@ -17,7 +19,8 @@ const QMap<QString, Subcommand> &subcommands()
     using Op = CommandLine::Operation;
     static const QMap<QString, Subcommand> table = {
         {"replace", {Op::Replace, {"--find", "--replace"}, {"--list-only"}}},
-        {"replace-pairs", {Op::ReplacePairs, {"--find-file", "--replace-file"}, {"--list-only"}}},
+        {"replace-pairs",
+         {Op::ReplacePairs, {"--find-file", "--replace-file"}, {"--list-only", "--encoding"}}},
         {"header", {Op::Header, {"--position", "--replace"}, {"--find"}}},
         {"footer", {Op::Footer, {"--position", "--replace"}, {"--find"}}},
         {"rename-sheets", {Op::RenameSheets, {"--replace"}, {"--find", "--nth"}}},
@@ -28,7 +31,8 @@ const QMap<QString, Subcommand> &subcommands()
 const QSet<QString> &valueOptions()
 {
     static const QSet<QString> options = {"--find",         "--replace",  "--find-file",
-                                          "--replace-file", "--position", "--nth"};
+                                          "--replace-file", "--position", "--nth",
+                                          "--encoding"};
     return options;
 }
 
@@ -136,9 +140,20 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
     }
 
     line.m_findText = values.value("--find");
+    // Header, footer and rename take an empty find as "set"; for cells it would match nothing.
+    if (line.m_operation == Operation::Replace && line.m_findText.isEmpty()) {
+        line.m_error =
+            QStringLiteral("查找内容为空 --find is empty: an empty text matches nothing");
+        return line;
+    }
     line.m_replaceText = values.value("--replace");
     line.m_findFile = values.value("--find-file");
     line.m_replaceFile = values.value("--replace-file");
+    line.m_encoding = values.value("--encoding").toLatin1();
+    if (values.contains("--encoding") && !PairFile::isKnownEncoding(line.m_encoding)) {
+        line.m_error = QStringLiteral("未知编码 Unknown encoding: ") + values.value("--encoding");
+        return line;
+    }
     line.m_listOnly = values.contains("--list-only");
     line.m_openReports = values.contains("--open-reports");
     line.m_verbose = values.contains("--verbose");
@@ -169,7 +184,7 @@ QString CommandLine::UsageText()
         "用法 Usage:\n"
         "  tessaromandel-cli replace FOLDER --find 文本 --replace 文本 [--list-only]\n"
         "  tessaromandel-cli replace-pairs FOLDER --find-file 文件 --replace-file 文件 "
-        "[--list-only]\n"
+        "[--list-only] [--encoding 编码]\n"
         "  tessaromandel-cli header FOLDER --position 位置 [--find 文本] --replace 文本\n"
         "  tessaromandel-cli footer FOLDER --position 位置 [--find 文本] --replace 文本\n"
         "  tessaromandel-cli rename-sheets FOLDER [--find 文本] --replace 文本 [--nth N]\n"
@@ -198,10 +213,15 @@ QString CommandLine::UsageText()
         "                       Replacement text (may be empty)\n"
         "  --list-only          只列出包含查找内容的文件,不替换\n"
         "                       Only list the files that contain the text; change nothing\n"
-        "  --find-file 文件     查找内容文件,每行一个(本地编码)\n"
-        "                       File with the texts to find, one per line (local encoding)\n"
+        "  --find-file 文件     查找内容文件,每行一个(本地编码,或按字节顺序标记)\n"
+        "                       File with the texts to find, one per line (local encoding,\n"
+        "                       or as its UTF-8/UTF-16 byte-order mark says)\n"
         "  --replace-file 文件  替换内容文件,每行一个,与查找内容逐行对应\n"
         "                       File with the replacements, one per line, paired by line\n"
+        "  --encoding 编码      无字节顺序标记的查找/替换内容文件的编码,如 GBK、UTF-8、\n"
+        "                       UTF-16LE(UTF-16 无标记时按小端)\n"
+        "                       Encoding of pair files without a byte-order mark, e.g. GBK,\n"
+        "                       UTF-8, UTF-16LE (UTF-16 without a mark: little-endian)\n"
         "  --position 位置      页眉或页脚的位置:左边|中间|右边 或 left|center|right\n"
         "                       Section of the header or footer: left, center or right\n"
         "  --nth N              只把第N个工作表(1-9999)改名为替换内容\n"
@@ -213,9 +233,22 @@ QString CommandLine::UsageText()
         "  -h, --help           显示本帮助\n"
         "                       Show this help\n"
         "\n"
+        "匹配规则 Matching:\n"
+        "  replace, replace-pairs  单元格文本不区分大小写,通配符 ? 任一字符, * 任意多个字符,\n"
+        "                 ~ 使下一个 ?、* 或 ~ 按字面匹配\n"
+        "                 Cell text is matched case-insensitively, with wildcards: ? one\n"
+        "                 character, * any run of characters, ~ takes the next ?, * or ~\n"
+        "                 literally\n"
+        "  replace-pairs  各对按顺序执行,每对作用于前面各对的结果(A→B 与 B→A 不会互换)\n"
+        "                 Pairs apply in order, each to the result of the earlier ones\n"
+        "                 (A→B then B→A does not swap A and B)\n"
+        "  header, footer, rename-sheets  区分大小写,按字面匹配,无通配符\n"
+        "                 Case-sensitive and literal: no wildcards\n"
+        "\n"
         "退出码 Exit codes:\n"
         "  0  运行结束 the run finished\n"
         "  1  无法启动表格服务 the workbook server could not be started\n"
         "  2  用法错误 usage error\n"
-        "  3  文件夹不存在 the folder does not exist\n");
+        "  3  文件夹不存在或不是文件夹 the folder does not exist or is not a folder\n"
+        "  4  有报告未能写出 a report could not be written\n");
 }

@@ -24,6 +24,8 @@ public:
     QString m_replaceText;
     QString m_findFile;
     QString m_replaceFile;
+    // Of the pair files, when they carry no byte-order mark; empty: the local encoding.
+    QByteArray m_encoding;
     // Already the window's position word ("左边", "中间", "右边").
     QString m_position;
     bool m_listOnly = false;

@@ -1,14 +1,16 @@
 #include "cli/consoleobserver.h"
 
 #include "engine/platformbridge.h"
+#include "engine/visibletext.h"
 
 namespace
 {
 const int kBarWidth = 30;
 }
 
-ConsoleObserver::ConsoleObserver(std::FILE *out, bool terminal, bool openReports, bool verbose)
-    : m_out(out), m_terminal(terminal), m_openReports(openReports), m_verbose(verbose)
+ConsoleObserver::ConsoleObserver(std::FILE *out, bool terminal, bool openReports, bool verbose,
+                                 std::FILE *err)
+    : m_out(out), m_err(err), m_terminal(terminal), m_openReports(openReports), m_verbose(verbose)
 {
 }
 
@@ -17,8 +19,9 @@ void ConsoleObserver::WorkbooksCounted(int count)
     m_total = count;
 }
 
-void ConsoleObserver::WorkbookTakenUp(const QString &path)
+void ConsoleObserver::WorkbookTakenUp(const QString &givenPath)
 {
+    const QString path = VisibleText(givenPath);
     ++m_done;
     if (!m_terminal) {
         print(path + QLatin1Char('\n'));
@@ -37,8 +40,18 @@ void ConsoleObserver::WorkbookRefused(const QString &path, const QString &reason
     if (!m_verbose)
         return;
     endProgressLine();
-    print(QStringLiteral("  原因 Reason: ") + path + QStringLiteral(": ") + reason +
-          QLatin1Char('\n'));
+    print(QStringLiteral("  原因 Reason: ") + VisibleText(path) + QStringLiteral(": ") +
+          VisibleText(reason) + QLatin1Char('\n'));
+}
+
+void ConsoleObserver::ChangeRefused(const QString &path, const QString &sheet,
+                                    const QString &reason)
+{
+    if (!m_verbose)
+        return;
+    endProgressLine();
+    print(QStringLiteral("  拒绝 Refused: ") + path + QStringLiteral(", sheet '") + sheet +
+          QStringLiteral("': ") + reason + QLatin1Char('\n'));
 }
 
 void ConsoleObserver::ShowMessage(const QString &text)
@@ -55,9 +68,17 @@ void ConsoleObserver::RunButtonsReleased()
 void ConsoleObserver::ReportWritten(const QString &path)
 {
     endProgressLine();
-    print(QStringLiteral("报告 Report: ") + path + QLatin1Char('\n'));
+    print(QStringLiteral("报告 Report: ") + VisibleText(path) + QLatin1Char('\n'));
     if (m_openReports)
         PlatformBridge::ShowReport(path);
+}
+
+void ConsoleObserver::ReportNotWritten(const QString &path)
+{
+    endProgressLine();
+    m_reportNotWritten = true;
+    print(QStringLiteral("报告未写出 Report not written: ") + VisibleText(path) + QLatin1Char('\n'),
+          m_err);
 }
 
 void ConsoleObserver::endProgressLine()
@@ -67,9 +88,11 @@ void ConsoleObserver::endProgressLine()
     m_progressShown = false;
 }
 
-void ConsoleObserver::print(const QString &text)
+void ConsoleObserver::print(const QString &text, std::FILE *stream)
 {
+    if (!stream)
+        stream = m_out;
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
-    std::fflush(m_out);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
 }

@@ -1,11 +1,9 @@
 #include "engine/excelautomation.h"
 
+#include "engine/nativeexcelautomation.h"
+
 #include <QMutex>
 #include <QMutexLocker>
-
-#ifdef TESSAROMANDEL_HAVE_WORKBOOK
-#include "engine/nativeexcelautomation.h"
-#endif
 
 namespace
 {
@@ -18,11 +16,7 @@ QMutex &currentMutex()
 
 std::shared_ptr<ExcelAutomation> &currentAutomation()
 {
-#ifdef TESSAROMANDEL_HAVE_WORKBOOK
     static std::shared_ptr<ExcelAutomation> automation = std::make_shared<NativeExcelAutomation>();
-#else
-    static std::shared_ptr<ExcelAutomation> automation;
-#endif
     return automation;
 }
 

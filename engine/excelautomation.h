@@ -20,22 +20,44 @@ public:
         RightFooter
     };
 
+    // Why a call did not do what was asked. Every call that takes one may leave it as it is
+    // (a server that cannot tell, such as a COM one, does); the runs then go by the result.
+    struct Reason {
+        enum class Kind {
+            None,
+            // The server's rules refused the value (a sheet name); the object keeps its old
+            // one and the workbook stays sound.
+            Refused,
+            // The sheet could not be read or changed (malformed, beyond a limit, a change the
+            // format cannot store): the workbook must not be saved.
+            Failed
+        };
+        Kind kind = Kind::None;
+        QString text;
+
+        bool IsFailure() const { return kind == Kind::Failed; }
+    };
+
     class Range
     {
     public:
         virtual ~Range() = default;
-        // Whether anything in the range matches; nothing else is read from the result.
-        virtual bool Find(const QString &what) = 0;
-        virtual void Replace(const QString &what, const QString &replacement) = 0;
+        // Whether anything in the range matches: a hit, a miss, or a miss with *reason set
+        // (Failed) when the range could not be read.
+        virtual bool Find(const QString &what, Reason *reason) = 0;
+        // *reason is set (Failed) when the range could not be read or changed.
+        virtual void Replace(const QString &what, const QString &replacement, Reason *reason) = 0;
     };
 
     class PageSetup
     {
     public:
         virtual ~PageSetup() = default;
-        virtual QString Text(PageSetupField field) = 0;
-        // False when the server refused the text; the sheet then keeps its old one.
-        virtual bool SetText(PageSetupField field, const QString &text) = 0;
+        // Empty with *reason set (Failed) when the text could not be read.
+        virtual QString Text(PageSetupField field, Reason *reason) = 0;
+        // False when the server refused the text; the sheet then keeps its old one, and
+        // *reason may say why.
+        virtual bool SetText(PageSetupField field, const QString &text, Reason *reason) = 0;
     };
 
     class Sheet
@@ -45,8 +67,9 @@ public:
         // Null for a sheet without cells of its own (a chart or dialog sheet).
         virtual Range *UsedRange() = 0;
         virtual QString Name() = 0;
-        // False when the server refused the name; the sheet then keeps its old one.
-        virtual bool SetName(const QString &name) = 0;
+        // False when the server refused the name; the sheet then keeps its old one, and
+        // *reason may say why.
+        virtual bool SetName(const QString &name, Reason *reason) = 0;
         // Null when the sheet has no page setup.
         virtual PageSetup *GetPageSetup() = 0;
     };
@@ -70,6 +93,10 @@ public:
         // False when the workbook could not be written back; *reason then says why.
         virtual bool Save(QString *reason) = 0;
         virtual void Close(bool saveChanges) = 0;
+        // Why the server gave this workbook up while it was being worked on (out of memory,
+        // beyond a limit); empty while it is sound. A given-up workbook has no sheets left and
+        // cannot be saved: its file stays as it was.
+        virtual QString Failure() { return QString(); }
     };
 
     class Workbooks

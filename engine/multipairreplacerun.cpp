@@ -24,22 +24,43 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
             reports.AddUnopenable(path);
             continue;
         }
-        ++openedCount;
 
         bool matched = false;
+        // As in the single-pair run: one sheet that could not be searched or changed leaves
+        // the whole workbook alone.
+        ExcelAutomation::Reason failure;
+        QString failedSheet;
         RunSession::ForEachSheet(*workbook, [&](int, ExcelAutomation::Sheet *sheet) {
             ExcelAutomation::Range *range = sheet ? sheet->UsedRange() : nullptr;
             if (!range)
                 return true;
-            for (int pair = 0; pair < pairCount; ++pair) {
-                if (!matched && range->Find(parameters.findLines.at(pair)))
+            for (int pair = 0; pair < pairCount && !failure.IsFailure(); ++pair) {
+                ExcelAutomation::Reason reason;
+                if (!matched && range->Find(parameters.findLines.at(pair), &reason))
                     matched = true;
-                if (!parameters.justShow)
-                    range->Replace(parameters.findLines.at(pair), parameters.replaceLines.at(pair));
+                if (!reason.IsFailure() && !parameters.justShow)
+                    range->Replace(parameters.findLines.at(pair), parameters.replaceLines.at(pair),
+                                   &reason);
+                if (reason.IsFailure()) {
+                    failure = reason;
+                    failedSheet = sheet->Name();
+                }
             }
-            return true;
+            return !failure.IsFailure();
         });
 
+        if (session.GaveUp(*workbook, path)) {
+            reports.AddUnopenable(path);
+            workbook->Close(false);
+            continue;
+        }
+        if (failure.IsFailure()) {
+            session.SheetFailed(path, failedSheet, failure);
+            reports.AddUnopenable(path);
+            workbook->Close(false);
+            continue;
+        }
+        ++openedCount;
         if (!matched) {
             reports.AddUnchanged(path);
         } else if (parameters.justShow || session.Save(*workbook, path)) {

@@ -32,14 +32,35 @@ workbook::HeaderFooterSection sectionFor(Field field)
     return workbook::HeaderFooterSection::RightFooter;
 }
 
+using Reason = ExcelAutomation::Reason;
+
+// A value the rules refused leaves the workbook sound; every other kind means a sheet that
+// could not be read or changed.
+void pass(const workbook::Error &error, Reason *reason)
+{
+    if (!error.isSet() || !reason)
+        return;
+    reason->kind = error.kind == workbook::Error::Kind::Rejected ? Reason::Kind::Refused
+                                                                 : Reason::Kind::Failed;
+    reason->text = error.toString();
+}
+
 class NativeRange : public ExcelAutomation::Range
 {
 public:
     explicit NativeRange(workbook::UsedRange *range) : m_range(range) {}
-    bool Find(const QString &what) override { return m_range->Find(what); }
-    void Replace(const QString &what, const QString &replacement) override
+    bool Find(const QString &what, Reason *reason) override
     {
-        m_range->Replace(what, replacement);
+        workbook::Error error;
+        const bool hit = m_range->Find(what, &error);
+        pass(error, reason);
+        return hit;
+    }
+    void Replace(const QString &what, const QString &replacement, Reason *reason) override
+    {
+        workbook::Error error;
+        m_range->Replace(what, replacement, &error);
+        pass(error, reason);
     }
 
 private:
@@ -50,10 +71,19 @@ class NativePageSetup : public ExcelAutomation::PageSetup
 {
 public:
     explicit NativePageSetup(workbook::PageSetup *pageSetup) : m_pageSetup(pageSetup) {}
-    QString Text(Field field) override { return m_pageSetup->section(sectionFor(field)); }
-    bool SetText(Field field, const QString &text) override
+    QString Text(Field field, Reason *reason) override
     {
-        return m_pageSetup->setSection(sectionFor(field), text);
+        workbook::Error error;
+        const QString text = m_pageSetup->section(sectionFor(field), &error);
+        pass(error, reason);
+        return text;
+    }
+    bool SetText(Field field, const QString &text, Reason *reason) override
+    {
+        workbook::Error error;
+        const bool set = m_pageSetup->setSection(sectionFor(field), text, &error);
+        pass(error, reason);
+        return set;
     }
 
 private:
@@ -97,7 +127,13 @@ public:
         return slot.get();
     }
     QString Name() override { return m_sheet->Name(); }
-    bool SetName(const QString &name) override { return m_sheet->SetName(name); }
+    bool SetName(const QString &name, Reason *reason) override
+    {
+        workbook::Error error;
+        const bool set = m_sheet->SetName(name, &error);
+        pass(error, reason);
+        return set;
+    }
     ExcelAutomation::PageSetup *GetPageSetup() override
     {
         workbook::PageSetup *pageSetup = m_sheet->pageSetup();
@@ -147,6 +183,7 @@ public:
     bool Save(QString *reason) override { return m_workbook->Save(reason); }
     // Closing never writes: a save is always asked for by name.
     void Close(bool) override { m_workbook->Close(); }
+    QString Failure() override { return m_workbook->failure(); }
 
 private:
     workbook::Workbook *m_workbook;

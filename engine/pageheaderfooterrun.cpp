@@ -9,19 +9,23 @@ namespace
 
 using Field = ExcelAutomation::PageSetupField;
 
+// *reason is set when the section could not be read or was not taken.
 void editSection(ExcelAutomation::PageSetup &pageSetup, const QString &position, bool header,
-                 const QString &find, const QString &text)
+                 const QString &find, const QString &text, ExcelAutomation::Reason *reason)
 {
     Field field;
     if (!PageHeaderFooterRun::FieldForPosition(position, header, &field))
         return;
     if (find.isEmpty()) {
-        pageSetup.SetText(field, text);
+        pageSetup.SetText(field, text, reason);
         return;
     }
-    QString section = pageSetup.Text(field);
+    // A section that could not be read must not be written back as if it were empty.
+    QString section = pageSetup.Text(field, reason);
+    if (reason->IsFailure())
+        return;
     section.replace(find, text, Qt::CaseSensitive);
-    pageSetup.SetText(field, section);
+    pageSetup.SetText(field, section, reason);
 }
 
 } // namespace
@@ -54,22 +58,43 @@ bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &
             continue;
         }
 
+        // A sheet whose header or footer could not be read or changed leaves the whole
+        // workbook alone; a text refused for another reason leaves that sheet as it was.
+        ExcelAutomation::Reason failure;
+        QString failedSheet;
         RunSession::ForEachSheet(*workbook, [&](int, ExcelAutomation::Sheet *sheet) {
             ExcelAutomation::PageSetup *pageSetup = sheet ? sheet->GetPageSetup() : nullptr;
             if (!pageSetup)
                 return true;
-            if (parameters.pageHeaderOn)
-                editSection(*pageSetup, parameters.pageHeaderPos, true, parameters.pageHeaderFind,
-                            parameters.pageHeaderText);
-            if (parameters.pageFooterOn)
-                editSection(*pageSetup, parameters.pageFooterPos, false, parameters.pageFooterFind,
-                            parameters.pageFooterText);
+            for (const bool header : {true, false}) {
+                if (!(header ? parameters.pageHeaderOn : parameters.pageFooterOn))
+                    continue;
+                ExcelAutomation::Reason reason;
+                if (header)
+                    editSection(*pageSetup, parameters.pageHeaderPos, true,
+                                parameters.pageHeaderFind, parameters.pageHeaderText, &reason);
+                else
+                    editSection(*pageSetup, parameters.pageFooterPos, false,
+                                parameters.pageFooterFind, parameters.pageFooterText, &reason);
+                if (reason.IsFailure()) {
+                    failure = reason;
+                    failedSheet = sheet->Name();
+                    return false;
+                }
+                if (reason.kind != ExcelAutomation::Reason::Kind::None)
+                    session.ChangeRefused(path, sheet->Name(), reason);
+            }
             return true;
         });
 
         // A workbook that could not be written back was not changed; it is listed with the
         // ones that could not be opened for changing and left out of the count.
-        if (session.Save(*workbook, path))
+        if (session.GaveUp(*workbook, path)) {
+            reports.AddUnopenable(path);
+        } else if (failure.IsFailure()) {
+            session.SheetFailed(path, failedSheet, failure);
+            reports.AddUnopenable(path);
+        } else if (session.Save(*workbook, path))
             ++savedCount;
         else
             reports.AddUnopenable(path);

@@ -19,10 +19,20 @@ public:
         Q_UNUSED(path)
         Q_UNUSED(reason)
     }
+    // A change the server refused while the workbook stayed sound (a sheet name it does not
+    // allow), and why (for a log).
+    virtual void ChangeRefused(const QString &path, const QString &sheet, const QString &reason)
+    {
+        Q_UNUSED(path)
+        Q_UNUSED(sheet)
+        Q_UNUSED(reason)
+    }
     // A summary or a message for the status line.
     virtual void ShowMessage(const QString &text) = 0;
     // The run is done with the server; the run buttons may come back.
     virtual void RunButtonsReleased() = 0;
     // A report file was written completely.
     virtual void ReportWritten(const QString &path) = 0;
+    // A report file that had lines to hold could not be written (none is left at its path).
+    virtual void ReportNotWritten(const QString &path) { Q_UNUSED(path) }
 };

@@ -3,7 +3,6 @@
 #include "engine/platformbridge.h"
 #include "engine/runobserver.h"
 
-#include <QFileInfo>
 #include <cstdio>
 
 const char *const RunReports::kUnopenableFileName = "无法打开修改的文件目录(文件格式有误).txt";
@@ -51,16 +50,18 @@ bool RunReports::WriteReport(const QString &path, const QString &text)
     const QByteArray bytes = crlf.toLocal8Bit();
     const QByteArray localPath = path.toLocal8Bit();
 
-    std::FILE *file = std::fopen(localPath.constData(), "wb");
+    // Created, never opened: the run deleted the old report, so whatever holds the name now
+    // (a link planted meanwhile, another run's report) is not ours to overwrite. An exclusive
+    // create does not follow a link either.
+    std::FILE *file = std::fopen(localPath.constData(), "wbx");
     if (!file)
         return false;
     const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
     const bool closed = std::fclose(file) == 0;
     if (written != size_t(bytes.size()) || !closed) {
-        // A cut-off list would be read as the whole story; better none.
-        const QFileInfo written(path);
-        if (written.isFile() && !written.isSymLink())
-            std::remove(localPath.constData());
+        // A cut-off list would be read as the whole story; better none. The file is the one
+        // this call created.
+        std::remove(localPath.constData());
         return false;
     }
     return true;
@@ -72,13 +73,18 @@ void RunReports::Close(const RunParameters &parameters, int summaryCount, int op
     observer.ShowMessage(FirstSummary(summaryCount, seconds));
     observer.RunButtonsReleased();
 
-    if (!m_unopenable.isEmpty() && WriteReport(parameters.unopenableReportPath, m_unopenable))
-        observer.ReportWritten(parameters.unopenableReportPath);
+    const auto writeAndAnnounce = [&observer](const QString &path, const QString &text) {
+        if (WriteReport(path, text))
+            observer.ReportWritten(path);
+        else
+            observer.ReportNotWritten(path);
+    };
+    if (!m_unopenable.isEmpty())
+        writeAndAnnounce(parameters.unopenableReportPath, m_unopenable);
     if (!m_changed.isEmpty()) {
         observer.ShowMessage(SecondSummary(openedCount, matchedCount, seconds));
-        if (WriteReport(parameters.changedReportPath, m_changed))
-            observer.ReportWritten(parameters.changedReportPath);
+        writeAndAnnounce(parameters.changedReportPath, m_changed);
     }
-    if (!m_unchanged.isEmpty() && WriteReport(parameters.unchangedReportPath, m_unchanged))
-        observer.ReportWritten(parameters.unchangedReportPath);
+    if (!m_unchanged.isEmpty())
+        writeAndAnnounce(parameters.unchangedReportPath, m_unchanged);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/runparameters.h"
+#include "engine/visibletext.h"
 
 #include <QString>
 
@@ -28,19 +29,27 @@ public:
     static QString SecondSummary(int openedCount, int matchedCount, long long seconds);
 
     // Writes text (lines ending in "\n") to path in the local 8-bit encoding with every line
-    // ending in CR LF, whatever the platform. False when the file could not be written whole.
+    // ending in CR LF, whatever the platform. The file is created new: false, and nothing
+    // touched, when anything (a file, a link) holds the path already; false too when it could
+    // not be written whole.
     static bool WriteReport(const QString &path, const QString &text);
 
-    void AddUnopenable(const QString &path) { m_unopenable += path + QLatin1Char('\n'); }
-    void AddChanged(const QString &line) { m_changed += line + QLatin1Char('\n'); }
-    void AddUnchanged(const QString &path) { m_unchanged += path + QLatin1Char('\n'); }
+    // Control characters in a line (a file or sheet name may hold them) are written as
+    // visible escapes, so each entry stays one line of its report.
+    void AddUnopenable(const QString &path)
+    {
+        m_unopenable += VisibleText(path) + QLatin1Char('\n');
+    }
+    void AddChanged(const QString &line) { m_changed += VisibleText(line) + QLatin1Char('\n'); }
+    void AddUnchanged(const QString &path) { m_unchanged += VisibleText(path) + QLatin1Char('\n'); }
 
     const QString &Unopenable() const { return m_unopenable; }
     const QString &Changed() const { return m_changed; }
     const QString &Unchanged() const { return m_unchanged; }
 
     // First summary (with summaryCount), buttons released, then each non-empty list written and
-    // announced in the fixed order; the second summary comes before the changed report.
+    // announced (or announced as not written) in the fixed order; the second summary comes before
+    // the changed report.
     void Close(const RunParameters &parameters, int summaryCount, int openedCount, int matchedCount,
                long long seconds, RunObserver &observer) const;
 

@@ -9,6 +9,8 @@
 #include <ctime>
 
 const char *const RunSession::kServerMissingMessage = "无法启动Excel服务,未处理任何文件。";
+const char *const RunSession::kUndecodableNameReason =
+    "文件名不是本地编码 the file name is not valid in the local encoding";
 
 RunSession::RunSession(RunObserver &observer)
     : m_observer(observer), m_startTime(static_cast<long long>(std::time(nullptr)))
@@ -36,13 +38,21 @@ bool RunSession::IsWorkbookPath(const QString &nativePath)
     return workbookName && !nativePath.contains(QLatin1String("~$"));
 }
 
-QStringList RunSession::CollectWorkbooks(const QString &folder) const
+QStringList RunSession::CollectWorkbooks(const QString &folder)
 {
     QStringList workbooks;
-    for (const QFileInfo &entry : CollectFiles(folder)) {
+    QStringList undecodable;
+    for (const QFileInfo &entry : CollectFiles(folder, &undecodable)) {
         const QString path = QDir::toNativeSeparators(entry.filePath());
         if (IsWorkbookPath(path))
             workbooks << path;
+    }
+    // Listed with the rest so that every run reports them as workbooks it could not open.
+    for (const QString &path : qAsConst(undecodable)) {
+        if (IsWorkbookPath(path)) {
+            workbooks << QDir::toNativeSeparators(path);
+            m_undecodablePaths << workbooks.last();
+        }
     }
     m_observer.WorkbooksCounted(workbooks.size());
     return workbooks;
@@ -71,6 +81,10 @@ ExcelAutomation::Workbook *RunSession::Open(const QString &path)
 {
     m_observer.WorkbookTakenUp(path);
     QString reason;
+    if (m_undecodablePaths.contains(path)) {
+        m_observer.WorkbookRefused(path, QString::fromUtf8(kUndecodableNameReason));
+        return nullptr;
+    }
     ExcelAutomation::Workbook *workbook = m_workbooks ? m_workbooks->Open(path, &reason) : nullptr;
     if (!workbook)
         m_observer.WorkbookRefused(path, reason);
@@ -84,6 +98,28 @@ bool RunSession::Save(ExcelAutomation::Workbook &workbook, const QString &path)
         return true;
     m_observer.WorkbookRefused(path, reason);
     return false;
+}
+
+bool RunSession::GaveUp(ExcelAutomation::Workbook &workbook, const QString &path)
+{
+    const QString reason = workbook.Failure();
+    if (reason.isEmpty())
+        return false;
+    m_observer.WorkbookRefused(path, reason);
+    return true;
+}
+
+void RunSession::SheetFailed(const QString &path, const QString &sheet,
+                             const ExcelAutomation::Reason &reason)
+{
+    m_observer.WorkbookRefused(path, QStringLiteral("sheet '%1': %2").arg(sheet, reason.text));
+}
+
+void RunSession::ChangeRefused(const QString &path, const QString &sheet,
+                               const ExcelAutomation::Reason &reason)
+{
+    if (reason.kind != ExcelAutomation::Reason::Kind::None)
+        m_observer.ChangeRefused(path, sheet, reason.text);
 }
 
 void RunSession::QuitServer()

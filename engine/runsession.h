@@ -14,6 +14,7 @@ class RunSession
 {
 public:
     static const char *const kServerMissingMessage;
+    static const char *const kUndecodableNameReason;
 
     // Notes the start time.
     explicit RunSession(RunObserver &observer);
@@ -43,6 +44,17 @@ public:
     ExcelAutomation::Workbook *Open(const QString &path);
     // Saves the workbook; false (and the reason passed on) when it could not be written back.
     bool Save(ExcelAutomation::Workbook &workbook, const QString &path);
+    // Whether the server gave the workbook up while it was worked on; the reason is passed
+    // on. Such a workbook is reported with those that could not be opened, whatever it showed
+    // before.
+    bool GaveUp(ExcelAutomation::Workbook &workbook, const QString &path);
+    // A workbook left unsaved because one of its sheets could not be read or changed: the
+    // observer learns which sheet and why.
+    void SheetFailed(const QString &path, const QString &sheet,
+                     const ExcelAutomation::Reason &reason);
+    // A value the server refused on a sound workbook; passed on when there is a reason.
+    void ChangeRefused(const QString &path, const QString &sheet,
+                       const ExcelAutomation::Reason &reason);
     // Quits the server and releases every object obtained from it.
     void QuitServer();
 
@@ -51,7 +63,7 @@ public:
 
 private:
     // The entries under folder that are workbooks by their names, with native separators.
-    QStringList CollectWorkbooks(const QString &folder) const;
+    QStringList CollectWorkbooks(const QString &folder);
     // Starts the server hidden with alerts off. Without a server (or its workbooks) the run
     // ends here: the message is shown, the buttons come back, and false is returned.
     bool StartServer();
@@ -61,4 +73,6 @@ private:
     std::unique_ptr<ExcelAutomation::Application> m_application;
     ExcelAutomation::Workbooks *m_workbooks = nullptr;
     QStringList m_workbookPaths;
+    // Workbooks whose names the local encoding cannot hold, by their readable paths.
+    QStringList m_undecodablePaths;
 };

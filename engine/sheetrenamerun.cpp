@@ -19,24 +19,44 @@ bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &obser
             continue;
         }
 
+        // A name the rules refuse leaves that sheet as it was and the next sheets still get
+        // theirs; a workbook that could not be kept consistent is left alone whole.
+        ExcelAutomation::Reason failure;
+        QString failedSheet;
+        auto rename = [&](ExcelAutomation::Sheet *sheet, const QString &name) {
+            ExcelAutomation::Reason reason;
+            if (sheet->SetName(name, &reason) || reason.kind == ExcelAutomation::Reason::Kind::None)
+                return true;
+            // The name was not taken, so the sheet still answers with its old one.
+            if (!reason.IsFailure()) {
+                session.ChangeRefused(path, sheet->Name(), reason);
+                return true;
+            }
+            failure = reason;
+            failedSheet = sheet->Name();
+            return false;
+        };
         RunSession::ForEachSheet(*workbook, [&](int index, ExcelAutomation::Sheet *sheet) {
             if (parameters.appSheetOn) {
                 if (index != parameters.appSheetIndex)
                     return true;
                 if (sheet)
-                    sheet->SetName(parameters.shtNameReplace);
+                    rename(sheet, parameters.shtNameReplace);
                 return false;
             }
             if (!sheet)
                 return true;
-            // A refused name leaves the sheet as it was; the next sheets still get theirs.
             QString name = sheet->Name();
             name.replace(parameters.shtNameFind, parameters.shtNameReplace, Qt::CaseSensitive);
-            sheet->SetName(name);
-            return true;
+            return rename(sheet, name);
         });
 
-        if (session.Save(*workbook, path))
+        if (session.GaveUp(*workbook, path)) {
+            reports.AddUnopenable(path);
+        } else if (failure.IsFailure()) {
+            session.SheetFailed(path, failedSheet, failure);
+            reports.AddUnopenable(path);
+        } else if (session.Save(*workbook, path))
             ++savedCount;
         else
             reports.AddUnopenable(path);

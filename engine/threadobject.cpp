@@ -7,6 +7,7 @@
 #include "engine/runparameters.h"
 #include "engine/sheetrenamerun.h"
 #include "engine/textreplacerun.h"
+#include "engine/visibletext.h"
 
 #include <QLoggingCategory>
 
@@ -23,10 +24,17 @@ class SignalObserver : public RunObserver
 public:
     explicit SignalObserver(ThreadObject *worker) : m_worker(worker) {}
 
-    void WorkbookTakenUp(const QString &path) override { emit m_worker->ShowDisposingFile(path); }
+    void WorkbookTakenUp(const QString &path) override
+    {
+        emit m_worker->ShowDisposingFile(VisibleText(path));
+    }
     void WorkbookRefused(const QString &path, const QString &reason) override
     {
-        qCDebug(engineLog).noquote() << path << reason;
+        qCDebug(engineLog).noquote() << VisibleText(path) << VisibleText(reason);
+    }
+    void ChangeRefused(const QString &path, const QString &sheet, const QString &reason) override
+    {
+        qCDebug(engineLog).noquote() << path << sheet << reason;
     }
     void ShowMessage(const QString &text) override { emit m_worker->ShowDisposingFile(text); }
     void RunButtonsReleased() override { emit m_worker->Set_pBtn_Enable(); }

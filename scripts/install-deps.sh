@@ -6,8 +6,10 @@ packages=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools
   libzip-dev libdeflate-dev zlib1g-dev
-  # fonts so the Chinese window texts render
-  fonts-wqy-microhei
+  # fonts so the Chinese window texts render; Qt's own dialog texts in Chinese
+  fonts-wqy-microhei qttranslations5-l10n
+  # the Debian package and its checks
+  dpkg-dev file desktop-file-utils appstream man-db
   # tests: Windows cross compile, sanitizers and fuzzing, screenshots, independent readers
   g++-mingw-w64-x86-64 clang-14 libclang-rt-14-dev
   xvfb x11-apps imagemagick xdg-utils

@@ -3,32 +3,93 @@
 #include "support/fileroutines.h"
 #include "support/textsplice.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
-std::string KeyMarker(const char *key) { return std::string(key) + "="; }
+std::string KeyMarker(const char *key)
+{
+    return std::string(key) + "=";
+}
+
+// A write goes to the file a link points at, so the link stays a link and its target gets the
+// value. Relative targets are taken from the link's own folder; a loop ends after 40 steps.
+std::filesystem::path WriteTarget(const char *filePath)
+{
+    std::filesystem::path path(filePath);
+    for (int step = 0; step < 40; ++step) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error)))
+            break;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error)
+            break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+// A file without any write permission was made read-only on purpose: even a user who could
+// replace it (root, or the owner of the folder) leaves it alone.
+bool IsReadOnly(const std::filesystem::path &path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status))
+        return false;
+    using std::filesystem::perms;
+    if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) ==
+        perms::none)
+        return true;
+    std::FILE *probe = std::fopen(path.string().c_str(), "r+b");
+    if (!probe)
+        return true;
+    std::fclose(probe);
+    return false;
+}
+
+bool WriteWhole(const std::string &path, const char *bytes, std::size_t length)
+{
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(bytes, 1, length, file) == length;
+    return std::fclose(file) == 0 && written;
+}
 
 // Writes the bytes to a temporary file beside the target and renames it over the target, so a
-// failed write never leaves a half-written settings file.
+// failed write never leaves a half-written settings file. Where the folder refuses new entries
+// but the file itself is writable, the file is written in place instead.
 int ReplaceFileContent(const char *filePath, const char *bytes, std::size_t length)
 {
-    const std::string temporary = std::string(filePath) + ".tmp";
-    std::FILE *file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
+    const std::filesystem::path target = WriteTarget(filePath);
+    if (IsReadOnly(target))
         return -1;
+    const std::string targetName = target.string();
+    const std::string temporary = targetName + ".tmp";
+    errno = 0;
+    std::FILE *file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        const bool folderClosed = errno == EACCES || errno == EPERM || errno == EROFS;
+        std::error_code error;
+        if (folderClosed && std::filesystem::is_regular_file(target, error))
+            return WriteWhole(targetName, bytes, length) ? 0 : -1;
+        return -1;
+    }
     const bool written = std::fwrite(bytes, 1, length, file) == length;
     const bool closed = std::fclose(file) == 0;
     // The replacement keeps the permission bits the user gave the old file.
     std::error_code error;
-    const auto status = std::filesystem::status(filePath, error);
+    const auto status = std::filesystem::status(target, error);
     if (!error && std::filesystem::exists(status))
         std::filesystem::permissions(temporary, status.permissions(), error);
-    if (!written || !closed || std::rename(temporary.c_str(), filePath) != 0) {
+    if (!written || !closed || std::rename(temporary.c_str(), targetName.c_str()) != 0) {
         std::remove(temporary.c_str());
         return -1;
     }
@@ -124,6 +185,11 @@ int SaveSettingsText(const char *filePath, const char *text)
 {
     if (!filePath || !text)
         return -1;
+    // The first save in the user's configuration folder creates that folder.
+    const std::filesystem::path folder = std::filesystem::path(filePath).parent_path();
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::exists(folder, error))
+        std::filesystem::create_directories(folder, error);
     return ReplaceFileContent(filePath, text, std::strlen(text));
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "workbook/error.h"
+
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -20,13 +23,17 @@ public:
     Application(const Application &) = delete;
     Application &operator=(const Application &) = delete;
 
-    // Opens the workbook at path. Returns null when the file cannot be opened; *reason then
-    // says why (what each layer expected and found). The file is never changed by opening.
-    Workbook *Open(const QString &path, QString *reason = nullptr);
+    // Opens the workbook at path. Returns null when the file cannot be opened; *error then
+    // says why (what each layer expected and found). The file is never changed by opening;
+    // the first open in a folder removes the temporaries that dead saves left there.
+    Workbook *Open(const QString &path, Error *error = nullptr);
+    // The same with the error as text ("damaged: ...").
+    Workbook *Open(const QString &path, QString *reason);
 
     // Opens a workbook held in memory (tests, fuzzing). Save() of such a workbook writes the
     // new package to savedBytes() instead of a file.
-    Workbook *OpenFromMemory(const QByteArray &bytes, QString *reason = nullptr);
+    Workbook *OpenFromMemory(const QByteArray &bytes, Error *error = nullptr);
+    Workbook *OpenFromMemory(const QByteArray &bytes, QString *reason);
 
     int workbookCount() const { return int(m_workbooks.size()); }
 
@@ -35,6 +42,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<Workbook>> m_workbooks;
+    QSet<QString> m_cleanedFolders;
 };
 
 } // namespace workbook

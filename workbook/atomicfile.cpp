@@ -1,23 +1,43 @@
 #include "workbook/atomicfile.h"
 
-#include <QDir>
+#include "workbook/extendedattributes.h"
+#include "workbook/savemarker.h"
+
 #include <QFile>
-#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace workbook
 {
 
+const char *const AtomicFile::kChangedWhileEditing = "changed while being edited";
+
 namespace
 {
+
+const char kTemporaryPrefix[] = ".~tm";
+const char kTemporarySuffix[] = ".tsave";
+const int kRandomBytes = 6;
+// Another run holds the workbook only for the moment of its own check and rename.
+const int kLockAttempts = 1000;
+const unsigned long kLockPauseMicroseconds = 2000;
 
 QString errnoText(const char *what, int err)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(err)));
+}
+
+QString changed(const QString &why)
+{
+    return QLatin1String(AtomicFile::kChangedWhileEditing) + QStringLiteral(": ") + why;
 }
 
 bool writeAll(int fd, const char *data, qint64 size, int *err)
@@ -36,86 +56,227 @@ bool writeAll(int fd, const char *data, qint64 size, int *err)
     return true;
 }
 
-QString resolved(const QString &path)
+QByteArray folderOf(const QByteArray &path)
 {
-    // Writing through a symbolic link must replace the file it points to, not the link. Only
-    // a link costs the walk through every folder of its path.
-    const QFileInfo info(path);
-    struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        const QString canonical = info.canonicalFilePath();
-        if (!canonical.isEmpty())
-            return canonical;
+    const int slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+QByteArray randomHex()
+{
+    // The system generator: two processes started together still draw different names.
+    const quint64 random = QRandomGenerator::system()->generate64();
+    return QByteArray(reinterpret_cast<const char *>(&random), kRandomBytes).toHex();
+}
+
+// The file stays open: its lock orders two runs that save the same workbook.
+class OpenFile
+{
+public:
+    explicit OpenFile(int fd) : m_fd(fd) {}
+    ~OpenFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
-    return info.absoluteFilePath();
+    OpenFile(const OpenFile &) = delete;
+    OpenFile &operator=(const OpenFile &) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool lockBriefly(int fd)
+{
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            // A file system without locks: the identity checks still stand.
+            return errno == ENOLCK || errno == EINVAL || errno == ENOTSUP;
+        QThread::usleep(kLockPauseMicroseconds);
+    }
+    return false;
+}
+
+// Links the unnamed file open as fd into folder under a fresh temporary name.
+bool giveName(int fd, const QByteArray &folder, QByteArray *name)
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        *name = folder + '/' + kTemporaryPrefix + randomHex() + kTemporarySuffix;
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name->constData(), AT_SYMLINK_FOLLOW) ==
+                0 ||
+            (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, name->constData(), AT_EMPTY_PATH) == 0))
+            return true;
+        if (errno != EEXIST) {
+            name->clear();
+            return false;
+        }
+    }
+    name->clear();
+    return false;
 }
 
 } // namespace
 
-QString AtomicFile::temporaryPath(const QString &path)
+bool AtomicFile::hasTemporaryName(const QByteArray &fileName)
 {
-    const QFileInfo info(resolved(path));
-    return info.absolutePath() + QLatin1String("/.~") + info.fileName() + QLatin1String(".tsave");
+    const int minimum = int(sizeof kTemporaryPrefix - 1 + sizeof kTemporarySuffix - 1);
+    if (fileName.size() != minimum + 2 * kRandomBytes || !fileName.startsWith(kTemporaryPrefix) ||
+        !fileName.endsWith(kTemporarySuffix))
+        return false;
+    for (int i = int(sizeof kTemporaryPrefix - 1);
+         i < int(sizeof kTemporaryPrefix - 1) + 2 * kRandomBytes; ++i) {
+        const char c = fileName.at(i);
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
 }
 
-void AtomicFile::removeStaleTemporaries(const QString &path)
+void AtomicFile::removeStaleTemporaries(const QString &folder)
 {
-    // One fixed name per file: cleaning up costs one call, not a listing of the folder.
-    ::unlink(QFile::encodeName(temporaryPath(path)).constData());
+    const QByteArray folderName =
+        QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const int dirFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    DIR *dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!hasTemporaryName(QByteArray(entry->d_name)))
+            continue;
+        const OpenFile file(
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened;
+        if (file.fd() < 0 || ::fstat(file.fd(), &opened) != 0 || !S_ISREG(opened.st_mode))
+            continue;
+        char mark[512];
+        const ssize_t size = ::fgetxattr(file.fd(), SaveMarker::kAttributeName, mark, sizeof mark);
+        // Unmarked: not provably ours, so it stays, whatever its name.
+        if (size <= 0 || !SaveMarker::isStale(QByteArray(mark, int(size))))
+            continue;
+        struct stat named;
+        if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
 }
 
-bool AtomicFile::write(const QString &path, const QByteArray &bytes, QString *reason)
+bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
+                       FileIdentity *written, QString *reason)
 {
     auto fail = [reason](const QString &text) {
         if (reason)
             *reason = text;
         return false;
     };
-    const QString target = resolved(path);
-    const QByteArray targetName = QFile::encodeName(target);
-    struct stat original;
-    if (::stat(targetName.constData(), &original) != 0)
+    const QByteArray targetName = QFile::encodeName(path);
+    const OpenFile original(
+        ::open(targetName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (original.fd() < 0) {
+        if (errno == ELOOP)
+            return fail(changed(QStringLiteral("its name now holds a symbolic link")));
+        if (errno == ENOENT)
+            return fail(changed(QStringLiteral("it was moved or deleted")));
         return fail(errnoText("cannot examine the file", errno));
-    if (!S_ISREG(original.st_mode))
-        return fail(QStringLiteral("expected a regular file"));
+    }
+    struct stat st;
+    if (::fstat(original.fd(), &st) != 0)
+        return fail(errnoText("cannot examine the file", errno));
+    if (!S_ISREG(st.st_mode))
+        return fail(changed(QStringLiteral("expected a regular file")));
+    const FileIdentity found = FileIdentity::of(st);
+    if (expected.isKnown() && found != expected)
+        return fail(changed(expected.differenceFrom(found)));
     // A file nobody may write is read-only on purpose; replacing it through the folder would
     // defeat that (even for root, as Excel refuses a read-only file).
-    if ((original.st_mode & 0222) == 0)
+    if ((st.st_mode & 0222) == 0)
         return fail(QStringLiteral("expected a writable file, found a read-only one"));
     if (::access(targetName.constData(), W_OK) != 0)
         return fail(errnoText("expected a writable file", errno));
 
-    const QByteArray tempName = QFile::encodeName(temporaryPath(path));
-    // A temporary of the same name can only be left over from an interrupted save.
-    ::unlink(tempName.constData());
-    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // Where the file system allows, the new file has no name until it is complete and
+    // marked, so a kill leaves nothing behind; elsewhere a name of our own, short whatever the
+    // workbook's name, that nobody else can hold.
+    const QByteArray folder = folderOf(targetName);
+    QByteArray tempName;
+    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    const bool unnamed = fd >= 0;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tempName = folder + '/' + kTemporaryPrefix + randomHex() + kTemporarySuffix;
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0)
         return fail(errnoText("cannot create a temporary file beside the workbook", errno));
+    // Unmarked (a file system without user attributes) a named temporary is never cleaned up
+    // by a later run, only by this one.
+    const QByteArray mark = SaveMarker::current();
+    const bool marked =
+        ::fsetxattr(fd, SaveMarker::kAttributeName, mark.constData(), size_t(mark.size()), 0) == 0;
     auto abandon = [&](const QString &text) {
         ::close(fd);
-        ::unlink(tempName.constData());
+        if (!tempName.isEmpty())
+            ::unlink(tempName.constData());
         return fail(text);
     };
     int err = 0;
     if (!writeAll(fd, bytes.constData(), bytes.size(), &err))
         return abandon(errnoText("cannot write the temporary file", err));
     // Keeping the owner needs the right to do so; without it the file stays ours. The mode is
-    // set afterwards, since a change of owner may clear bits.
-    [[maybe_unused]] const int ownerKept = ::fchown(fd, original.st_uid, original.st_gid);
-    if (::fchmod(fd, original.st_mode & 07777) != 0)
+    // set afterwards, since a change of owner may clear bits; an access list, copied with the
+    // attributes, agrees with the mode it came with.
+    [[maybe_unused]] const int ownerKept = ::fchown(fd, st.st_uid, st.st_gid);
+    if (::fchmod(fd, st.st_mode & 07777) != 0)
         return abandon(errnoText("cannot set the permission bits", errno));
+    QString why;
+    if (!ExtendedAttributes::copy(original.fd(), fd, SaveMarker::kAttributeName, &why))
+        return abandon(why);
     if (::fdatasync(fd) != 0)
         return abandon(errnoText("cannot flush the temporary file to disk", errno));
-    if (::close(fd) != 0) {
-        const int closeErr = errno;
-        ::unlink(tempName.constData());
-        return fail(errnoText("cannot close the temporary file", closeErr));
-    }
-    if (::rename(tempName.constData(), targetName.constData()) != 0) {
-        const int renameErr = errno;
-        ::unlink(tempName.constData());
-        return fail(errnoText("cannot replace the workbook with the new file", renameErr));
-    }
+
+    // The last look before the rename, under a lock that another run's save of this file also
+    // takes: whoever renames second sees the first one's file and refuses.
+    if (!lockBriefly(original.fd()))
+        return abandon(changed(QStringLiteral("another program holds it locked")));
+    struct stat now;
+    if (::fstat(original.fd(), &now) != 0)
+        return abandon(errnoText("cannot examine the file", errno));
+    if (FileIdentity::of(now) != found)
+        return abandon(changed(found.differenceFrom(FileIdentity::of(now))));
+    if (::lstat(targetName.constData(), &now) != 0)
+        return abandon(changed(QStringLiteral("it was moved or deleted")));
+    if (S_ISLNK(now.st_mode))
+        return abandon(changed(QStringLiteral("its name now holds a symbolic link")));
+    if (FileIdentity::of(now) != found)
+        return abandon(changed(found.differenceFrom(FileIdentity::of(now))));
+
+    if (unnamed && !giveName(fd, folder, &tempName))
+        return abandon(errnoText("cannot name the temporary file", errno));
+    struct stat result;
+    if (::fstat(fd, &result) != 0)
+        return abandon(errnoText("cannot examine the temporary file", errno));
+    if (::rename(tempName.constData(), targetName.constData()) != 0)
+        return abandon(errnoText("cannot replace the workbook with the new file", errno));
+    // The mark goes only now: a temporary without it could never be cleaned up. Should this
+    // be cut short, the workbook keeps a harmless attribute that its next save drops.
+    if (marked)
+        ::fremovexattr(fd, SaveMarker::kAttributeName);
+    // The content is on disk already; a late error of close changes nothing of it.
+    ::close(fd);
+    if (written)
+        *written = FileIdentity::of(result);
     return true;
 }
 

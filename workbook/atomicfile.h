@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/fileidentity.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,20 +9,30 @@ namespace workbook
 {
 
 // Replaces a file's content so that, whatever happens (full disk, no permission, a crash or
-// a kill), the file holds either its old content or the new one, whole.
+// a kill), the file holds either its old content or the new one, whole; and only while the
+// path still names the file that was read, so that nobody else's newer save, and no file a
+// symbolic link points to, is ever overwritten.
 class AtomicFile
 {
 public:
-    // Writes bytes to a temporary file in the same folder, flushes it to disk, gives it the
-    // original's permission bits and renames it over the original. On failure the original is
-    // untouched, the temporary removed, and *reason says what failed.
-    static bool write(const QString &path, const QByteArray &bytes, QString *reason);
+    // The start of every reason of a refused save whose file changed since it was read.
+    static const char *const kChangedWhileEditing;
 
-    // Removes temporaries that an interrupted write() of path left behind.
-    static void removeStaleTemporaries(const QString &path);
+    // Writes bytes to a temporary file of its own in the same folder, flushes it to disk,
+    // gives it the original's owner, group, permission bits and extended attributes, and
+    // renames it over the original; but first checks that path is, without following links,
+    // the regular file expected (when known). On failure the original is untouched, the
+    // temporary removed, and *reason says what failed. *written gets the new file's identity.
+    static bool write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
+                      FileIdentity *written, QString *reason);
 
-    // The temporary file a write() of path uses, in path's folder.
-    static QString temporaryPath(const QString &path);
+    // Removes, from folder, the temporaries that saves now gone left behind: only files named
+    // like one and bearing the mark of a save whose process has ended on this machine.
+    static void removeStaleTemporaries(const QString &folder);
+
+    // Whether a file name has the form of a temporary (".~tm<hex>.tsave"); the form alone
+    // never makes a file ours.
+    static bool hasTemporaryName(const QByteArray &fileName);
 };
 
 } // namespace workbook

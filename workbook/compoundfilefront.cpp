@@ -12,10 +12,16 @@ namespace workbook
 namespace
 {
 
-void setReason(QString *reason, const QString &text)
+// The compound file's own limits (sectors in a chain, directory entries, FAT sectors, a
+// stream's size) are named in reasons that start alike; anything else is damage.
+Error::Kind kindOf(const QString &why)
 {
-    if (reason)
-        *reason = text;
+    for (const char *limit : {"expected at most", "expected a chain of at most",
+                              "expected a directory of at most", "expected a stream of at most"}) {
+        if (why.startsWith(QLatin1String(limit)))
+            return Error::Kind::BeyondLimit;
+    }
+    return Error::Kind::Damaged;
 }
 
 // The BIFF version a workbook stream's first record names; empty for BIFF8.
@@ -47,49 +53,44 @@ QString olderBiffVersion(const QByteArray &stream)
 
 } // namespace
 
-std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, QString *reason)
+std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, Error *error)
 {
     QString why;
     const std::unique_ptr<cfb::CompoundFile> file = cfb::CompoundFile::open(bytes, &why);
     if (!file) {
-        setReason(reason, QStringLiteral("damaged: %1").arg(why));
+        fail(error, kindOf(why), why);
         return nullptr;
     }
     if (file->findRootEntry(QStringLiteral("EncryptedPackage")) >= 0) {
-        setReason(reason, QStringLiteral("compound file holding an EncryptedPackage stream: "
-                                         "a password-protected workbook"));
+        fail(error, Error::Kind::PasswordProtected,
+             QStringLiteral("compound file holding an EncryptedPackage stream: an encrypted "
+                            "OOXML workbook"));
         return nullptr;
     }
     const int workbook = file->findRootEntry(QStringLiteral("Workbook"));
     if (workbook < 0) {
         if (file->findRootEntry(QStringLiteral("Book")) >= 0) {
-            setReason(reason, QStringLiteral("unsupported format: a 'Book' stream, BIFF5 "
-                                             "(Excel 5.0/95) or older"));
+            fail(error, Error::Kind::UnsupportedFormat,
+                 QStringLiteral("a 'Book' stream, BIFF5 (Excel 5.0/95) or older"));
         } else {
-            setReason(reason, QStringLiteral("not a workbook: a compound file without a "
-                                             "Workbook stream (it holds: %1)")
-                                  .arg(file->rootNames().join(QStringLiteral(", "))));
+            fail(error, Error::Kind::NotAWorkbook,
+                 QStringLiteral("a compound file without a Workbook stream (it holds: %1)")
+                     .arg(file->rootNames().join(QStringLiteral(", "))));
         }
         return nullptr;
     }
     QByteArray stream;
     if (!file->readStream(workbook, &stream, &why)) {
-        setReason(reason, QStringLiteral("damaged: compound file: %1").arg(why));
+        fail(error, kindOf(why), why);
         return nullptr;
     }
     const QString older = olderBiffVersion(stream);
     if (!older.isEmpty()) {
-        setReason(reason,
-                  QStringLiteral("unsupported format: the Workbook stream holds %1").arg(older));
+        fail(error, Error::Kind::UnsupportedFormat,
+             QStringLiteral("the Workbook stream holds %1").arg(older));
         return nullptr;
     }
-    std::unique_ptr<Document> d = biff::BiffDocument::open(stream, &why);
-    if (!d) {
-        setReason(reason, why.startsWith(QLatin1String("password-protected"))
-                              ? why
-                              : QStringLiteral("damaged: BIFF8 workbook: %1").arg(why));
-    }
-    return d;
+    return biff::BiffDocument::open(stream, error);
 }
 
 } // namespace workbook

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -16,7 +18,7 @@ class Document;
 class CompoundFileFront
 {
 public:
-    static std::unique_ptr<Document> open(const QByteArray &bytes, QString *reason);
+    static std::unique_ptr<Document> open(const QByteArray &bytes, Error *error);
 };
 
 } // namespace workbook

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbook/error.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheetkind.h"
 
@@ -20,20 +21,34 @@ public:
     virtual QString sheetName(int sheet) const = 0;
     virtual SheetKind sheetKind(int sheet) const = 0;
     virtual SheetVisibility sheetVisibility(int sheet) const = 0;
-    virtual bool renameSheet(int sheet, const QString &name, QString *reason) = 0;
+    // Gives the sheet a name the front has already checked against the naming rules, and
+    // rewrites every reference to the old one. False with *error set when the workbook could
+    // not be kept consistent; everything then stays as it was.
+    virtual bool renameSheet(int sheet, const QString &name, Error *error) = 0;
 
-    virtual bool find(int sheet, const QString &what, QString *reason) = 0;
-    virtual bool replace(int sheet, const QString &what, const QString &with, QString *reason) = 0;
+    // Whether a cell matches; false with *error set when the sheet could not be read.
+    virtual bool find(int sheet, const QString &what, Error *error) = 0;
+    // Whether a cell changed; false with *error set when the sheet could not be read or the
+    // change not be stored (the sheet then stays as it was).
+    virtual bool replace(int sheet, const QString &what, const QString &with, Error *error) = 0;
 
-    virtual QString headerFooterSection(int sheet, HeaderFooterSection which) const = 0;
-    virtual bool setHeaderFooterSection(int sheet, HeaderFooterSection which, const QString &text,
-                                        QString *reason) = 0;
+    // The stored default (odd-page) header or footer, formatting codes and all; false with
+    // *error set when it could not be read.
+    virtual bool headerFooter(int sheet, bool footer, QString *text, Error *error) const = 0;
+    // Stores it as given (an empty text removes it); false with *error set when it could not.
+    virtual bool setHeaderFooter(int sheet, bool footer, const QString &text, Error *error) = 0;
 
     virtual bool isModified() const = 0;
-    // Builds the new file content; false with *reason when it cannot.
-    virtual bool serialize(QByteArray *out, QString *reason) = 0;
+    // Grows with every change of the content, so a remembered search result knows whether it
+    // still holds.
+    virtual quint64 changeCount() const = 0;
+    // Builds the new file content; false with *error set when it cannot.
+    virtual bool serialize(QByteArray *out, Error *error) = 0;
     // Called after the new content was durably written.
     virtual void markSaved() = 0;
+    // Why the document was given up (beyond a limit while being worked on); empty while it
+    // is sound. A given-up document must be dropped: it is neither searched nor written.
+    virtual QString failure() const { return QString(); }
 };
 
 } // namespace workbook

@@ -3,6 +3,7 @@
 #include "workbook/atomicfile.h"
 #include "workbook/compoundfilefront.h"
 #include "workbook/document.h"
+#include "workbook/fileidentity.h"
 #include "workbook/limits.h"
 #include "workbook/ooxml/ooxmldocument.h"
 
@@ -18,12 +19,6 @@ namespace workbook
 
 namespace
 {
-
-void setReason(QString *reason, const QString &text)
-{
-    if (reason)
-        *reason = text;
-}
 
 QString describeHead(const QByteArray &head)
 {
@@ -41,69 +36,94 @@ DocumentFactory::Format DocumentFactory::detect(const QByteArray &head)
     return Format::Unknown;
 }
 
-std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, QString *reason)
+std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, Error *error,
+                                                    FileIdentity *identity)
 {
-    // A temporary left by an interrupted save is stale by now.
-    AtomicFile::removeStaleTemporaries(path);
     // Plain calls: a run opens thousands of small files, and every system call shows.
-    // Non-blocking, so that a FIFO named like a workbook cannot stall the run.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Non-blocking, so that a FIFO named like a workbook cannot stall the run; not through a
+    // link, so that what is read is the file a save will replace.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
-        setReason(reason, QStringLiteral("cannot read the file: %1")
-                              .arg(QString::fromLocal8Bit(strerror(errno))));
+        if (errno == ELOOP)
+            fail(error, Error::Kind::NotAWorkbook,
+                 QStringLiteral("expected a regular file, found a symbolic link"));
+        else
+            fail(error, Error::Kind::Io,
+                 QStringLiteral("cannot read the file: %1")
+                     .arg(QString::fromLocal8Bit(strerror(errno))));
         return nullptr;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        setReason(reason, QStringLiteral("expected a regular file"));
+        fail(error, Error::Kind::NotAWorkbook, QStringLiteral("expected a regular file"));
         return nullptr;
     }
     if (st.st_size > limits::kMaxFileSize) {
         ::close(fd);
-        setReason(reason, QStringLiteral("expected a file of at most %1 bytes, found %2 bytes")
-                              .arg(limits::kMaxFileSize)
-                              .arg(qint64(st.st_size)));
+        fail(error, Error::Kind::BeyondLimit,
+             QStringLiteral("expected a file of at most %1 bytes, found %2 bytes")
+                 .arg(limits::kMaxFileSize)
+                 .arg(qint64(st.st_size)));
         return nullptr;
     }
-    QByteArray bytes(int(st.st_size), Qt::Uninitialized);
+    // One byte more than the size: a file that grew since fstat shows it by filling it.
+    QByteArray bytes(int(st.st_size) + 1, Qt::Uninitialized);
     qint64 got = 0;
+    int readErr = 0;
     while (got < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0)
+            readErr = errno;
         if (n <= 0)
             break;
         got += n;
     }
-    const int readErr = errno;
+    struct stat after;
+    const bool examined = ::fstat(fd, &after) == 0;
     ::close(fd);
-    if (got != bytes.size()) {
-        setReason(reason, QStringLiteral("cannot read the whole file: %1")
-                              .arg(QString::fromLocal8Bit(strerror(readErr))));
+    if (readErr != 0) {
+        fail(error, Error::Kind::Io,
+             QStringLiteral("cannot read the whole file: %1")
+                 .arg(QString::fromLocal8Bit(strerror(readErr))));
         return nullptr;
     }
-    return openBytes(bytes, reason);
+    const FileIdentity before = FileIdentity::of(st);
+    if (!examined || got != st.st_size || FileIdentity::of(after) != before) {
+        fail(error, Error::Kind::ChangedWhileEditing,
+             QStringLiteral("while being read: ") +
+                 (examined ? before.differenceFrom(FileIdentity::of(after))
+                           : QStringLiteral("it cannot be examined again")));
+        return nullptr;
+    }
+    bytes.chop(1);
+    if (identity)
+        *identity = before;
+    return openBytes(bytes, error);
 }
 
-std::unique_ptr<Document> DocumentFactory::openBytes(const QByteArray &bytes, QString *reason)
+std::unique_ptr<Document> DocumentFactory::openBytes(const QByteArray &bytes, Error *error)
 {
     switch (detect(bytes)) {
     case Format::Ooxml: {
-        QString why;
+        Error why;
         std::unique_ptr<Document> d = ooxml::OoxmlDocument::open(bytes, &why);
         if (!d)
-            setReason(reason, QStringLiteral("OOXML package: %1").arg(why));
+            fail(error, why.kind, QStringLiteral("OOXML package: %1").arg(why.detail));
         return d;
     }
     case Format::CompoundFile:
-        return CompoundFileFront::open(bytes, reason);
+        return CompoundFileFront::open(bytes, error);
     case Format::Unknown:
         break;
     }
-    setReason(reason, QStringLiteral("expected an OOXML package (50 4b 03 04) or a compound file "
-                                     "(d0 cf 11 e0 a1 b1 1a e1), found first bytes '%1'")
-                          .arg(describeHead(bytes)));
+    fail(error, Error::Kind::NotAWorkbook,
+         QStringLiteral("expected an OOXML package (50 4b 03 04) or a compound file "
+                        "(d0 cf 11 e0 a1 b1 1a e1), found first bytes '%1'")
+             .arg(describeHead(bytes)));
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -8,6 +10,7 @@ namespace workbook
 {
 
 class Document;
+struct FileIdentity;
 
 // The front: decides the format from the first bytes and hands the file to that format's
 // backend. It never tries every reader in turn, so the backend's reason is the real one.
@@ -17,8 +20,11 @@ public:
     enum class Format { Ooxml, CompoundFile, Unknown };
 
     static Format detect(const QByteArray &head);
-    static std::unique_ptr<Document> openFile(const QString &path, QString *reason);
-    static std::unique_ptr<Document> openBytes(const QByteArray &bytes, QString *reason);
+    // Reads the file at path (never through a symbolic link) and opens it; *identity gets the
+    // file's identity as read. A file that changes while it is read is refused.
+    static std::unique_ptr<Document> openFile(const QString &path, Error *error,
+                                              FileIdentity *identity = nullptr);
+    static std::unique_ptr<Document> openBytes(const QByteArray &bytes, Error *error);
 };
 
 } // namespace workbook

@@ -14,6 +14,15 @@ constexpr qint64 kMaxPartSize = qint64(1) << 30;
 // compressed size (small, highly compressible parts are normal).
 constexpr qint64 kBombRatioFloor = qint64(10) << 20;
 constexpr qint64 kMaxBombRatio = 200;
+// What one workbook may hold inflated at once (changed parts awaiting the save, the string
+// table, the part being read): at most kMaxWorkbookInflated, and at most
+// kWorkbookInflatedRatio times the file's size, though never less than kWorkbookInflatedFloor
+// (a small workbook may still grow by its replacements).
+constexpr qint64 kMaxWorkbookInflated = qint64(2) << 30;
+constexpr qint64 kWorkbookInflatedRatio = 200;
+constexpr qint64 kWorkbookInflatedFloor = qint64(64) << 20;
+// A package written back must fit one QByteArray.
+constexpr qint64 kMaxPackageSize = qint64(0x7fffffff) - 64;
 // Zip entries in one package.
 constexpr int kMaxZipEntries = 100000;
 // Element nesting in any XML part.

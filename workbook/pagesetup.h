@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/error.h"
+
 #include <QString>
 
 namespace workbook
@@ -23,9 +25,13 @@ class PageSetup
 public:
     PageSetup(Workbook *workbook, int sheetIndex);
 
-    QString section(HeaderFooterSection which) const;
-    // False (and the old text kept) when the rebuilt header or footer would break a limit.
-    bool setSection(HeaderFooterSection which, const QString &text, QString *reason = nullptr);
+    // Empty with *error set when the header or footer could not be read.
+    QString section(HeaderFooterSection which, Error *error = nullptr) const;
+    // False (and the old text kept) with *error set when the header or footer could not be
+    // read, or the rebuilt one would break a limit.
+    bool setSection(HeaderFooterSection which, const QString &text, Error *error = nullptr);
+    // The same with the error as text.
+    bool setSection(HeaderFooterSection which, const QString &text, QString *reason);
 
     QString LeftHeader() const { return section(HeaderFooterSection::LeftHeader); }
     QString CenterHeader() const { return section(HeaderFooterSection::CenterHeader); }

@@ -2,11 +2,40 @@
 
 #include "workbook/document.h"
 #include "workbook/pagesetup.h"
+#include "workbook/text/sheetnamerules.h"
 #include "workbook/usedrange.h"
 #include "workbook/workbook.h"
 
 namespace workbook
 {
+
+namespace
+{
+
+QString verdictText(SheetNameRules::Verdict v)
+{
+    switch (v) {
+    case SheetNameRules::Verdict::Ok:
+        return QString();
+    case SheetNameRules::Verdict::Empty:
+        return QStringLiteral("a sheet name cannot be empty");
+    case SheetNameRules::Verdict::TooLong:
+        return QStringLiteral("a sheet name has at most 31 characters");
+    case SheetNameRules::Verdict::ForbiddenCharacter:
+        return QStringLiteral("a sheet name cannot hold : \\ / ? * [ ]");
+    case SheetNameRules::Verdict::ControlCharacter:
+        return QStringLiteral("a sheet name cannot hold control characters");
+    case SheetNameRules::Verdict::QuoteAtEnd:
+        return QStringLiteral("a sheet name cannot start or end with '");
+    case SheetNameRules::Verdict::Reserved:
+        return QStringLiteral("History is a reserved sheet name");
+    case SheetNameRules::Verdict::Duplicate:
+        return QStringLiteral("another sheet has this name");
+    }
+    return QString();
+}
+
+} // namespace
 
 Sheet::Sheet(Workbook *workbook, int index)
     : m_workbook(workbook), m_index(index),
@@ -25,18 +54,36 @@ QString Sheet::Name() const
     return d ? d->sheetName(m_index) : QString();
 }
 
-bool Sheet::SetName(const QString &name, QString *reason)
+bool Sheet::SetName(const QString &name, Error *error)
 {
     Document *d = m_workbook->document();
-    if (!d) {
-        if (reason)
-            *reason = QStringLiteral("the workbook is closed");
-        return false;
+    if (!d)
+        return fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
+    if (name == d->sheetName(m_index))
+        return true;
+    // The same rules for every format: the backend only stores the name.
+    QStringList names;
+    for (int i = 0; i < d->sheetCount(); ++i)
+        names.append(d->sheetName(i));
+    const SheetNameRules::Verdict verdict = SheetNameRules::check(name, names, m_index);
+    if (verdict != SheetNameRules::Verdict::Ok)
+        return fail(error, Error::Kind::Rejected,
+                    QStringLiteral("sheet name '%1' refused: %2").arg(name, verdictText(verdict)));
+    bool renamed = false;
+    if (!m_workbook->guarded(
+            [&](Document &document) { renamed = document.renameSheet(m_index, name, error); })) {
+        const Error why = m_workbook->givenUp();
+        return fail(error, why.kind, why.detail);
     }
-    QString why;
-    const bool ok = d->renameSheet(m_index, name, &why);
+    return renamed;
+}
+
+bool Sheet::SetName(const QString &name, QString *reason)
+{
+    Error error;
+    const bool ok = SetName(name, &error);
     if (!ok && reason)
-        *reason = why;
+        *reason = error.detail;
     return ok;
 }
 

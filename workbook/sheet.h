@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbook/error.h"
 #include "workbook/sheetkind.h"
 
 #include <QString>
@@ -23,9 +24,11 @@ public:
     // The tab name.
     QString Name() const;
     // Renames the sheet and rewrites every reference to the old name in the workbook. A name
-    // the rules refuse (or a workbook that cannot be kept consistent) leaves everything as
-    // it was and returns false with *reason saying why.
-    bool SetName(const QString &name, QString *reason = nullptr);
+    // the rules refuse (kind Rejected) or a workbook that cannot be kept consistent (another
+    // kind) leaves everything as it was and returns false with *error saying why.
+    bool SetName(const QString &name, Error *error = nullptr);
+    // The same with the error as text.
+    bool SetName(const QString &name, QString *reason);
 
     SheetKind kind() const;
     SheetVisibility visibility() const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/error.h"
+
 #include <QString>
 
 namespace workbook
@@ -14,19 +16,26 @@ class UsedRange
 public:
     UsedRange(Workbook *workbook, int sheetIndex);
 
-    // Whether any cell's formula-bar text matches. An empty text matches nothing.
-    bool Find(const QString &what);
+    // Whether any cell's formula-bar text matches. An empty text matches nothing. Three
+    // outcomes: true (a hit), false (a miss), false with *error set (the sheet could not be
+    // read).
+    bool Find(const QString &what, Error *error = nullptr);
     // Replaces every match in every cell, as if Replace were applied to each cell one by
-    // one. Returns true when at least one cell changed.
-    bool Replace(const QString &what, const QString &with);
+    // one. Returns true when at least one cell changed; false with *error set when the sheet
+    // could not be read or the change not be stored (the sheet then stays as it was).
+    bool Replace(const QString &what, const QString &with, Error *error = nullptr);
 
-    // Why the last Find or Replace could not look at the sheet (empty when it could).
-    QString lastError() const { return m_lastError; }
+    // Why the last Find or Replace could not look at the sheet (unset when it could).
+    Error lastError() const { return m_lastError; }
 
 private:
     Workbook *m_workbook;
     int m_sheetIndex;
-    QString m_lastError;
+    Error m_lastError;
+    // The last text Find saw nowhere, and the document's change count then.
+    QString m_missed;
+    quint64 m_missedAt = 0;
+    bool m_hasMiss = false;
 };
 
 } // namespace workbook

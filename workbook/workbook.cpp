@@ -4,11 +4,15 @@
 #include "workbook/document.h"
 #include "workbook/sheet.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace workbook
 {
 
-Workbook::Workbook(std::unique_ptr<Document> document, const QString &path)
-    : m_document(std::move(document)), m_path(path)
+Workbook::Workbook(std::unique_ptr<Document> document, const QString &path,
+                   const FileIdentity &identity)
+    : m_document(std::move(document)), m_path(path), m_identity(identity)
 {
     const int count = m_document->sheetCount();
     m_sheets.reserve(count);
@@ -30,27 +34,88 @@ Sheet *Workbook::Item(int index)
     return m_sheets[index - 1].get();
 }
 
-bool Workbook::Save(QString *reason)
+bool Workbook::Save(Error *error)
 {
-    if (!m_document) {
-        if (reason)
-            *reason = QStringLiteral("the workbook is closed");
-        return false;
-    }
+    if (!m_document)
+        return fail(error, givenUp().kind, givenUp().detail);
     if (!m_document->isModified())
         return true;
-    QByteArray bytes;
-    QString why;
-    if (!m_document->serialize(&bytes, &why) ||
-        (!m_path.isEmpty() && !AtomicFile::write(m_path, bytes, &why))) {
-        if (reason)
-            *reason = why;
+    Error why;
+    bool written = false;
+    const bool sound = guarded([&](Document &document) {
+        QByteArray bytes;
+        if (!document.serialize(&bytes, &why))
+            return;
+        QString atomicWhy;
+        if (!m_path.isEmpty() &&
+            !AtomicFile::write(m_path, bytes, m_identity, &m_identity, &atomicWhy)) {
+            const QString changed = QLatin1String(AtomicFile::kChangedWhileEditing);
+            if (atomicWhy.startsWith(changed))
+                why = Error{Error::Kind::ChangedWhileEditing,
+                            atomicWhy.mid(changed.size()).remove(0, 2)};
+            else
+                why = Error{Error::Kind::Io, atomicWhy};
+            return;
+        }
+        if (m_path.isEmpty())
+            m_savedBytes = bytes;
+        document.markSaved();
+        written = true;
+    });
+    if (!sound)
+        why = givenUp();
+    if (!written && error)
+        *error = why;
+    return written;
+}
+
+bool Workbook::Save(QString *reason)
+{
+    Error error;
+    const bool saved = Save(&error);
+    if (!saved && reason)
+        *reason = error.toString();
+    return saved;
+}
+
+Error Workbook::givenUp() const
+{
+    if (m_failure.isEmpty())
+        return Error{Error::Kind::Io, QStringLiteral("the workbook is closed")};
+    // The reasons a workbook is given up for are limits met: memory, or its budget.
+    const QString prefix = Error::kindName(Error::Kind::BeyondLimit) + QStringLiteral(": ");
+    return Error{Error::Kind::BeyondLimit,
+                 m_failure.startsWith(prefix) ? m_failure.mid(prefix.size()) : m_failure};
+}
+
+bool Workbook::guarded(const std::function<void(Document &)> &call)
+{
+    if (!m_document)
+        return false;
+    try {
+        call(*m_document);
+    } catch (const std::bad_alloc &) {
+        giveUp(QStringLiteral("out of memory while working on the workbook (std::bad_alloc)"));
+        return false;
+    } catch (const std::length_error &e) {
+        giveUp(QStringLiteral("out of memory while working on the workbook (a size beyond what "
+                              "can be held: %1)")
+                   .arg(QString::fromLatin1(e.what())));
         return false;
     }
-    if (m_path.isEmpty())
-        m_savedBytes = bytes;
-    m_document->markSaved();
+    const QString failure = m_document->failure();
+    if (!failure.isEmpty()) {
+        giveUp(failure);
+        return false;
+    }
     return true;
+}
+
+void Workbook::giveUp(const QString &reason)
+{
+    m_failure = reason;
+    // Whatever the document held is released now, before the next workbook needs the room.
+    m_document.reset();
 }
 
 void Workbook::Close()

@@ -1,5 +1,5 @@
-// Stand-in for `tessaromandel-cli replace FOLDER --find F --replace R` until the CLI exists:
-// the replace run's steps straight on the workbook server, one process for the whole folder.
+// `tessaromandel-cli replace FOLDER --find F --replace R` without the engine around it: the
+// replace run's steps straight on the workbook server, one process for the whole folder.
 // Prints one JSON line with the counts, like the peer drivers.
 #include "workbook/application.h"
 #include "workbook/sheet.h"

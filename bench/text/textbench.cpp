@@ -10,6 +10,8 @@
 #include <QVector>
 #include <cstdio>
 
+using namespace workbook::text;
+
 namespace
 {
 

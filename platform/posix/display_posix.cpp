@@ -3,11 +3,13 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-DisplaySize PrimaryDisplaySize()
+DisplayGeometry SystemPrimaryDisplayGeometry()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
-        return {0, 0};
-    const QSize size = screen->geometry().size();
-    return {size.width(), size.height()};
+        return {0, 0, 0, 0};
+    const QRect geometry = screen->geometry();
+    return {geometry.x(), geometry.y(), geometry.width(), geometry.height()};
 }
+
+DisplayGeometry (*PrimaryDisplayGeometry)() = &SystemPrimaryDisplayGeometry;

@@ -4,7 +4,8 @@
 #include <string>
 #include <sys/stat.h>
 
-namespace {
+namespace
+{
 
 bool IsFolder(const char *path)
 {
@@ -31,15 +32,16 @@ bool FindFirstPathEntry(const char *path, bool *isDirectory)
 {
     if (!path || path[0] == '\0')
         return false;
-    const std::string text(path);
-    if (text.find_first_of("*?") == std::string::npos) {
-        struct stat info;
-        if (::lstat(path, &info) != 0)
-            return false;
+    // "?" and "*" are ordinary characters in POSIX names: an entry of exactly this name is
+    // the answer, and only without one do they act as wildcards.
+    struct stat info;
+    if (::lstat(path, &info) == 0) {
         if (isDirectory)
             *isDirectory = IsFolder(path);
         return true;
     }
+    if (std::string(path).find_first_of("*?") == std::string::npos)
+        return false;
     glob_t matches;
     const int result = ::glob(EscapeForGlob(path).c_str(), GLOB_NOSORT, nullptr, &matches);
     const bool found = result == 0 && matches.gl_pathc > 0;

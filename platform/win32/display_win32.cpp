@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
-DisplaySize PrimaryDisplaySize()
+// The primary monitor's top-left corner is the origin of the Windows desktop by definition.
+DisplayGeometry SystemPrimaryDisplayGeometry()
 {
-    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
+
+DisplayGeometry (*PrimaryDisplayGeometry)() = &SystemPrimaryDisplayGeometry;

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "platform/processes.h"
+#include "tests/support/closedfolder.h"
 
 #include <QtTest>
 
@@ -101,6 +102,59 @@ private slots:
                  qPrintable(output));
         QVERIFY2(output.contains("\nexeDirectory=" + resolved + "/\n"), qPrintable(output));
         QVERIFY2(output.startsWith("firstArgument=" + QString(31, 'a') + "\n"), qPrintable(output));
+    }
+
+    void aProgramInASharedProgramFolderUsesTheUsersFolderEvenForRoot()
+    {
+        const QByteArray config = QFile::encodeName(m_folder.filePath("shared-config"));
+        qputenv("XDG_CONFIG_HOME", config);
+        char path[kStartupPathSize];
+        for (const char *folder : {"/usr/bin/", "/usr/local/bin/"}) {
+            ChooseSettingsFilePath(path, sizeof path, folder);
+            QCOMPARE(QByteArray(path), config + "/Tessaromandel/Tessaromandel.vrn");
+        }
+        const QByteArray portable = QFile::encodeName(m_folder.path()) + "/";
+        ChooseSettingsFilePath(path, sizeof path, portable.constData());
+        QCOMPARE(QByteArray(path), portable + "Tessaromandel.vrn");
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void anInstalledProgramKeepsItsSettingsInTheUsersFolder()
+    {
+        const QString folder = m_folder.filePath("installed");
+        QDir().mkpath(folder);
+        QVERIFY(QFile::copy(STARTUP_PROBE, folder + "/startupprobe"));
+        const QString config = m_folder.filePath("config");
+        const auto probeSettings = [&](const QProcessEnvironment &environment) {
+            QProcess probe;
+            probe.setProcessEnvironment(environment);
+            probe.start(folder + "/startupprobe", QStringList());
+            probe.waitForFinished(10000);
+            const QString output = QString::fromLocal8Bit(probe.readAllStandardOutput());
+            return output.section("\nsettingsFilePath=", 1).section('\n', 0, 0);
+        };
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", config);
+        const QString resolved = QFileInfo(folder).canonicalFilePath();
+        // A portable copy in a folder it may write: beside itself, as always.
+        QCOMPARE(probeSettings(environment), resolved + "/Tessaromandel.vrn");
+
+        ClosedFolder closed(folder);
+        if (!closed.closed())
+            QSKIP("cannot make a folder unwritable here (no chattr +i as root)");
+        QCOMPARE(probeSettings(environment), config + "/Tessaromandel/Tessaromandel.vrn");
+        environment.remove("XDG_CONFIG_HOME");
+        environment.insert("HOME", m_folder.filePath("home"));
+        QCOMPARE(probeSettings(environment),
+                 m_folder.filePath("home") + "/.config/Tessaromandel/Tessaromandel.vrn");
+        closed.open();
+
+        // A settings file already beside it that it may write keeps serving.
+        QFile beside(folder + "/Tessaromandel.vrn");
+        QVERIFY(beside.open(QIODevice::WriteOnly));
+        beside.close();
+        ClosedFolder closedAgain(folder);
+        QCOMPARE(probeSettings(environment), resolved + "/Tessaromandel.vrn");
     }
 };
 

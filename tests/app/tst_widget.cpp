@@ -79,8 +79,9 @@ class WidgetTest : public QObject
 
     static QPoint centredFor(const QSize &size)
     {
-        const DisplaySize display = PrimaryDisplaySize();
-        return {(display.width - size.width()) / 2, (display.height - size.height()) / 2};
+        const DisplayGeometry display = PrimaryDisplayGeometry();
+        return {display.left + (display.width - size.width()) / 2,
+                display.top + (display.height - size.height()) / 2};
     }
 
 private slots:
@@ -552,6 +553,23 @@ private slots:
         Widget window;
         // Centred while the form's 720 pixels were its height, then shortened in place.
         QCOMPARE(window.pos(), centredFor(QSize(940, 720)));
+    }
+
+    void onTwoScreensTheWindowOpensOnThePrimaryOne()
+    {
+        // The primary monitor stands right of and below a secondary one at the origin.
+        const auto rightScreen = []() { return DisplayGeometry{1920, 200, 1280, 1024}; };
+        const auto system = PrimaryDisplayGeometry;
+        PrimaryDisplayGeometry = rightScreen;
+        {
+            Widget window;
+            QCOMPARE(window.pos(), QPoint(1920 + 170, 200 + 152));
+            window.setWindowState(Qt::WindowMaximized);
+            auto *tabBar = control<QTabWidget>(window, "tabWidget")->tabBar();
+            QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(0).center());
+            QCOMPARE(window.pos(), QPoint(1920 + 170, 200 + 202));
+        }
+        PrimaryDisplayGeometry = system;
     }
 
     // Hidden start and the tray

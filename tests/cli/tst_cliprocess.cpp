@@ -2,7 +2,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 // tessaromandel-cli as a real process: its exit codes, what it prints and the reports it writes.
 // The runs go through a build of it that serves fake workbooks (see fakeclimain.cpp).
@@ -99,6 +102,10 @@ private slots:
             {"rename-sheets", "f", "--replace", "x", "--nth", "0"});
         QTest::newRow("nth not a number")
             << QStringList({"rename-sheets", "f", "--replace", "x", "--nth", "2x"});
+        QTest::newRow("empty find for cells")
+            << QStringList({"replace", "f", "--find", "", "--replace", "b"});
+        QTest::newRow("empty find for cells, joined")
+            << QStringList({"replace", "f", "--find=", "--replace", "b"});
         QTest::newRow("unreadable pair file") << QStringList(
             {"replace-pairs", "f", "--find-file", "/no/such", "--replace-file", "/no/such"});
     }
@@ -110,6 +117,103 @@ private slots:
         QCOMPARE(m_exitCode, 2);
         QVERIFY(m_stderr.contains("用法 Usage:"));
         QVERIFY(m_stdout.isEmpty());
+    }
+
+    void aFolderThatIsAFileOrHasStrayBlanksIsNamedAsSuch()
+    {
+        const QString file = m_dir.path() + "/plain.txt";
+        write(file, "x");
+        run(TESSAROMANDEL_CLI, {"replace", file, "--find", "a", "--replace", "b"});
+        QCOMPARE(m_exitCode, 3);
+        QCOMPARE(m_stderr, "不是文件夹 not a folder: " + file + "\n");
+
+        const QString books = folder("blanks");
+        run(TESSAROMANDEL_CLI, {"replace", books + "  ", "--find", "a", "--replace", "b"});
+        QCOMPARE(m_exitCode, 3);
+        QVERIFY2(m_stderr.contains("\"" + books + "  \" -> \"" + books + "\""),
+                 qPrintable(m_stderr));
+        QVERIFY(m_stderr.contains("without its leading or trailing blanks"));
+    }
+
+    void anEmptyFindStillSetsHeadersAndNames()
+    {
+        const QString books = folder("emptyfind");
+        write(books + "/a.xlsx", book({"One"}));
+        run(TESSAROMANDEL_CLI_FAKE, {"rename-sheets", books, "--find", "", "--replace", "X"});
+        QCOMPARE(m_exitCode, 0);
+        run(TESSAROMANDEL_CLI_FAKE,
+            {"header", books, "--position", "left", "--find", "", "--replace", "H"});
+        QCOMPARE(m_exitCode, 0);
+    }
+
+    void helpStatesTheMatchingRulesOfEachSubcommand()
+    {
+        run(TESSAROMANDEL_CLI, {"--help"});
+        for (const char *words : {"case-insensitively", "? one", "* any run", "~ takes the next",
+                                  "Pairs apply in order", "does not swap",
+                                  "Case-sensitive and literal", "4  有报告未能写出"})
+            QVERIFY2(m_stdout.contains(QString::fromUtf8(words)), words);
+    }
+
+    void aReportThatCannotBeWrittenIsNamedAndTheRunExitsFour()
+    {
+        const QString books = folder("blocked");
+        write(books + "/a.xlsx", book({"S1|old"}));
+        write(books + "/b.xlsx", book({"S1|other"}));
+        // A folder, not empty, where the changed report would go: no one can write it there.
+        const QString changed = books + "/包含内容并成功修改的文件目录.txt";
+        QVERIFY(QDir().mkpath(changed));
+        write(changed + "/keep", "x");
+        run(TESSAROMANDEL_CLI_FAKE, {"replace", books, "--find", "old", "--replace", "new"});
+        QCOMPARE(m_exitCode, 4);
+        QCOMPARE(m_stderr, "报告未写出 Report not written: " + changed + "\n");
+        const QStringList reported = m_stdout.split('\n').filter("报告 Report: ");
+        QCOMPARE(reported,
+                 QStringList({"报告 Report: " + books + "/不包含内容无修改的文件目录.txt"}));
+    }
+
+    void everyWorkbookIsOneReportLineWhateverItsName()
+    {
+        if (QTextCodec::codecForLocale()->name() != "UTF-8")
+            QSKIP("the names below are chosen for a UTF-8 locale");
+        const QString books = folder("names");
+        const QStringList names = {"a\nb.xlsx", "c\rd.xlsx", "tab\there.xlsx",
+                                   "x.xlsx Data\r\nforged entry.xlsx", "esc\x1b.xlsx"};
+        for (const QString &name : names)
+            write(books + "/" + name, book({"S1|old"}));
+        write(books + "/plain.xlsx", book({"S1|other"}));
+        // A Latin-1 name from an old archive: not valid UTF-8, so no decoded path reaches it.
+        const QByteArray latin1 = QFile::encodeName(books) + "/caf\xe9.xlsx";
+        const int descriptor = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(descriptor >= 0);
+        ::close(descriptor);
+
+        run(TESSAROMANDEL_CLI_FAKE, {"replace", books, "--find", "old", "--replace", "new"});
+        QCOMPARE(m_exitCode, 0);
+        // Split at CR LF only: a stray CR or LF left in a line would show in the comparisons.
+        const auto lines = [&](const char *report) {
+            QStringList read = QString::fromUtf8(this->read(books + "/" + report)).split("\r\n");
+            if (read.last().isEmpty())
+                read.removeLast();
+            return read;
+        };
+        QStringList changed = lines("包含内容并成功修改的文件目录.txt");
+        changed.sort();
+        QCOMPARE(changed, QStringList({books + "/a\\nb.xlsx S1", books + "/c\\rd.xlsx S1",
+                                       books + "/esc\\x1B.xlsx S1", books + "/tab\\there.xlsx S1",
+                                       books + "/x.xlsx Data\\r\\nforged entry.xlsx S1"}));
+        QCOMPARE(lines("不包含内容无修改的文件目录.txt"), QStringList({books + "/plain.xlsx"}));
+        QCOMPARE(lines("无法打开修改的文件目录(文件格式有误).txt"),
+                 QStringList({books + "/caf\\xE9.xlsx"}));
+        // The progress lines are escaped as well: one line per workbook.
+        QCOMPARE(m_stdout.split('\n').filter(".xlsx").size(), names.size() + 2);
+
+        run(TESSAROMANDEL_CLI_FAKE,
+            {"replace", books, "--find", "new", "--replace", "old", "--verbose"});
+        // Qt cannot remove what it cannot name.
+        ::unlink(latin1.constData());
+        QVERIFY2(m_stdout.contains(books + "/caf\\xE9.xlsx: 文件名不是本地编码"),
+                 qPrintable(m_stdout));
     }
 
     void missingFolderExitsThreeWithTheWindowsMessage()
@@ -190,8 +294,42 @@ private slots:
             {"replace-pairs", books, "--find-file", m_dir.path() + "/three.txt", "--replace-file",
              m_dir.path() + "/replace.txt"});
         QCOMPARE(m_exitCode, 2);
-        QCOMPARE(m_stderr, QString("注意：查找数和替换数不一致,请核对!\n"));
+        QCOMPARE(m_stderr, QString("注意：查找数和替换数不一致,请核对! The numbers of find and "
+                                   "replace lines differ: 3 and 2\n"));
         QCOMPARE(read(books + "/包含内容并成功修改的文件目录.txt"), report);
+    }
+
+    void aPairFileHoldingNulIsRefusedUnlessItIsUtf16()
+    {
+        const QString books = folder("nul");
+        write(books + "/a.xlsx", book({"S1|Foo"}));
+        const QByteArray before = read(books + "/a.xlsx");
+        write(m_dir.path() + "/find8.txt", "Foo\n");
+        // "Qux" saved as UTF-16 without a byte-order mark.
+        write(m_dir.path() + "/wide.txt", QByteArray("Q\0u\0x\0\n\0", 8));
+        const QStringList arguments = {"replace-pairs",  books,
+                                       "--find-file",    m_dir.path() + "/find8.txt",
+                                       "--replace-file", m_dir.path() + "/wide.txt"};
+        run(TESSAROMANDEL_CLI_FAKE, arguments);
+        QCOMPARE(m_exitCode, 2);
+        QVERIFY2(m_stderr.contains(m_dir.path() + "/wide.txt: 第 1 行 line 1: ") &&
+                     m_stderr.contains("NUL"),
+                 qPrintable(m_stderr));
+        QCOMPARE(read(books + "/a.xlsx"), before);
+
+        // With a mark, or the encoding named, the same text is read as UTF-16.
+        write(m_dir.path() + "/wide.txt", QByteArray("\xFF\xFE"
+                                                     "Q\0u\0x\0\n\0",
+                                                     10));
+        run(TESSAROMANDEL_CLI_FAKE, arguments);
+        QCOMPARE(m_exitCode, 0);
+        QVERIFY(read(books + "/a.xlsx").contains("cell Qux\n"));
+        write(books + "/a.xlsx", before);
+        write(m_dir.path() + "/wide.txt", QByteArray("Q\0u\0x\0\n\0", 8));
+        write(m_dir.path() + "/find8.txt", QByteArray("F\0o\0o\0", 6));
+        run(TESSAROMANDEL_CLI_FAKE, arguments + QStringList({"--encoding", "UTF-16LE"}));
+        QCOMPARE(m_exitCode, 0);
+        QVERIFY(read(books + "/a.xlsx").contains("cell Qux\n"));
     }
 
     void headerFooterAndRenameRunsFinishWithTheirSummaries()

@@ -10,6 +10,7 @@ namespace
 {
 
 using Field = ExcelAutomation::PageSetupField;
+using Reason = ExcelAutomation::Reason;
 const Field kFields[] = {Field::LeftHeader, Field::CenterHeader, Field::RightHeader,
                          Field::LeftFooter, Field::CenterFooter, Field::RightFooter};
 
@@ -19,7 +20,20 @@ struct SheetData {
     QMap<QString, QString> page;
     bool hasUsedRange = true;
     bool hasPageSetup = true;
+    bool unreadable = false;
 };
+
+const char kUnreadable[] = "damaged: sheet cells: malformed";
+
+// True (and *reason set) when the sheet cannot be served.
+bool failsOn(const SheetData &sheet, ExcelAutomation::Reason *reason)
+{
+    if (!sheet.unreadable)
+        return false;
+    reason->kind = ExcelAutomation::Reason::Kind::Failed;
+    reason->text = QLatin1String(kUnreadable);
+    return true;
+}
 
 struct BookData {
     QString path;
@@ -53,6 +67,8 @@ bool loadBook(const QString &path, BookData *book)
             book->sheets.last().hasUsedRange = false;
         } else if (line == QLatin1String("nopagesetup")) {
             book->sheets.last().hasPageSetup = false;
+        } else if (line == QLatin1String("unreadable")) {
+            book->sheets.last().unreadable = true;
         }
     }
     return true;
@@ -73,6 +89,8 @@ QByteArray serialize(const BookData &book)
             text += QStringLiteral("nousedrange\n");
         if (!sheet.hasPageSetup)
             text += QStringLiteral("nopagesetup\n");
+        if (sheet.unreadable)
+            text += QStringLiteral("unreadable\n");
     }
     return text.toUtf8();
 }
@@ -81,21 +99,21 @@ class FakeRange : public ExcelAutomation::Range
 {
 public:
     FakeRange(FakeAutomation &log, SheetData &sheet) : m_log(log), m_sheet(sheet) {}
-    bool Find(const QString &what) override
+    bool Find(const QString &what, Reason *reason) override
     {
         m_log.Record(QStringLiteral("Find ") + m_sheet.name + QLatin1Char(' ') + what);
-        if (what.isEmpty())
+        if (what.isEmpty() || failsOn(m_sheet, reason))
             return false;
         for (const QString &cell : m_sheet.cells)
             if (cell.contains(what))
                 return true;
         return false;
     }
-    void Replace(const QString &what, const QString &replacement) override
+    void Replace(const QString &what, const QString &replacement, Reason *reason) override
     {
         m_log.Record(QStringLiteral("Replace ") + m_sheet.name + QLatin1Char(' ') + what +
                      QLatin1Char(' ') + replacement);
-        if (what.isEmpty())
+        if (what.isEmpty() || failsOn(m_sheet, reason))
             return;
         for (QString &cell : m_sheet.cells)
             cell.replace(what, replacement);
@@ -110,17 +128,21 @@ class FakePageSetup : public ExcelAutomation::PageSetup
 {
 public:
     FakePageSetup(FakeAutomation &log, SheetData &sheet) : m_log(log), m_sheet(sheet) {}
-    QString Text(Field field) override
+    QString Text(Field field, Reason *reason) override
     {
         const QString name = FakeAutomation::FieldName(field);
         m_log.Record(QStringLiteral("Text ") + m_sheet.name + QLatin1Char(' ') + name);
+        if (failsOn(m_sheet, reason))
+            return QString();
         return m_sheet.page.value(name);
     }
-    bool SetText(Field field, const QString &text) override
+    bool SetText(Field field, const QString &text, Reason *reason) override
     {
         const QString name = FakeAutomation::FieldName(field);
         m_log.Record(QStringLiteral("SetText ") + m_sheet.name + QLatin1Char(' ') + name +
                      QLatin1Char('=') + text);
+        if (failsOn(m_sheet, reason))
+            return false;
         m_sheet.page[name] = text;
         return true;
     }
@@ -161,9 +183,11 @@ public:
         m_log.Record(QStringLiteral("Name ") + data().name);
         return data().name;
     }
-    bool SetName(const QString &name) override
+    bool SetName(const QString &name, Reason *reason) override
     {
         m_log.Record(QStringLiteral("SetName ") + data().name + QLatin1Char('=') + name);
+        if (failsOn(data(), reason))
+            return false;
         static const QString forbidden = QStringLiteral(":\\/?*[]");
         bool refused = name.isEmpty() || name.size() > 31;
         for (const QChar c : name)
@@ -171,8 +195,11 @@ public:
         for (int other = 0; other < m_book.sheets.size(); ++other)
             refused = refused || (other != m_index && m_book.sheets[other].name.compare(
                                                           name, Qt::CaseInsensitive) == 0);
-        if (refused)
+        if (refused) {
+            reason->kind = Reason::Kind::Refused;
+            reason->text = QStringLiteral("rejected: name '%1'").arg(name);
             return false;
+        }
         data().name = name;
         return true;
     }

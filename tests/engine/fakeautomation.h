@@ -7,8 +7,9 @@
 #include <QStringList>
 #include <functional>
 
-// Stands in for a workbook server, which cannot run on this machine yet: "workbooks" are small
-// text files, and every call the runs make is recorded so a test can check their order.
+// Stands in for a workbook server where a test checks the order of the calls a run makes, or
+// a failure no real workbook provokes on demand: "workbooks" are small text files, and every
+// call is recorded.
 //
 //   FAKEBOOK            first line; any other file is unopenable
 //   sheet <name>        starts a sheet
@@ -16,6 +17,8 @@
 //   page <Field>=<text> a header/footer section (LeftHeader … RightFooter)
 //   nousedrange         the current sheet has no used range (a chart sheet)
 //   nopagesetup         the current sheet has no page setup
+//   unreadable          every call on the current sheet's cells, page setup or name fails
+//                       with a reason, as for a malformed sheet
 //   refusesave          Save() of this workbook fails
 class FakeAutomation : public ExcelAutomation
 {

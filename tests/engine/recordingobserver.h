@@ -17,6 +17,11 @@ public:
     {
         add(QStringLiteral("refused ") + path + QStringLiteral(": ") + reason);
     }
+    void ChangeRefused(const QString &path, const QString &sheet, const QString &reason) override
+    {
+        add(QStringLiteral("declined ") + path + QStringLiteral(" ") + sheet +
+            QStringLiteral(": ") + reason);
+    }
     void ShowMessage(const QString &text) override { add(QStringLiteral("message ") + text); }
     void RunButtonsReleased() override { add(QStringLiteral("release")); }
     void ReportWritten(const QString &path) override { add(QStringLiteral("report ") + path); }

@@ -88,6 +88,24 @@ private slots:
         MultiPairReplaceRun::Execute(f.parameters, observer);
         QCOMPARE(f.bookCalls().filter("Replace"), QStringList({"Replace One a x"}));
     }
+
+    void sheetThatCannotBeReadLeavesItsWorkbookUnsavedAndListedAsUnopenable()
+    {
+        RunFixture f;
+        QVERIFY(f.book("a.xlsx", {"One|a", "Two|b|!unreadable"}));
+        QVERIFY(f.book("b.xlsx", {"One|b"}));
+        const QByteArray before = f.read(f.path("a.xlsx"));
+        f.parameters.findLines = QStringList({"a", "b"});
+        f.parameters.replaceLines = QStringList({"x", "y"});
+        RecordingObserver observer;
+        MultiPairReplaceRun::Execute(f.parameters, observer);
+
+        QCOMPARE(f.read(f.path("a.xlsx")), before);
+        QCOMPARE(f.read(f.parameters.unopenableReportPath), (f.native("a.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(f.read(f.parameters.changedReportPath), (f.native("b.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(observer.Events().filter("refused ").size(), 1);
+        QCOMPARE(observer.Events().filter("查找1个Excel文件,包含查找内容有1个Excel文件").size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMultiPairReplaceRun)

@@ -117,6 +117,27 @@ private slots:
                      .mid(f.bookCalls().indexOf("Open " + f.native("c.xls")))
                      .contains("Close false"));
     }
+
+    void sheetWhoseHeaderCannotBeReadIsNotWrittenAsEmptyAndItsWorkbookNotSaved()
+    {
+        RunFixture f;
+        QVERIFY(f.book("a.xlsx", {"S1|!page CenterHeader=old", "S2|!unreadable"}));
+        QVERIFY(f.book("b.xlsx", {"S1|!page CenterHeader=old"}));
+        const QByteArray before = f.read(f.path("a.xlsx"));
+        f.parameters.pageHeaderOn = true;
+        f.parameters.pageHeaderPos = QStringLiteral("中间");
+        f.parameters.pageHeaderFind = "old";
+        f.parameters.pageHeaderText = "new";
+        RecordingObserver observer;
+        PageHeaderFooterRun::Execute(f.parameters, observer);
+
+        QCOMPARE(f.read(f.path("a.xlsx")), before);
+        QVERIFY(f.bookCalls().filter("SetText S2").isEmpty());
+        QCOMPARE(f.read(f.parameters.unopenableReportPath), (f.native("a.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(observer.Events().filter("refused " + f.native("a.xlsx") + ": sheet 'S2'").size(),
+                 1);
+        QCOMPARE(observer.Events().filter("查找修改1个Excel文件").size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPageHeaderFooterRun)

@@ -115,6 +115,31 @@ private slots:
         QVERIFY(QDir().rmdir(m_parameters.changedReportPath));
     }
 
+    void aLinkPlantedUnderAReportNameIsNeverWrittenThrough()
+    {
+        // Planted after the launch deleted the old reports, before the run writes its own.
+        const QString target = m_dir.path() + "/outside.txt";
+        touch(target);
+        QVERIFY(QFile::link(target, m_parameters.changedReportPath));
+        const QString dangling = m_dir.path() + "/would-be-created.txt";
+        QVERIFY(QFile::link(dangling, m_parameters.unchangedReportPath));
+        RunReports reports;
+        reports.AddChanged("/f/hit.xlsx S");
+        reports.AddUnchanged("/f/miss.xlsx");
+        RecordingObserver observer;
+        reports.Close(m_parameters, 1, 2, 1, 0, observer);
+
+        QCOMPARE(read(target), QByteArray("stale"));
+        QVERIFY(!QFile::exists(dangling));
+        QVERIFY(QFileInfo(m_parameters.changedReportPath).isSymLink());
+        QVERIFY(observer.Events().filter("report ").isEmpty());
+        // The next launch deletes the links themselves, never their targets.
+        RunReports::DeleteExisting(m_parameters);
+        QVERIFY(!QFileInfo(m_parameters.changedReportPath).isSymLink());
+        QCOMPARE(read(target), QByteArray("stale"));
+        QVERIFY(QFile::remove(target));
+    }
+
     void launchDeletesOldReportsBeforeTestingTheFolder()
     {
         RunParameters parameters;

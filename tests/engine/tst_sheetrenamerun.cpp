@@ -104,6 +104,27 @@ private slots:
         QCOMPARE(f.read(f.parameters.unopenableReportPath), (f.native("a.xlsx") + "\r\n").toUtf8());
         QVERIFY(observer.Events().filter("message 查找修改0个Excel文件,耗时").size() == 1);
     }
+
+    void refusedNameKeepsItsReasonAndUnreadableWorkbookIsLeftAlone()
+    {
+        RunFixture f;
+        QVERIFY(f.book("a.xlsx", {"Sheet1", "Sheet1x"}));
+        QVERIFY(f.book("b.xlsx", {"Sheet1", "Sheet2|!unreadable"}));
+        const QByteArray before = f.read(f.path("b.xlsx"));
+        f.parameters.shtNameFind = "Sheet1";
+        f.parameters.shtNameReplace = "Sheet1x";
+        RecordingObserver observer;
+        SheetRenameRun::Execute(f.parameters, observer);
+
+        // A name the rules refuse: the sheet keeps its name, the workbook is still saved.
+        const QStringList events = observer.Events();
+        QCOMPARE(events.filter("declined "), QStringList({"declined " + f.native("a.xlsx") +
+                                                          " Sheet1: rejected: name 'Sheet1x'"}));
+        QCOMPARE(f.read(f.path("b.xlsx")), before);
+        QCOMPARE(f.read(f.parameters.unopenableReportPath), (f.native("b.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(events.filter("refused ").size(), 1);
+        QCOMPARE(events.filter("查找修改1个Excel文件").size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSheetRenameRun)

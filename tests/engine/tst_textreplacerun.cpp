@@ -177,6 +177,43 @@ private slots:
         QCOMPARE(observer.Events().at(2), QString("release"));
         QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList());
     }
+
+    void sheetThatCannotBeReadLeavesItsWorkbookUnsavedAndListedAsUnopenable_data()
+    {
+        QTest::addColumn<bool>("justShow");
+        QTest::newRow("replace") << false;
+        QTest::newRow("list only") << true;
+    }
+
+    void sheetThatCannotBeReadLeavesItsWorkbookUnsavedAndListedAsUnopenable()
+    {
+        QFETCH(bool, justShow);
+        RunFixture f;
+        // The hit on the first sheet must not count: the second could not be searched.
+        QVERIFY(f.book("a.xlsx", {"One|abc", "Two|xyz|!unreadable", "Three|abc"}));
+        QVERIFY(f.book("b.xlsx", {"One|abc"}));
+        QVERIFY(f.book("c.xlsx", {"One|nothing"}));
+        const QByteArray before = f.read(f.path("a.xlsx"));
+        f.parameters.findText = "abc";
+        f.parameters.replaceText = "x";
+        f.parameters.justShow = justShow;
+        RecordingObserver observer;
+        TextReplaceRun::Execute(f.parameters, observer);
+
+        QCOMPARE(f.read(f.path("a.xlsx")), before);
+        QCOMPARE(f.read(f.parameters.unopenableReportPath), (f.native("a.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(f.read(f.parameters.changedReportPath),
+                 (f.native("b.xlsx") + " One\r\n").toUtf8());
+        QCOMPARE(f.read(f.parameters.unchangedReportPath), (f.native("c.xlsx") + "\r\n").toUtf8());
+        const QStringList calls = f.bookCalls();
+        QVERIFY(!calls.contains("UsedRange Three")); // nothing more is asked of that workbook
+        QCOMPARE(calls.filter("Save").size(), justShow ? 0 : 1);
+        const QStringList events = observer.Events();
+        QCOMPARE(events.filter("refused "),
+                 QStringList({"refused " + f.native("a.xlsx") +
+                              ": sheet 'Two': damaged: sheet cells: malformed"}));
+        QCOMPARE(events.filter("查找2个Excel文件,包含查找内容有1个Excel文件").size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTextReplaceRun)

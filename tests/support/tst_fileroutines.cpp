@@ -80,6 +80,21 @@ private slots:
         QCOMPARE(PathExists(path("1.txt")), 0);
     }
 
+    void aNameWithWildcardCharactersIsFoundLiterallyFirst()
+    {
+        // "q?" also matches the file "qa"; the folder of exactly that name must win.
+        QVERIFY(QDir(m_folder.path()).mkdir("q?"));
+        QFile(m_folder.filePath("qa")).open(QIODevice::WriteOnly);
+        QVERIFY(DirectoryExists(path("q?")));
+        QVERIFY(DirectoryExists(path("q?/")));
+        QVERIFY(QDir(m_folder.path()).mkdir("s*"));
+        QFile(m_folder.filePath("sa")).open(QIODevice::WriteOnly);
+        QVERIFY(DirectoryExists(path("s*")));
+        // Without an entry of that name the wildcard still has its meaning.
+        QVERIFY(!DirectoryExists(path("q?a")));
+        QCOMPARE(PathExists(path("s?")), 1);
+    }
+
     void overlongPathsAreAnsweredWithoutOverrun()
     {
         std::string longPath = m_folder.path().toStdString() + "/Data/";

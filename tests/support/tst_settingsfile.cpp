@@ -1,11 +1,13 @@
 #include "support/fileroutines.h"
 #include "support/settingsfile.h"
+#include "tests/support/closedfolder.h"
 
 #include <QtTest>
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 QByteArray ReadAll(const QString &path)
 {
@@ -200,6 +202,55 @@ private slots:
         QCOMPARE(SaveSettingsText(file, text), 0);
         QCOMPARE(ReadAll(QString::fromLocal8Bit(file)),
                  QByteArray("JustShow=y\r\nsourcePath=D:/a/\r\n"));
+    }
+
+    void aLinkedSettingsFileIsWrittenThroughToItsTarget()
+    {
+        const QString target = m_folder.filePath("real.vrn");
+        const QString link = m_folder.filePath("linked.vrn");
+        WriteAll(target, "JustShow=n\r\n");
+        QVERIFY(QFile::link("real.vrn", link));
+        QCOMPARE(SetKeyValueInFile(QFile::encodeName(link), "JustShow", "y"), 0);
+        QCOMPARE(SaveSettingsText(QFile::encodeName(link), "JustShow=y\r\nsourcePath=a\r\n"), 0);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(ReadAll(target), QByteArray("JustShow=y\r\nsourcePath=a\r\n"));
+    }
+
+    void aReadOnlyFileIsLeftAlone()
+    {
+        const QString file = m_folder.filePath("readonly.vrn");
+        WriteAll(file, "JustShow=n\r\n");
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup));
+        QCOMPARE(SetKeyValueInFile(QFile::encodeName(file), "JustShow", "y"), -1);
+        QCOMPARE(SaveSettingsText(QFile::encodeName(file), "x"), -1);
+        QCOMPARE(ReadAll(file), QByteArray("JustShow=n\r\n"));
+        QCOMPARE(QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::ReadGroup);
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void aFileInAFolderThatCannotBeWrittenIsWrittenInPlace()
+    {
+        const QString folder = m_folder.filePath("closed");
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = folder + "/Tessaromandel.vrn";
+        WriteAll(file, "JustShow=n\r\n");
+        ClosedFolder closed(folder);
+        if (!closed.closed())
+            QSKIP("cannot make a folder unwritable here (no chattr +i as root)");
+        QCOMPARE(SetKeyValueInFile(QFile::encodeName(file), "JustShow", "y"), 0);
+        QCOMPARE(ReadAll(file), QByteArray("JustShow=y\r\n"));
+        QCOMPARE(SaveSettingsText(QFile::encodeName(file), "sourcePath=b\r\n"), 0);
+        QCOMPARE(ReadAll(file), QByteArray("sourcePath=b\r\n"));
+        // A file that is not there yet cannot be made in such a folder.
+        QCOMPARE(SaveSettingsText(QFile::encodeName(folder + "/other.vrn"), "x"), -1);
+    }
+
+    void theFirstSaveCreatesTheSettingsFolder()
+    {
+        const QByteArray file = path("config/Tessaromandel/Tessaromandel.vrn");
+        QCOMPARE(SaveSettingsText(file, "JustShow=y\r\n"), 0);
+        QCOMPARE(ReadAll(QString::fromLocal8Bit(file)), QByteArray("JustShow=y\r\n"));
     }
 };
 

@@ -59,9 +59,8 @@ bool run(const QString &program, const QStringList &args)
 
 QStringList temporariesBeside(const QString &path)
 {
-    const QFileInfo info(path);
-    return QDir(info.absolutePath())
-        .entryList({".~" + info.fileName() + "*"}, QDir::Files | QDir::Hidden | QDir::System);
+    return QDir(QFileInfo(path).absolutePath())
+        .entryList({".~tm*.tsave"}, QDir::Files | QDir::Hidden | QDir::System);
 }
 
 } // namespace
@@ -205,8 +204,9 @@ private slots:
         const QByteArray before = readAll(source);
         const QString path = m_dir.path() + "/killed.xlsx";
         int interrupted = 0;
-        // Kills at fixed delays, and (delay < 0) the moment the temporary file appears.
-        for (int delay = -100; delay < 300; delay += delay < 0 ? 25 : 50) {
+        // Kills at fixed delays. The new file has no name until just before the rename, so a
+        // kill rarely finds a temporary to leave behind.
+        for (int delay = 0; delay < 300; delay += 25) {
             QFile::remove(path);
             QVERIFY(QFile::copy(source, path));
             QProcess child;
@@ -215,15 +215,7 @@ private slots:
             child.setProcessEnvironment(env);
             child.start(QCoreApplication::applicationFilePath(), QStringList());
             QVERIFY(child.waitForStarted());
-            if (delay >= 0) {
-                QThread::msleep(ulong(delay));
-            } else {
-                QElapsedTimer timer;
-                timer.start();
-                while (temporariesBeside(path).isEmpty() && timer.elapsed() < 10000 &&
-                       child.state() == QProcess::Running)
-                    QThread::usleep(50);
-            }
+            QThread::msleep(ulong(delay));
             ::kill(pid_t(child.processId()), SIGKILL);
             QVERIFY(child.waitForFinished(20000));
             const QByteArray now = readAll(path);
@@ -238,8 +230,8 @@ private slots:
             QVERIFY(wb->Item(1)->usedRange()->Find("after 59999"));
             QVERIFY(!wb->Item(1)->usedRange()->Find("before"));
         }
-        if (interrupted == 0)
-            qWarning("no kill landed while the temporary file existed");
+        if (interrupted > 0)
+            qInfo("%d kills left a named temporary", interrupted);
         // A later open removes what a killed save left behind.
         Application app;
         QVERIFY(app.Open(path));

@@ -4,9 +4,6 @@
 #include "workbook/biff/biffworkbook.h"
 #include "workbook/biff/recordreader.h"
 #include "workbook/biff/recordtypes.h"
-#include "workbook/limits.h"
-
-#include <cstring>
 
 namespace workbook::biff
 {
@@ -18,23 +15,6 @@ void setReason(QString *reason, const QString &text)
 {
     if (reason)
         *reason = text;
-}
-
-double rkValue(quint32 rk)
-{
-    double v;
-    if (rk & 0x02) {
-        v = double(qint32(rk) >> 2);
-    } else {
-        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&v, &bits, sizeof v);
-    }
-    return (rk & 0x01) ? v / 100.0 : v;
-}
-
-quint32 cellKey(quint16 row, quint16 column)
-{
-    return (quint32(row) << 8) | (column & 0xFF);
 }
 
 } // namespace
@@ -62,12 +42,6 @@ bool BiffSheet::isDialogSheet(const BiffWorkbook &workbook, int index)
     return false;
 }
 
-const BiffSheet::SharedFormula *BiffSheet::sharedFormula(quint16 row, quint16 column) const
-{
-    const auto it = m_sharedByCell.constFind(cellKey(row, column));
-    return it == m_sharedByCell.constEnd() ? nullptr : &m_shared[it.value()];
-}
-
 bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
 {
     const BiffWorkbook::SheetEntry &entry = workbook.sheets()[index];
@@ -85,15 +59,7 @@ bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
                               .arg(version, 4, 16, QLatin1Char('0')));
         return false;
     }
-    const int sstSize = workbook.sharedStrings().size();
     int depth = 1;
-    int lastFormulaCell = -1;
-    auto addCell = [&](Cell cell) {
-        if (m_cells.size() >= limits::kMaxCellsPerPart)
-            return false;
-        m_cells.append(cell);
-        return true;
-    };
     while (depth > 0 && reader.next(&r)) {
         cfb::ByteCursor &c = r.body;
         if (r.type == rt::kBof) {
@@ -107,124 +73,7 @@ bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
         }
         if (depth != 1)
             continue;
-        bool ok = true;
-        Cell cell;
         switch (r.type) {
-        case rt::kLabelSst: {
-            cell.row = c.u16();
-            cell.column = c.u16();
-            cell.xf = c.u16();
-            const quint32 isst = c.u32();
-            if (c.ok() && qint64(isst) >= sstSize) {
-                setReason(reason, QStringLiteral("cell %1,%2 uses shared string %3 of a table of "
-                                                 "%4")
-                                      .arg(cell.row)
-                                      .arg(cell.column)
-                                      .arg(isst)
-                                      .arg(sstSize));
-                return false;
-            }
-            cell.kind = CellKind::SharedString;
-            cell.index = int(isst);
-            ok = c.ok() && addCell(cell);
-            break;
-        }
-        case rt::kLabel:
-        case rt::kRString:
-            cell.row = c.u16();
-            cell.column = c.u16();
-            cell.xf = c.u16();
-            cell.kind = CellKind::InlineString;
-            cell.index = m_inlineStrings.size();
-            m_inlineStrings.append(BiffString::read(c, 2, r.continues));
-            ok = c.ok() && addCell(cell);
-            break;
-        case rt::kNumber:
-            cell.row = c.u16();
-            cell.column = c.u16();
-            cell.xf = c.u16();
-            cell.number = c.f64();
-            ok = c.ok() && addCell(cell);
-            break;
-        case rt::kRk:
-            cell.row = c.u16();
-            cell.column = c.u16();
-            cell.xf = c.u16();
-            cell.number = rkValue(c.u32());
-            ok = c.ok() && addCell(cell);
-            break;
-        case rt::kMulRk: {
-            cell.row = c.u16();
-            const quint16 first = c.u16();
-            const qsizetype pairs = (c.remaining() - 2) / 6;
-            for (qsizetype i = 0; i < pairs && ok; ++i) {
-                cell.column = quint16(first + i);
-                cell.xf = c.u16();
-                cell.number = rkValue(c.u32());
-                ok = c.ok() && addCell(cell);
-            }
-            ok = ok && c.ok() && pairs >= 0;
-            break;
-        }
-        case rt::kBoolErr:
-            cell.row = c.u16();
-            cell.column = c.u16();
-            cell.xf = c.u16();
-            cell.code = c.u8();
-            cell.kind = c.u8() ? CellKind::Error : CellKind::Boolean;
-            ok = c.ok() && addCell(cell);
-            break;
-        case rt::kFormula: {
-            cell.row = c.u16();
-            cell.column = c.u16();
-            cell.xf = c.u16();
-            c.skip(8 + 2 + 4);
-            const quint16 cce = c.u16();
-            Formula f;
-            f.tokens = c.bytes(cce);
-            f.extra = c.bytes(c.remaining());
-            if (!c.ok())
-                break;
-            cfb::ByteCursor t(f.tokens);
-            const quint8 first = t.u8();
-            f.dataTable = first == 0x02;
-            if (first == 0x01) {
-                f.pointsElsewhere = true;
-                f.hostRow = t.u16();
-                f.hostColumn = t.u16();
-                f.tokens.clear();
-            }
-            cell.kind = CellKind::Formula;
-            cell.index = m_formulas.size();
-            m_formulas.append(f);
-            lastFormulaCell = m_cells.size();
-            ok = addCell(cell);
-            break;
-        }
-        case rt::kShrFmla:
-        case rt::kArray: {
-            SharedFormula s;
-            s.isArray = r.type == rt::kArray;
-            s.firstRow = c.u16();
-            s.lastRow = c.u16();
-            s.firstColumn = c.u8();
-            s.lastColumn = c.u8();
-            c.skip(s.isArray ? 2 + 4 : 2);
-            const quint16 cce = c.u16();
-            s.tokens = c.bytes(cce);
-            s.extra = c.bytes(c.remaining());
-            if (!c.ok())
-                break;
-            const int at = m_shared.size();
-            m_shared.append(s);
-            m_sharedByCell.insert(cellKey(s.firstRow, s.firstColumn), at);
-            // The record follows the formula cell that carries it, which tExp names.
-            if (lastFormulaCell >= 0) {
-                const Cell &host = m_cells[lastFormulaCell];
-                m_sharedByCell.insert(cellKey(host.row, host.column), at);
-            }
-            break;
-        }
         case rt::kHeader:
         case rt::kFooter: {
             const QString text = c.size() == 0 ? QString() : BiffString::read(c, 2, r.continues);
@@ -242,19 +91,6 @@ bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
                                   .arg(r.type, 4, 16, QLatin1Char('0'))
                                   .arg(r.offset)
                                   .arg(entry.name));
-            return false;
-        }
-        if (!ok) {
-            setReason(reason, QStringLiteral("expected at most %1 cells in sheet '%2'")
-                                  .arg(limits::kMaxCellsPerPart)
-                                  .arg(entry.name));
-            return false;
-        }
-        if (cell.column > 0xFF) {
-            setReason(reason, QStringLiteral("expected a column of at most 256 in sheet '%1', "
-                                             "found %2")
-                                  .arg(entry.name)
-                                  .arg(cell.column + 1));
             return false;
         }
     }

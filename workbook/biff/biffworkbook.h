@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/biff/formulanames.h"
+#include "workbook/edit/stringtable.h"
 #include "workbook/sheetkind.h"
 #include "workbook/text/datetext.h"
 #include "workbook/text/numberformatclassifier.h"
@@ -17,8 +18,8 @@ namespace workbook::biff
 
 // The workbook globals of a BIFF8 workbook stream: sheets, string table, number formats and
 // cell styles, date system, protection, and what formulas refer to (EXTERNSHEET, SUPBOOK,
-// EXTERNNAME, NAME). Sheets themselves are read on demand (BiffSheet).
-class BiffWorkbook : public FormulaNames
+// EXTERNNAME, NAME). Sheets themselves are read on demand, cell by cell (BiffCellSource).
+class BiffWorkbook : public FormulaNames, public edit::StyleFacts
 {
 public:
     // BOUNDSHEET8 sheet types.
@@ -45,6 +46,8 @@ public:
     // General for a style index that does not exist, as Excel shows such a cell.
     NumberFormatKind numberFormatKind(int xf) const;
     bool isLocked(int xf) const { return xf >= 0 && xf < m_xfs.size() ? m_xfs[xf].locked : true; }
+    NumberFormatKind kind(int style) const override { return numberFormatKind(style); }
+    bool locked(int style) const override { return isLocked(style); }
     bool structureProtected() const { return m_structureProtected; }
     QString formatCode(int id) const { return m_formats.value(id); }
 

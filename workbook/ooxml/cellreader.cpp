@@ -95,9 +95,11 @@ bool CellReader::next(Cell *cell)
             m_row = ok ? row : m_row + 1;
             m_column = 0;
         } else if (depth == 4 && m_scanner.localName() == "c") {
-            if (++m_cells > limits::kMaxCellsPerPart)
+            if (++m_cells > limits::kMaxCellsPerPart) {
+                m_beyondLimit = true;
                 return setError(QStringLiteral("expected at most %1 cells, found more")
                                     .arg(limits::kMaxCellsPerPart));
+            }
             return readCell(cell);
         } else if (depth == 2) {
             const xml::ByteSpan local = m_scanner.localName();

@@ -42,6 +42,8 @@ public:
     bool next(Cell *cell);
     bool failed() const { return !m_error.isEmpty(); }
     QString errorString() const { return m_error; }
+    // Whether the failure was a limit of ours rather than malformed input.
+    bool beyondLimit() const { return m_beyondLimit; }
     const QByteArray &document() const { return m_scanner.document(); }
 
     static bool parseCellReference(const xml::ByteSpan &ref, int *row, int *column);
@@ -57,6 +59,7 @@ private:
     int m_column = 0;
     qint64 m_cells = 0;
     bool m_done = false;
+    bool m_beyondLimit = false;
     QString m_error;
 };
 

@@ -93,7 +93,11 @@ bool ContentTypes::withoutOverride(const QString &partName, QByteArray *out) con
         if (matches(o.partName, partName))
             splicer.replace(o.begin, o.end, QByteArray());
     }
-    return !splicer.isEmpty() && splicer.apply(m_xml, out);
+    if (splicer.isEmpty()) {
+        *out = m_xml;
+        return true;
+    }
+    return splicer.apply(m_xml, out);
 }
 
 } // namespace workbook::ooxml

@@ -14,7 +14,8 @@ public:
     static bool parse(const QByteArray &xml, ContentTypes *out, QString *reason);
 
     QString typeOf(const QString &partName) const;
-    // The document without the Override for partName; false when there is none.
+    // The document without the Override for partName (the same bytes when there is none);
+    // false when it could not be made.
     bool withoutOverride(const QString &partName, QByteArray *out) const;
 
 private:

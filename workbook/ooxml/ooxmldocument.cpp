@@ -7,16 +7,28 @@
 #include "workbook/ooxml/package.h"
 #include "workbook/ooxml/sharedstrings.h"
 #include "workbook/ooxml/sheeteditor.h"
+#include "workbook/ooxml/sheetprotection.h"
 #include "workbook/ooxml/sheetreferencerewriter.h"
 #include "workbook/ooxml/styles.h"
-#include "workbook/text/headerfootertext.h"
-#include "workbook/text/sheetnamerules.h"
 #include "workbook/xml/splicer.h"
 
 #include <QHash>
 
 namespace workbook::ooxml
 {
+
+namespace
+{
+
+// The package's budget speaks in words ("beyond a limit: ..."); the kind says it once.
+bool failBeyondLimit(Error *error, const QString &why)
+{
+    const QString prefix = Error::kindName(Error::Kind::BeyondLimit) + QStringLiteral(": ");
+    return fail(error, Error::Kind::BeyondLimit,
+                why.startsWith(prefix) ? why.mid(prefix.size()) : why);
+}
+
+} // namespace
 
 namespace
 {
@@ -39,65 +51,24 @@ bool mayReferToSheets(const QString &part)
     return false;
 }
 
-HeaderFooterText::Section sectionOf(HeaderFooterSection which)
-{
-    switch (which) {
-    case HeaderFooterSection::LeftHeader:
-    case HeaderFooterSection::LeftFooter:
-        return HeaderFooterText::Section::Left;
-    case HeaderFooterSection::CenterHeader:
-    case HeaderFooterSection::CenterFooter:
-        return HeaderFooterText::Section::Center;
-    case HeaderFooterSection::RightHeader:
-    case HeaderFooterSection::RightFooter:
-        break;
-    }
-    return HeaderFooterText::Section::Right;
-}
-
-bool isFooter(HeaderFooterSection which)
-{
-    return which == HeaderFooterSection::LeftFooter || which == HeaderFooterSection::CenterFooter ||
-           which == HeaderFooterSection::RightFooter;
-}
-
-QString sheetNameVerdict(SheetNameRules::Verdict v)
-{
-    switch (v) {
-    case SheetNameRules::Verdict::Ok:
-        return QString();
-    case SheetNameRules::Verdict::Empty:
-        return QStringLiteral("a sheet name cannot be empty");
-    case SheetNameRules::Verdict::TooLong:
-        return QStringLiteral("a sheet name has at most 31 characters");
-    case SheetNameRules::Verdict::ForbiddenCharacter:
-        return QStringLiteral("a sheet name cannot hold : \\ / ? * [ ]");
-    case SheetNameRules::Verdict::ControlCharacter:
-        return QStringLiteral("a sheet name cannot hold control characters");
-    case SheetNameRules::Verdict::QuoteAtEnd:
-        return QStringLiteral("a sheet name cannot start or end with '");
-    case SheetNameRules::Verdict::Reserved:
-        return QStringLiteral("History is a reserved sheet name");
-    case SheetNameRules::Verdict::Duplicate:
-        return QStringLiteral("another sheet has this name");
-    }
-    return QString();
-}
-
 } // namespace
 
 OoxmlDocument::OoxmlDocument() = default;
 OoxmlDocument::~OoxmlDocument() = default;
 
-std::unique_ptr<Document> OoxmlDocument::open(const QByteArray &bytes, QString *reason)
+std::unique_ptr<Document> OoxmlDocument::open(const QByteArray &bytes, Error *error)
 {
     std::unique_ptr<OoxmlDocument> d(new OoxmlDocument);
-    if (!d->load(bytes, reason))
+    QString why;
+    Error::Kind kind = Error::Kind::Damaged;
+    if (!d->load(bytes, &why, &kind)) {
+        fail(error, kind, why);
         return nullptr;
+    }
     return d;
 }
 
-bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
+bool OoxmlDocument::load(const QByteArray &bytes, QString *reason, Error::Kind *kind)
 {
     m_package = Package::open(bytes, reason);
     if (!m_package)
@@ -121,6 +92,7 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
     if (mainType.contains(QLatin1String("binary"), Qt::CaseInsensitive) ||
         m_workbookPart.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive)) {
         *reason = QStringLiteral("expected an XML workbook part, found a binary one (.xlsb)");
+        *kind = Error::Kind::UnsupportedFormat;
         return false;
     }
     if (const auto *app = packageRelationships.firstOfType(QStringLiteral("extended-properties")))
@@ -129,6 +101,7 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
         !WorkbookPart::parse(xml, &m_workbook, reason))
         return false;
     if (m_workbook.sheets().size() > limits::kMaxSheets) {
+        *kind = Error::Kind::BeyondLimit;
         *reason = QStringLiteral("expected at most %1 sheets, found %2")
                       .arg(limits::kMaxSheets)
                       .arg(m_workbook.sheets().size());
@@ -140,6 +113,9 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
             !Relationships::parse(xml, m_workbookPart, &m_workbookRelationships, reason))
             return false;
     }
+    // Sheets sharing one part would each search, change and rename it on their own; Excel
+    // gives every sheet its own part, so a package that does not is damaged.
+    QHash<QString, QString> sheetOfPart;
     for (const auto &entry : m_workbook.sheets()) {
         const Relationships::Relationship *r = m_workbookRelationships.byId(entry.relationshipId);
         if (!r || r->external || !m_package->contains(r->target)) {
@@ -147,6 +123,15 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason)
                           .arg(entry.name, entry.relationshipId);
             return false;
         }
+        const QString partKey = r->target.toLower();
+        const auto sharer = sheetOfPart.constFind(partKey);
+        if (sharer != sheetOfPart.constEnd()) {
+            *reason = QStringLiteral("expected each sheet in its own part, found sheets '%1' and "
+                                     "'%2' both in %3")
+                          .arg(sharer.value(), entry.name, r->target);
+            return false;
+        }
+        sheetOfPart.insert(partKey, entry.name);
         SheetInfo info;
         info.name = entry.name;
         info.part = r->target;
@@ -205,6 +190,9 @@ bool OoxmlDocument::readPart(const QString &part, QByteArray *out, QString *reas
         *out = m_cachedBytes;
         return true;
     }
+    // The sheet before is done with: it is not held beside the next one.
+    m_cachedPart.clear();
+    m_cachedBytes.clear();
     if (!m_package->read(part, out, reason))
         return false;
     m_cachedPart = part;
@@ -212,12 +200,19 @@ bool OoxmlDocument::readPart(const QString &part, QByteArray *out, QString *reas
     return true;
 }
 
-void OoxmlDocument::writePart(const QString &part, const QByteArray &content)
+bool OoxmlDocument::writePart(const QString &part, const QByteArray &content, Error *error)
 {
     ++m_generation;
-    m_package->write(part, content);
+    if (part != m_cachedPart) {
+        m_cachedPart.clear();
+        m_cachedBytes.clear();
+    }
+    QString why;
+    if (!m_package->write(part, content, &why))
+        return failBeyondLimit(error, why);
     m_cachedPart = part;
     m_cachedBytes = content;
+    return true;
 }
 
 bool OoxmlDocument::hasCells(int sheet) const
@@ -237,6 +232,8 @@ bool OoxmlDocument::ensureCellParts(QString *reason)
         if (!m_package->read(m_sharedStringsPart, &xml, reason) ||
             !SharedStrings::parse(xml, strings.get(), reason))
             return false;
+        // The table keeps its bytes for as long as the workbook is open.
+        m_package->keep(xml.size());
         m_sharedStrings = std::move(strings);
     }
     if (!m_stylesPart.isEmpty() && m_package->contains(m_stylesPart)) {
@@ -250,15 +247,16 @@ bool OoxmlDocument::ensureCellParts(QString *reason)
     return true;
 }
 
-bool OoxmlDocument::countSharedStringUses(int exceptSheet, QString *reason)
+bool OoxmlDocument::countSharedStringUses(int exceptSheet, Error *error)
 {
+    QString why;
     QVector<int> &uses = m_sharedStrings->useCounts();
     for (int i = 0; i < m_sheets.size(); ++i) {
         if (!hasCells(i) || i == exceptSheet)
             continue;
         QByteArray xml;
-        if (!m_package->read(m_sheets[i].part, &xml, reason))
-            return false;
+        if (!m_package->read(m_sheets[i].part, &xml, &why))
+            return fail(error, Error::Kind::Damaged, why);
         CellReader reader(xml);
         Cell cell;
         while (reader.next(&cell)) {
@@ -268,200 +266,229 @@ bool OoxmlDocument::countSharedStringUses(int exceptSheet, QString *reason)
         }
         if (reader.failed()) {
             // A sheet that cannot be read might use any string: none may change in place.
-            *reason = QStringLiteral("sheet '%1': %2").arg(m_sheets[i].name, reader.errorString());
-            return false;
+            return fail(
+                error, reader.beyondLimit() ? Error::Kind::BeyondLimit : Error::Kind::Damaged,
+                QStringLiteral("sheet '%1': %2").arg(m_sheets[i].name, reader.errorString()));
         }
     }
     return true;
 }
 
-bool OoxmlDocument::find(int sheet, const QString &what, QString *reason)
+edit::SheetFindReplace::Context OoxmlDocument::editContext(const QByteArray &xml) const
 {
-    if (!hasCells(sheet))
-        return false;
-    if (what.isEmpty()) // the empty search text matches nothing
-        return false;
-    QByteArray xml;
-    if (!ensureCellParts(reason) || !readPart(m_sheets[sheet].part, &xml, reason))
-        return false;
-    SheetEditor::Environment env;
-    env.sharedStrings = m_sharedStrings.get();
-    env.styles = m_styles.get();
-    env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
-    bool found = false;
-    SheetEditor editor(xml, env);
-    if (!editor.find(what, &found, reason))
-        return false;
-    if (!found)
-        m_lastMiss = Miss{sheet, what, m_generation};
-    return found;
+    edit::SheetFindReplace::Context context;
+    context.strings = m_sharedStrings.get();
+    context.styles = m_styles.get();
+    context.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
+    context.isProtected = SheetProtection::isProtected(xml);
+    return context;
 }
 
-bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, QString *reason)
+bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
 {
     if (!hasCells(sheet))
         return false;
-    if (what.isEmpty()) // the empty search text matches nothing
-        return false;
-    // Runs replace on every sheet right after searching it; what Find saw nowhere, Replace
-    // cannot change, so the second pass over the cells is spared.
-    if (m_lastMiss.sheet == sheet && m_lastMiss.generation == m_generation &&
-        m_lastMiss.what == what)
+    QByteArray xml;
+    QString why;
+    if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
+        return fail(error, Error::Kind::Damaged, why);
+    bool found = false;
+    SheetEditor cells(xml);
+    edit::SheetFindReplace::Context context = editContext(QByteArray());
+    return edit::SheetFindReplace::find(cells, context, what, &found, error) && found;
+}
+
+bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, Error *error)
+{
+    if (!hasCells(sheet))
         return false;
     QByteArray xml;
-    if (!ensureCellParts(reason) || !readPart(m_sheets[sheet].part, &xml, reason))
-        return false;
-    SheetEditor::Environment env;
-    env.sharedStrings = m_sharedStrings.get();
-    env.styles = m_styles.get();
-    env.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
-    env.countSharedStringUses = [this, sheet](QString *why) {
-        return countSharedStringUses(sheet, why);
+    QString why;
+    if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
+        return fail(error, Error::Kind::Damaged, why);
+    edit::SheetFindReplace::Context context = editContext(xml);
+    context.countOtherSheetsUses = [this, sheet](Error *e) {
+        return countSharedStringUses(sheet, e);
     };
-    SheetEditor editor(xml, env);
-    SheetEditor::Outcome outcome;
-    if (!editor.replace(what, with, &outcome, reason))
+    const QString &part = m_sheets[sheet].part;
+    SheetEditor cells(xml);
+    xml.clear();
+    // Beside the parts held, the original stays while the new one is built: the new one may
+    // take what is left of the budget.
+    const qint64 room = m_package->roomFor(part);
+    cells.setMaxPartSize(room);
+    edit::SheetFindReplace::Outcome outcome;
+    QByteArray changed;
+    if (!edit::SheetFindReplace::replace(cells, cells, context, what, with, &outcome, error) ||
+        (outcome.cellsChanged && !cells.changedPart(&changed, error))) {
+        if (cells.tooLarge())
+            m_package->giveUp(QStringLiteral("beyond a limit: a workbook may hold at most %1 "
+                                             "bytes inflated at once; sheet '%2' (%3) would "
+                                             "grow beyond the %4 bytes left")
+                                  .arg(m_package->budget())
+                                  .arg(m_sheets[sheet].name, part)
+                                  .arg(room));
         return false;
-    if (outcome.formulaChanged && !requestFullRecalculation(reason))
+    }
+    if (outcome.formulaChanged && !requestFullRecalculation(error))
         return false;
-    if (outcome.changed)
-        writePart(m_sheets[sheet].part, outcome.xml);
-    if (outcome.sharedChanged) {
+    if (outcome.cellsChanged && !writePart(part, changed, error))
+        return false;
+    if (outcome.stringsChanged) {
         m_sharedStringsChanged = true;
         ++m_generation;
     }
-    return outcome.changed || outcome.sharedChanged;
+    return outcome.cellsChanged || outcome.stringsChanged;
 }
 
-bool OoxmlDocument::requestFullRecalculation(QString *reason)
+bool OoxmlDocument::requestFullRecalculation(Error *error)
 {
     if (m_recalculationRequested)
         return true;
-    QByteArray xml;
-    if (!m_calcChainPart.isEmpty() && m_package->contains(m_calcChainPart)) {
+    // Every new part is made and read back first, and only then written: a step that fails
+    // leaves the package as it was, never a chain removed while a relationship still names it.
+    QString why;
+    const auto cannot = [&](Error::Kind kind, const QString &detail) {
+        return fail(error, kind, QStringLiteral("full recalculation: %1").arg(detail));
+    };
+    const bool dropChain = !m_calcChainPart.isEmpty() && m_package->contains(m_calcChainPart);
+    const QString relsPart = Package::relationshipsPartOf(m_workbookPart);
+    QByteArray typesXml, oldTypesXml, relsXml, oldRelsXml;
+    ContentTypes types;
+    Relationships rels;
+    if (dropChain) {
         // The chain lists formula cells in calculation order; a stale one makes Excel repair
         // the file, a missing one is rebuilt.
-        QByteArray types;
-        if (m_contentTypes.withoutOverride(m_calcChainPart, &types)) {
-            writePart(QLatin1String(kContentTypesPart), types);
-            ContentTypes::parse(types, &m_contentTypes, reason);
-        }
-        const QString relsPart = Package::relationshipsPartOf(m_workbookPart);
-        if (!m_package->read(relsPart, &xml, reason))
-            return false;
+        if (!m_package->read(QLatin1String(kContentTypesPart), &oldTypesXml, &why) ||
+            !m_package->read(relsPart, &oldRelsXml, &why))
+            return cannot(Error::Kind::Damaged, why);
+        if (!m_contentTypes.withoutOverride(m_calcChainPart, &typesXml))
+            return cannot(Error::Kind::BeyondLimit,
+                          QStringLiteral("the content types could not be rewritten"));
+        if (!ContentTypes::parse(typesXml, &types, &why))
+            return cannot(Error::Kind::Damaged, why);
         xml::Splicer splicer;
         for (const auto &r : m_workbookRelationships.all()) {
             if (!r.external && r.target.compare(m_calcChainPart, Qt::CaseInsensitive) == 0)
                 splicer.replace(r.begin, r.end, QByteArray());
         }
-        QByteArray rels;
-        if (!splicer.isEmpty() && splicer.apply(xml, &rels)) {
-            writePart(relsPart, rels);
-            Relationships::parse(rels, m_workbookPart, &m_workbookRelationships, reason);
+        relsXml = oldRelsXml;
+        if (!splicer.isEmpty() && !splicer.apply(oldRelsXml, &relsXml))
+            return cannot(Error::Kind::BeyondLimit,
+                          QStringLiteral("the workbook's relationships could not be rewritten"));
+        if (!Relationships::parse(relsXml, m_workbookPart, &rels, &why))
+            return cannot(Error::Kind::Damaged, why);
+    }
+    QByteArray workbookXml, oldWorkbookXml;
+    if (!m_package->read(m_workbookPart, &oldWorkbookXml, &why))
+        return cannot(Error::Kind::Damaged, why);
+    if (!m_workbook.withFullCalcOnLoad(&workbookXml, &why))
+        return cannot(Error::Kind::BeyondLimit, why);
+    WorkbookPart workbook;
+    const bool workbookChanges = workbookXml != oldWorkbookXml;
+    if (workbookChanges && !WorkbookPart::parse(workbookXml, &workbook, &why))
+        return cannot(Error::Kind::Damaged, why);
+
+    if (dropChain) {
+        if (typesXml != oldTypesXml) {
+            if (!writePart(QLatin1String(kContentTypesPart), typesXml, error))
+                return false;
+            m_contentTypes = types;
+        }
+        if (relsXml != oldRelsXml) {
+            if (!writePart(relsPart, relsXml, error))
+                return false;
+            m_workbookRelationships = rels;
         }
         m_package->remove(m_calcChainPart);
     }
-    const QByteArray workbook = m_workbook.withFullCalcOnLoad();
-    if (!m_package->read(m_workbookPart, &xml, reason))
-        return false;
-    if (workbook != xml) {
-        writePart(m_workbookPart, workbook);
-        if (!WorkbookPart::parse(workbook, &m_workbook, reason))
+    if (workbookChanges) {
+        if (!writePart(m_workbookPart, workbookXml, error))
             return false;
+        m_workbook = workbook;
     }
     m_recalculationRequested = true;
     return true;
 }
 
-bool OoxmlDocument::renameSheet(int sheet, const QString &name, QString *reason)
+bool OoxmlDocument::renameSheet(int sheet, const QString &name, Error *error)
 {
     if (sheet < 0 || sheet >= m_sheets.size())
-        return false;
+        return fail(error, Error::Kind::Rejected, QStringLiteral("no such sheet"));
     const QString oldName = m_sheets[sheet].name;
     if (name == oldName)
         return true;
-    QStringList names;
-    for (const SheetInfo &s : m_sheets)
-        names.append(s.name);
-    const SheetNameRules::Verdict verdict = SheetNameRules::check(name, names, sheet);
-    if (verdict != SheetNameRules::Verdict::Ok) {
-        *reason =
-            QStringLiteral("sheet name '%1' refused: %2").arg(name, sheetNameVerdict(verdict));
-        return false;
-    }
+    QString why;
+    QString *reason = &why;
     // Every new part is made first, so a part that cannot be read leaves all as it was.
     QHash<QString, QByteArray> changes;
     QByteArray xml;
-    changes.insert(m_workbookPart, m_workbook.renamed(sheet, oldName, name));
+    QByteArray workbookXml;
+    if (!m_workbook.renamed(sheet, oldName, name, &workbookXml, reason))
+        return fail(error, Error::Kind::BeyondLimit, why);
+    changes.insert(m_workbookPart, workbookXml);
+    // The new parts wait beside those held: together they stay within the budget.
+    qint64 pending = workbookXml.size();
     for (const QString &part : m_package->partNames()) {
         if (!mayReferToSheets(part))
             continue;
         QByteArray rewritten;
         bool changed = false;
-        if (!m_package->read(part, &xml, reason))
-            return false;
-        if (!SheetReferenceRewriter::rewrite(xml, oldName, name, &rewritten, &changed, reason)) {
-            *reason = QStringLiteral("%1: %2").arg(part, *reason);
-            return false;
-        }
-        if (changed)
+        if (!m_package->read(part, &xml, reason) ||
+            !SheetReferenceRewriter::rewrite(xml, oldName, name, &rewritten, &changed, reason))
+            return fail(error, Error::Kind::Damaged, QStringLiteral("%1: %2").arg(part, why));
+        if (changed) {
+            pending += rewritten.size();
+            if (!m_package->fits(pending, part, reason))
+                return failBeyondLimit(error, why);
             changes.insert(part, rewritten);
+        }
     }
     if (!m_extendedPropertiesPart.isEmpty() && m_package->contains(m_extendedPropertiesPart)) {
         QByteArray rewritten;
         bool changed = false;
         if (!m_package->read(m_extendedPropertiesPart, &xml, reason) ||
             !ExtendedProperties::renamed(xml, oldName, name, &rewritten, &changed, reason))
-            return false;
+            return fail(error, Error::Kind::Damaged,
+                        QStringLiteral("%1: %2").arg(m_extendedPropertiesPart, why));
         if (changed)
             changes.insert(m_extendedPropertiesPart, rewritten);
     }
     WorkbookPart renamed;
     if (!WorkbookPart::parse(changes.value(m_workbookPart), &renamed, reason))
-        return false;
-    for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
-        writePart(it.key(), it.value());
+        return fail(error, Error::Kind::Damaged, why);
+    for (auto it = changes.constBegin(); it != changes.constEnd(); ++it) {
+        if (!writePart(it.key(), it.value(), error))
+            return false;
+    }
     m_workbook = renamed;
     m_sheets[sheet].name = name;
     return true;
 }
 
-QString OoxmlDocument::headerFooterSection(int sheet, HeaderFooterSection which) const
+bool OoxmlDocument::headerFooter(int sheet, bool footer, QString *text, Error *error) const
 {
+    text->clear();
     if (sheet < 0 || sheet >= m_sheets.size())
-        return QString();
+        return true;
     QByteArray xml;
-    QString text, reason;
-    if (!readPart(m_sheets[sheet].part, &xml, &reason) ||
-        !HeaderFooterPart::read(xml, isFooter(which), &text, &reason))
-        return QString();
-    return HeaderFooterText::parse(text).section(sectionOf(which));
+    QString why;
+    if (!readPart(m_sheets[sheet].part, &xml, &why) ||
+        !HeaderFooterPart::read(xml, footer, text, &why))
+        return fail(error, Error::Kind::Damaged, why);
+    return true;
 }
 
-bool OoxmlDocument::setHeaderFooterSection(int sheet, HeaderFooterSection which,
-                                           const QString &text, QString *reason)
+bool OoxmlDocument::setHeaderFooter(int sheet, bool footer, const QString &text, Error *error)
 {
     if (sheet < 0 || sheet >= m_sheets.size())
-        return false;
-    QByteArray xml;
-    QString old;
-    if (!readPart(m_sheets[sheet].part, &xml, reason) ||
-        !HeaderFooterPart::read(xml, isFooter(which), &old, reason))
-        return false;
-    QString rebuilt;
-    if (!HeaderFooterText::withSection(old, sectionOf(which), text, &rebuilt)) {
-        *reason = QStringLiteral("expected a header or footer of at most %1 characters, the "
-                                 "new one would be longer")
-                      .arg(HeaderFooterText::kMaxLength);
-        return false;
-    }
-    if (rebuilt == old)
-        return true;
-    QByteArray out;
-    if (!HeaderFooterPart::write(xml, isFooter(which), rebuilt, &out, reason))
-        return false;
-    writePart(m_sheets[sheet].part, out);
-    return true;
+        return fail(error, Error::Kind::Rejected, QStringLiteral("no such sheet"));
+    QByteArray xml, out;
+    QString why;
+    if (!readPart(m_sheets[sheet].part, &xml, &why) ||
+        !HeaderFooterPart::write(xml, footer, text, &out, &why))
+        return fail(error, Error::Kind::Damaged, why);
+    return writePart(m_sheets[sheet].part, out, error);
 }
 
 bool OoxmlDocument::isModified() const
@@ -469,13 +496,26 @@ bool OoxmlDocument::isModified() const
     return m_package->isModified() || m_sharedStringsChanged;
 }
 
-bool OoxmlDocument::serialize(QByteArray *out, QString *reason)
+bool OoxmlDocument::serialize(QByteArray *out, Error *error)
 {
+    // The last sheet read is done with; the package being built needs the room.
+    m_cachedPart.clear();
+    m_cachedBytes.clear();
+    QString why;
     if (m_sharedStringsChanged) {
-        m_package->write(m_sharedStringsPart, m_sharedStrings->serialize());
+        QByteArray strings;
+        if (!m_sharedStrings->serialize(&strings, &why))
+            return fail(error, Error::Kind::BeyondLimit, why);
+        if (!m_package->write(m_sharedStringsPart, strings, &why))
+            return failBeyondLimit(error, why);
         m_sharedStringsChanged = false;
     }
-    return m_package->serialize(out, reason);
+    return m_package->serialize(out, &why) || fail(error, Error::Kind::Io, why);
+}
+
+QString OoxmlDocument::failure() const
+{
+    return m_package ? m_package->failure() : QString();
 }
 
 void OoxmlDocument::markSaved()

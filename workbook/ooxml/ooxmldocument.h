@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/document.h"
+#include "workbook/edit/sheetfindreplace.h"
 #include "workbook/ooxml/contenttypes.h"
 #include "workbook/ooxml/relationships.h"
 #include "workbook/ooxml/workbookpart.h"
@@ -22,25 +23,26 @@ class Styles;
 class OoxmlDocument : public Document
 {
 public:
-    static std::unique_ptr<Document> open(const QByteArray &bytes, QString *reason);
+    static std::unique_ptr<Document> open(const QByteArray &bytes, Error *error);
     ~OoxmlDocument() override;
 
     int sheetCount() const override { return int(m_sheets.size()); }
     QString sheetName(int sheet) const override;
     SheetKind sheetKind(int sheet) const override;
     SheetVisibility sheetVisibility(int sheet) const override;
-    bool renameSheet(int sheet, const QString &name, QString *reason) override;
+    bool renameSheet(int sheet, const QString &name, Error *error) override;
 
-    bool find(int sheet, const QString &what, QString *reason) override;
-    bool replace(int sheet, const QString &what, const QString &with, QString *reason) override;
+    bool find(int sheet, const QString &what, Error *error) override;
+    bool replace(int sheet, const QString &what, const QString &with, Error *error) override;
 
-    QString headerFooterSection(int sheet, HeaderFooterSection which) const override;
-    bool setHeaderFooterSection(int sheet, HeaderFooterSection which, const QString &text,
-                                QString *reason) override;
+    bool headerFooter(int sheet, bool footer, QString *text, Error *error) const override;
+    bool setHeaderFooter(int sheet, bool footer, const QString &text, Error *error) override;
 
     bool isModified() const override;
-    bool serialize(QByteArray *out, QString *reason) override;
+    quint64 changeCount() const override { return m_generation; }
+    bool serialize(QByteArray *out, Error *error) override;
     void markSaved() override;
+    QString failure() const override;
 
 private:
     struct SheetInfo {
@@ -51,13 +53,16 @@ private:
     };
 
     OoxmlDocument();
-    bool load(const QByteArray &bytes, QString *reason);
+    // *kind says what kind of failure a false return is.
+    bool load(const QByteArray &bytes, QString *reason, Error::Kind *kind);
     bool readPart(const QString &part, QByteArray *out, QString *reason) const;
-    void writePart(const QString &part, const QByteArray &content);
+    bool writePart(const QString &part, const QByteArray &content, Error *error);
     bool hasCells(int sheet) const;
+    // The workbook's facts the editing rules need, for the sheet part xml.
+    edit::SheetFindReplace::Context editContext(const QByteArray &xml) const;
     bool ensureCellParts(QString *reason);
-    bool countSharedStringUses(int exceptSheet, QString *reason);
-    bool requestFullRecalculation(QString *reason);
+    bool countSharedStringUses(int exceptSheet, Error *error);
+    bool requestFullRecalculation(Error *error);
 
     std::unique_ptr<Package> m_package;
     ContentTypes m_contentTypes;
@@ -76,14 +81,7 @@ private:
     bool m_sharedStringsChanged = false;
     bool m_recalculationRequested = false;
 
-    // Counts changes, so a remembered search result knows whether it still holds.
     quint64 m_generation = 0;
-    struct Miss {
-        int sheet = -1;
-        QString what;
-        quint64 generation = 0;
-    };
-    Miss m_lastMiss;
 
     // The last unchanged part read, since Find and Replace visit the same sheet in turn.
     mutable QString m_cachedPart;

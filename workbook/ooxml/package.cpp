@@ -1,8 +1,12 @@
 #include "workbook/ooxml/package.h"
 
+#include "workbook/limits.h"
 #include "workbook/zip/ziparchive.h"
 
+#include <QPair>
 #include <QStringList>
+#include <QVector>
+#include <algorithm>
 
 namespace workbook::ooxml
 {
@@ -22,6 +26,10 @@ std::unique_ptr<Package> Package::open(const QByteArray &bytes, QString *reason)
     package->m_zip = zip::ZipArchive::open(bytes, reason);
     if (!package->m_zip)
         return nullptr;
+    package->m_fileSize = bytes.size();
+    package->m_budget = std::min(limits::kMaxWorkbookInflated,
+                                 std::max(limits::kWorkbookInflatedFloor,
+                                          limits::kWorkbookInflatedRatio * qint64(bytes.size())));
     for (int i = 0; i < package->m_zip->entryCount(); ++i) {
         const QString k = key(package->m_zip->entry(i).name);
         if (package->m_index.contains(k)) {
@@ -63,8 +71,63 @@ QStringList Package::partNames() const
     return names;
 }
 
-bool Package::read(const QString &partName, QByteArray *out, QString *reason) const
+bool Package::fits(qint64 more, const QString &what, QString *reason)
 {
+    if (!m_failure.isEmpty()) {
+        *reason = m_failure;
+        return false;
+    }
+    if (more <= m_budget - heldBytes())
+        return true;
+    // The largest held parts name where the budget went.
+    QVector<QPair<qint64, QString>> held;
+    for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it)
+        held.append(qMakePair(qint64(it.value().size()), QLatin1Char('/') + it.key()));
+    std::sort(held.begin(), held.end(), [](const auto &a, const auto &b) { return a > b; });
+    QStringList largest;
+    for (int i = 0; i < held.size() && i < 3; ++i)
+        largest << QStringLiteral("%1 (%2 bytes)").arg(held[i].second).arg(held[i].first);
+    if (held.size() > 3)
+        largest << QStringLiteral("%1 more").arg(held.size() - 3);
+    if (m_keptBytes > 0)
+        largest << QStringLiteral("the string table (%1 bytes)").arg(m_keptBytes);
+    giveUp(QStringLiteral("beyond a limit: a workbook may hold at most %1 bytes inflated at once "
+                          "(%2 times its file size of %3 bytes, at least %4, at most %5); %6 "
+                          "needs %7 bytes beside the %8 held%9")
+               .arg(m_budget)
+               .arg(limits::kWorkbookInflatedRatio)
+               .arg(m_fileSize)
+               .arg(limits::kWorkbookInflatedFloor)
+               .arg(limits::kMaxWorkbookInflated)
+               .arg(what)
+               .arg(more)
+               .arg(heldBytes())
+               .arg(largest.isEmpty() ? QString()
+                                      : QStringLiteral(": ") + largest.join(QStringLiteral(", "))));
+    *reason = m_failure;
+    return false;
+}
+
+qint64 Package::roomFor(const QString &partName) const
+{
+    return m_budget - heldBytes() + m_changed.value(key(partName)).size();
+}
+
+void Package::giveUp(const QString &reason)
+{
+    if (m_failure.isEmpty())
+        m_failure = reason;
+    // Nothing of a given-up package is written back: what it held can go.
+    m_changed.clear();
+    m_changedBytes = 0;
+}
+
+bool Package::read(const QString &partName, QByteArray *out, QString *reason)
+{
+    if (!m_failure.isEmpty()) {
+        *reason = m_failure;
+        return false;
+    }
     const QString k = key(partName);
     if (!m_removed.contains(k)) {
         const auto changed = m_changed.constFind(k);
@@ -73,24 +136,36 @@ bool Package::read(const QString &partName, QByteArray *out, QString *reason) co
             return true;
         }
         const int index = m_index.value(k, -1);
-        if (index >= 0)
+        if (index >= 0) {
+            // Declared sizes are exact (the inflater refuses any other), so this is checked
+            // before anything is inflated.
+            if (!m_zip->withinLimits(index, reason) ||
+                !fits(m_zip->entry(index).size, partName, reason))
+                return false;
             return m_zip->read(index, out, reason);
+        }
     }
     *reason = QStringLiteral("expected a part %1, found none").arg(partName);
     return false;
 }
 
-void Package::write(const QString &partName, const QByteArray &content)
+bool Package::write(const QString &partName, const QByteArray &content, QString *reason)
 {
     const QString k = key(partName);
+    const qint64 replaced = m_changed.value(k).size();
+    if (!fits(content.size() - replaced, partName, reason))
+        return false;
     m_removed.remove(k);
     m_changed.insert(k, content);
+    m_changedBytes += content.size() - replaced;
     m_modified = true;
+    return true;
 }
 
 void Package::remove(const QString &partName)
 {
     const QString k = key(partName);
+    m_changedBytes -= m_changed.value(k).size();
     m_changed.remove(k);
     if (m_index.contains(k))
         m_removed.insert(k);
@@ -99,6 +174,10 @@ void Package::remove(const QString &partName)
 
 bool Package::serialize(QByteArray *out, QString *reason) const
 {
+    if (!m_failure.isEmpty()) {
+        *reason = m_failure;
+        return false;
+    }
     std::vector<zip::ZipArchive::OutputEntry> entries;
     entries.reserve(size_t(m_zip->entryCount()) + size_t(m_changed.size()));
     QSet<QString> written;

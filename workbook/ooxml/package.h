@@ -18,6 +18,11 @@ namespace workbook::ooxml
 // The OOXML package: parts by name over the zip container. Part names are written as in the
 // package ("/xl/workbook.xml") and compared ignoring ASCII case. Changed parts are held in
 // memory until the package is serialized; every other entry is copied as its compressed bytes.
+//
+// What the package holds inflated at once is bounded by a budget (limits.h): the changed parts,
+// the bytes its owner keeps (the string table) and the part being read. A read or a write that
+// would go beyond it gives the whole package up: failure() says why, and from then on every
+// read, write and serialize is refused.
 class Package
 {
 public:
@@ -28,9 +33,23 @@ public:
     // Every part name, leading "/" included, in package order.
     QStringList partNames() const;
     // The part's current content (changed or as stored).
-    bool read(const QString &partName, QByteArray *out, QString *reason) const;
-    void write(const QString &partName, const QByteArray &content);
+    bool read(const QString &partName, QByteArray *out, QString *reason);
+    // False (and the package given up) when the content does not fit the budget.
+    bool write(const QString &partName, const QByteArray &content, QString *reason);
     void remove(const QString &partName);
+
+    qint64 budget() const { return m_budget; }
+    // Inflated bytes held now: changed parts and kept bytes.
+    qint64 heldBytes() const { return m_changedBytes + m_keptBytes; }
+    // How large the part may become: the budget left with its current changed content freed.
+    qint64 roomFor(const QString &partName) const;
+    // Counts bytes the owner keeps beside the parts for as long as the package lives.
+    void keep(qint64 bytes) { m_keptBytes += bytes; }
+    // Whether more bytes (for what) fit beside those held; gives the package up when not.
+    bool fits(qint64 more, const QString &what, QString *reason);
+    // Gives the package up for good; the first reason stays.
+    void giveUp(const QString &reason);
+    QString failure() const { return m_failure; }
 
     bool isModified() const { return m_modified; }
     bool serialize(QByteArray *out, QString *reason) const;
@@ -51,6 +70,11 @@ private:
     QHash<QString, QByteArray> m_changed;
     QSet<QString> m_removed;
     bool m_modified = false;
+    qint64 m_budget = 0;
+    qint64 m_fileSize = 0;
+    qint64 m_changedBytes = 0;
+    qint64 m_keptBytes = 0;
+    QString m_failure;
 };
 
 } // namespace workbook::ooxml

@@ -1,6 +1,7 @@
 #include "workbook/ooxml/sharedstrings.h"
 
 #include "workbook/limits.h"
+#include "workbook/ooxml/richtext.h"
 #include "workbook/ooxml/xstring.h"
 #include "workbook/xml/splicer.h"
 #include "workbook/xml/xmlscanner.h"
@@ -132,13 +133,18 @@ QByteArray SharedStrings::element(int index) const
     return "<" + m_prefix + "si>" + changed.value() + "</" + m_prefix + "si>";
 }
 
-void SharedStrings::setItem(int index, const QByteArray &children, const QString &text)
+bool SharedStrings::formattedText(int index, edit::FormattedText *out) const
 {
-    m_changed.insert(index, children);
-    m_changedText.insert(index, text);
+    return RichText::parse(element(index), out);
 }
 
-QByteArray SharedStrings::serialize() const
+void SharedStrings::setItem(int index, const edit::FormattedText &text)
+{
+    m_changed.insert(index, RichText::toXml(text, m_prefix));
+    m_changedText.insert(index, text.plainText());
+}
+
+bool SharedStrings::serialize(QByteArray *out, QString *reason) const
 {
     xml::Splicer splicer;
     for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it) {
@@ -149,8 +155,10 @@ QByteArray SharedStrings::serialize() const
         else
             splicer.replace(item.contentBegin, item.contentEnd, it.value());
     }
-    QByteArray out;
-    return splicer.apply(m_xml, &out) ? out : m_xml;
+    if (splicer.apply(m_xml, out))
+        return true;
+    *reason = QStringLiteral("shared strings: the changed items make the part too large");
+    return false;
 }
 
 } // namespace workbook::ooxml

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/edit/stringtable.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -10,29 +12,24 @@ namespace workbook::ooxml
 
 // The shared string table (xl/sharedStrings.xml). Items are read once; an item changed in
 // place keeps its index, so every cell using it follows.
-class SharedStrings
+class SharedStrings : public edit::StringTable
 {
 public:
     static bool parse(const QByteArray &xml, SharedStrings *out, QString *reason);
 
-    int count() const { return int(m_items.size()); }
+    int count() const override { return int(m_items.size()); }
     // Decoded when asked for: a table of millions of strings is not held twice.
-    QString text(int index) const;
+    QString text(int index) const override;
+    bool formattedText(int index, edit::FormattedText *out) const override;
     // The bytes of item index (the whole <si> element) as currently held.
     QByteArray element(int index) const;
     QByteArray prefix() const { return m_prefix; }
 
-    // Replaces the children of item index; text is its new plain text.
-    void setItem(int index, const QByteArray &children, const QString &text);
+    void setItem(int index, const edit::FormattedText &text) override;
 
     bool isModified() const { return !m_changed.isEmpty(); }
-    // The part with every changed item spliced in.
-    QByteArray serialize() const;
-
-    // How many cells of the workbook use each item; filled by the owner on first need.
-    QVector<int> &useCounts() { return m_useCounts; }
-    bool hasUseCounts() const { return m_haveUseCounts; }
-    void setHasUseCounts() { m_haveUseCounts = true; }
+    // The part with every changed item spliced in; false (and *reason) when it cannot be made.
+    bool serialize(QByteArray *out, QString *reason) const;
 
 private:
     // Offsets fit 32 bits: a part is at most limits::kMaxPartSize bytes.
@@ -47,8 +44,6 @@ private:
     QVector<Item> m_items;
     QHash<int, QByteArray> m_changed;
     QHash<int, QString> m_changedText;
-    QVector<int> m_useCounts;
-    bool m_haveUseCounts = false;
 };
 
 } // namespace workbook::ooxml

@@ -1,46 +1,56 @@
 #pragma once
 
-#include "workbook/text/datetext.h"
+#include "workbook/edit/cellsink.h"
+#include "workbook/edit/cellsource.h"
+#include "workbook/ooxml/cellreader.h"
+#include "workbook/xml/splicer.h"
 
 #include <QByteArray>
-#include <QString>
-#include <functional>
+#include <memory>
 
 namespace workbook::ooxml
 {
 
-class SharedStrings;
-class Styles;
-
-// Find and Replace over the cells of one worksheet or macro sheet part. Replace works as if
-// each cell were edited on its own; a shared string is changed in place only when every cell
-// using it changes the same way, otherwise the changed cells get their own inline string.
-class SheetEditor
+// The cells of one worksheet or macro sheet part, read in place (nothing is decoded until the
+// rules ask for it) and changed by splicing new <c> elements into the part's bytes.
+class SheetEditor : public edit::CellSource, public edit::CellSink
 {
 public:
-    struct Environment {
-        SharedStrings *sharedStrings = nullptr; // null: the workbook has none
-        const Styles *styles = nullptr;
-        DateSystem dates = DateSystem::Date1900;
-        // Adds the uses by every other sheet's cells to sharedStrings->useCounts().
-        std::function<bool(QString *)> countSharedStringUses;
-    };
+    explicit SheetEditor(const QByteArray &xml);
+    ~SheetEditor() override;
 
-    struct Outcome {
-        bool changed = false;        // the part changed (xml holds it)
-        bool sharedChanged = false;  // items of the shared string table changed
-        bool formulaChanged = false; // a formula was written or removed
-        QByteArray xml;
-    };
+    bool next(edit::SourceCell *cell) override;
+    bool failed() const override;
+    Error error() const override;
+    void restart() override;
+    bool number(double *out) const override;
+    int sharedString() const override;
+    bool text(QString *out) const override;
+    bool inlineText(edit::FormattedText *out) const override;
 
-    SheetEditor(const QByteArray &xml, const Environment &environment);
+    void setEmpty() override;
+    void setText(const QString &text) override;
+    void setFormattedText(const edit::FormattedText &text) override;
+    void setNumber(double value) override;
+    void setBoolean(bool value) override;
+    void setError(const QString &value) override;
+    void setFormula(const QString &formula, bool keepArray) override;
+    void keepOwnFormula(const QString &formula) override;
 
-    bool find(const QString &what, bool *found, QString *reason);
-    bool replace(const QString &what, const QString &with, Outcome *outcome, QString *reason);
+    // The part with every change spliced in; false (and *error) when it cannot be made.
+    bool changedPart(QByteArray *out, Error *error);
+    // The changed part may not grow beyond this; the changes stop being collected as soon as
+    // it would (tooLarge()).
+    void setMaxPartSize(qint64 bytes) { m_splicer.setLimit(qsizetype(qMax<qint64>(bytes, 0))); }
+    bool tooLarge() const { return m_splicer.tooLarge(); }
 
 private:
+    void replaceCell(const char *type, const QByteArray &children);
+
     QByteArray m_xml;
-    Environment m_env;
+    std::unique_ptr<CellReader> m_reader;
+    Cell m_cell;
+    xml::Splicer m_splicer;
 };
 
 } // namespace workbook::ooxml

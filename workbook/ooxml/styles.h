@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbook/edit/stringtable.h"
 #include "workbook/text/numberformatclassifier.h"
 
 #include <QByteArray>
@@ -11,13 +12,13 @@ namespace workbook::ooxml
 
 // What the server needs of the styles part: per cell format (xf), how its number format
 // shows numbers and whether the cell is locked.
-class Styles
+class Styles : public edit::StyleFacts
 {
 public:
     static bool parse(const QByteArray &xml, Styles *out, QString *reason);
 
-    NumberFormatKind kind(int xf) const;
-    bool locked(int xf) const;
+    NumberFormatKind kind(int xf) const override;
+    bool locked(int xf) const override;
 
 private:
     struct Xf {

@@ -118,7 +118,8 @@ bool WorkbookPart::parse(const QByteArray &xml, WorkbookPart *out, QString *reas
     return true;
 }
 
-QByteArray WorkbookPart::renamed(int index, const QString &oldName, const QString &newName) const
+bool WorkbookPart::renamed(int index, const QString &oldName, const QString &newName,
+                           QByteArray *out, QString *reason) const
 {
     xml::Splicer splicer;
     const SheetEntry &e = m_sheets[index];
@@ -128,18 +129,22 @@ QByteArray WorkbookPart::renamed(int index, const QString &oldName, const QStrin
         if (r)
             splicer.replace(d.textBegin, d.textEnd, xml::escapeText(*r));
     }
-    QByteArray out;
-    return splicer.apply(m_xml, &out) ? out : m_xml;
+    if (splicer.apply(m_xml, out))
+        return true;
+    *reason = QStringLiteral("workbook part: the new names make the part too large");
+    return false;
 }
 
-QByteArray WorkbookPart::withFullCalcOnLoad() const
+bool WorkbookPart::withFullCalcOnLoad(QByteArray *out, QString *reason) const
 {
     xml::Splicer splicer;
     if (m_fullCalcBegin >= 0) {
         const QByteArray current =
             m_xml.mid(int(m_fullCalcBegin), int(m_fullCalcEnd - m_fullCalcBegin));
-        if (current == "1" || current == "true")
-            return m_xml;
+        if (current == "1" || current == "true") {
+            *out = m_xml;
+            return true;
+        }
         splicer.replace(m_fullCalcBegin, m_fullCalcEnd, "1");
     } else if (m_calcPrBegin >= 0) {
         // Just after the element name, which keeps a self-closing tag intact.
@@ -152,10 +157,13 @@ QByteArray WorkbookPart::withFullCalcOnLoad() const
     } else if (m_calcPrInsertAt >= 0) {
         splicer.insert(m_calcPrInsertAt, "<" + m_prefix + "calcPr fullCalcOnLoad=\"1\"/>");
     } else {
-        return m_xml;
+        *out = m_xml;
+        return true;
     }
-    QByteArray out;
-    return splicer.apply(m_xml, &out) ? out : m_xml;
+    if (splicer.apply(m_xml, out))
+        return true;
+    *reason = QStringLiteral("workbook part: the recalculation request makes the part too large");
+    return false;
 }
 
 } // namespace workbook::ooxml

@@ -34,11 +34,12 @@ public:
     bool date1904() const { return m_date1904; }
 
     // The document with sheet `index` named newName and every defined name referring to
-    // oldName rewritten.
-    QByteArray renamed(int index, const QString &oldName, const QString &newName) const;
-    // The document asking for a full recalculation when next opened; the same bytes when
-    // it already does.
-    QByteArray withFullCalcOnLoad() const;
+    // oldName rewritten; false (and *reason) when it cannot be made.
+    bool renamed(int index, const QString &oldName, const QString &newName, QByteArray *out,
+                 QString *reason) const;
+    // The document asking for a full recalculation when next opened (the same bytes when it
+    // already does); false (and *reason) when it cannot be made.
+    bool withFullCalcOnLoad(QByteArray *out, QString *reason) const;
 
 private:
     QByteArray m_xml;

@@ -40,6 +40,18 @@ bool needsEscape(ushort u)
     return (u < 0x20 && u != '\t' && u != '\n') || u == 0xFFFE || u == 0xFFFF;
 }
 
+// A surrogate without its partner (stored as _xD800_ and the like) has no UTF-8 form: written
+// plainly it would turn into "?". Escaped again it stays as it was stored.
+bool unpairedSurrogateAt(const QString &text, int i)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i == 0 || !text[i - 1].isHighSurrogate();
+    return false;
+}
+
 } // namespace
 
 QString XString::decode(const QString &stored)
@@ -64,7 +76,7 @@ QString XString::encode(const QString &text)
 {
     bool plain = true;
     for (const QChar c : text) {
-        if (needsEscape(c.unicode()) || c == QLatin1Char('_')) {
+        if (needsEscape(c.unicode()) || c == QLatin1Char('_') || c.isSurrogate()) {
             plain = false;
             break;
         }
@@ -76,7 +88,8 @@ QString XString::encode(const QString &text)
     for (int i = 0; i < text.size(); ++i) {
         const ushort u = text[i].unicode();
         ushort ignored;
-        if (needsEscape(u) || (u == '_' && escapeAt(text, i, &ignored)))
+        if (needsEscape(u) || (u == '_' && escapeAt(text, i, &ignored)) ||
+            unpairedSurrogateAt(text, i))
             out.append(QLatin1String("_x") +
                        QString::number(u, 16).toUpper().rightJustified(4, QLatin1Char('0')) +
                        QLatin1Char('_'));

@@ -2,6 +2,9 @@
 
 #include <QChar>
 
+namespace workbook::text
+{
+
 char32_t CaseFolding::fold(char32_t codePoint)
 {
     if (codePoint < 0x80) {
@@ -21,3 +24,5 @@ bool CaseFolding::equal(QStringView a, QStringView b)
     }
     return i == a.size() && j == b.size();
 }
+
+} // namespace workbook::text

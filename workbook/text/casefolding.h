@@ -2,6 +2,9 @@
 
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // Unicode simple case folding, the one notion of "same letters, any case" shared by Find,
 // Replace and the sheet-name rules. Simple folding maps one code point to one code point, so
 // German ß does not equal "ss" (ß and ẞ equal each other), while Greek Σ, σ and ς all equal.
@@ -36,3 +39,11 @@ public:
     };
     static constexpr FoldPair kNonAsciiFoldingToAscii[] = {{0x017F, 's'}, {0x212A, 'k'}};
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

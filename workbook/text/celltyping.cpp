@@ -4,6 +4,9 @@
 #include "workbook/text/formulalimits.h"
 #include "workbook/text/numbertext.h"
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -97,3 +100,5 @@ CellTyping::Result CellTyping::retype(Was was, QStringView newText, NumberFormat
     }
     return r;
 }
+
+} // namespace workbook::text

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // What a replacement makes of a cell: given what the cell was and its new formula-bar text,
 // the type and value the cell gets. Used only for cells whose text really changed, so an
 // untouched cell keeps its exact stored value.
@@ -37,3 +40,11 @@ public:
                          NumberFormatKind kind = NumberFormatKind::General,
                          DateSystem system = DateSystem::Date1900);
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -217,3 +220,5 @@ std::optional<double> DateText::parse(QStringView text, DateSystem system)
     }
     return double(serial) + double(seconds) / 86400.0;
 }
+
+} // namespace workbook::text

@@ -4,6 +4,9 @@
 #include <QStringView>
 #include <optional>
 
+namespace workbook::text
+{
+
 enum class DateSystem { Date1900, Date1904 };
 
 // Date/time serial numbers as the formula bar shows them: yyyy/m/d, yyyy/m/d h:mm:ss,
@@ -27,3 +30,11 @@ public:
     // when the text is not in one of these forms or names no real date of that system.
     static std::optional<double> parse(QStringView text, DateSystem system);
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

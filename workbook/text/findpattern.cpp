@@ -6,6 +6,9 @@
 #include <cstring>
 #include <vector>
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -377,3 +380,5 @@ int FindPattern::replace(QStringView text, QStringView with, QString *out) const
     }
     return count;
 }
+
+} // namespace workbook::text

@@ -5,6 +5,9 @@
 #include <QStringView>
 #include <QVector>
 
+namespace workbook::text
+{
+
 // A Find/Replace search text compiled once and matched against many cell texts, with the
 // defaults a user of Excel's Find and Replace expects: part of the content, case ignored
 // (CaseFolding), `?` one character (a surrogate pair is one), `*` any run (greedy: the longest
@@ -76,3 +79,11 @@ private:
     bool m_anchorAscii = false;
     QVector<QByteArray> m_asciiVariantsUtf8; // non-ASCII letters folding into the anchor
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

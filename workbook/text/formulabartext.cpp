@@ -4,6 +4,9 @@
 
 #include <cmath>
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -53,3 +56,5 @@ QString FormulaBarText::errorConstant(QStringView text)
     }
     return {};
 }
+
+} // namespace workbook::text

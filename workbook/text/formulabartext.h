@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // The text Find and Replace look at for constant cells (text cells are their own text and
 // formulas are "=" and the formula; the caller handles both).
 class FormulaBarText
@@ -22,3 +25,11 @@ public:
     // The stored form of an error constant typed in any case, or empty.
     static QString errorConstant(QStringView text);
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

@@ -4,14 +4,16 @@
 
 #include <vector>
 
+namespace workbook::text
+{
+
 namespace
 {
 
 bool isNameCharacter(QChar c)
 {
-    return c.isLetterOrNumber() || c.unicode() >= 0x80 || c == u'_' || c == u'.' ||
-           c == u'\\' || c == u'$' || c == u'?' || c == u'!' || c == u'#' || c == u'[' ||
-           c == u']' || c == u'\'';
+    return c.isLetterOrNumber() || c.unicode() >= 0x80 || c == u'_' || c == u'.' || c == u'\\' ||
+           c == u'$' || c == u'?' || c == u'!' || c == u'#' || c == u'[' || c == u']' || c == u'\'';
 }
 
 // Whether the formula is one complete expression, judged only where it certainly is not:
@@ -146,3 +148,5 @@ FormulaLimits::Verdict FormulaLimits::check(QStringView formula)
     }
     return isComplete(formula, tokens) ? Verdict::Ok : Verdict::Incomplete;
 }
+
+} // namespace workbook::text

@@ -2,6 +2,9 @@
 
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // The checks a formula typed into a cell must pass before the cell takes it.
 class FormulaLimits
 {
@@ -17,3 +20,11 @@ public:
     static Verdict check(QStringView formula);
     static bool isAcceptable(QStringView formula) { return check(formula) == Verdict::Ok; }
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

@@ -3,6 +3,9 @@
 #include "workbook/text/casefolding.h"
 #include "workbook/text/formulatokenizer.h"
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -129,3 +132,5 @@ std::optional<QString> FormulaSheetRename::rename(QStringView formula, QStringVi
     out.append(formula.mid(copied));
     return out;
 }
+
+} // namespace workbook::text

@@ -4,6 +4,9 @@
 #include <QStringView>
 #include <optional>
 
+namespace workbook::text
+{
+
 // Rewrites every reference to one sheet of this workbook in a formula, as a sheet rename in
 // Excel does. Works on cell formulas (with or without "="), defined names, chart, data
 // validation and conditional formatting formulas, and hyperlink locations (Sheet1!A1).
@@ -22,3 +25,11 @@ public:
     // 'It''s'; for a 3-D range pass lastSheet ('First:Last' quoted as a whole when needed).
     static QString quoted(QStringView sheetName, QStringView lastSheet = {});
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

@@ -2,6 +2,9 @@
 
 #include "workbook/text/sharedformulashift.h"
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -342,3 +345,5 @@ QVector<FormulaToken> FormulaTokenizer::tokenize(QStringView formula)
 {
     return Scanner(formula).run();
 }
+
+} // namespace workbook::text

@@ -3,6 +3,9 @@
 #include <QStringView>
 #include <QVector>
 
+namespace workbook::text
+{
+
 // Splits formula text (with or without its leading "=") into tokens that keep every character:
 // concatenating the tokens gives the input back. It knows what a rewrite must not touch
 // (string literals, structured-reference brackets, error literals) and where sheet names and
@@ -29,10 +32,18 @@ struct FormulaToken {
     bool quoted = false;
 };
 
-Q_DECLARE_TYPEINFO(FormulaToken, Q_MOVABLE_TYPE);
-
 class FormulaTokenizer
 {
 public:
     static QVector<FormulaToken> tokenize(QStringView formula);
 };
+
+} // namespace workbook::text
+
+Q_DECLARE_TYPEINFO(workbook::text::FormulaToken, Q_MOVABLE_TYPE);
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

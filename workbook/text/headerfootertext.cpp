@@ -1,5 +1,8 @@
 #include "workbook/text/headerfootertext.h"
 
+namespace workbook::text
+{
+
 HeaderFooterText HeaderFooterText::parse(QStringView text)
 {
     HeaderFooterText result;
@@ -59,3 +62,5 @@ bool HeaderFooterText::withSection(QStringView text, Section s, QStringView sect
     *out = built;
     return true;
 }
+
+} // namespace workbook::text

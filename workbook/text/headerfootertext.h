@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // A page header or footer text and its three sections. &L, &C and &R start the left, centre
 // and right section; && is a literal ampersand; text before the first section code belongs to
 // the centre. Every other code (&"Arial,Bold", &12, &P, &K00FF00 ...) stays verbatim in its
@@ -29,3 +32,11 @@ public:
 private:
     QString m_sections[3];
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

@@ -1,5 +1,8 @@
 #include "workbook/text/numberformatclassifier.h"
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -189,3 +192,5 @@ NumberFormatKind NumberFormatClassifier::classifyCode(QStringView code)
     }
     return percent ? NumberFormatKind::Percent : NumberFormatKind::General;
 }
+
+} // namespace workbook::text

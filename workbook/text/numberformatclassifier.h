@@ -2,6 +2,9 @@
 
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // How the formula bar shows a number, decided by the cell's number format.
 enum class NumberFormatKind {
     General,  // plain number (General, 0.00, #,##0, currency, scientific, text @ ...)
@@ -20,3 +23,11 @@ public:
     static NumberFormatKind classify(int numFmtId, QStringView formatCode);
     static NumberFormatKind classifyCode(QStringView formatCode);
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <string>
 
+namespace workbook::text
+{
+
 int NumberText::write(double value, char *out)
 {
     if (!std::isfinite(value)) {
@@ -169,3 +172,5 @@ std::optional<double> NumberText::parse(QStringView text)
     }
     return negative ? -value : value;
 }
+
+} // namespace workbook::text

@@ -4,6 +4,9 @@
 #include <QStringView>
 #include <optional>
 
+namespace workbook::text
+{
+
 // Numbers as the formula bar shows them and as typed text reads back.
 class NumberText
 {
@@ -21,3 +24,11 @@ public:
     // separators, nothing after it. Empty when the text is not such a number or not finite.
     static std::optional<double> parse(QStringView text);
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

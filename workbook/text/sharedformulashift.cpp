@@ -2,6 +2,9 @@
 
 #include "workbook/text/formulatokenizer.h"
 
+namespace workbook::text
+{
+
 namespace
 {
 
@@ -142,3 +145,5 @@ QString SharedFormulaShift::shift(QStringView formula, int rows, int columns)
     }
     return out;
 }
+
+} // namespace workbook::text

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // A shared formula is stored once, for the first cell of its range; every other cell's own
 // text is that formula with its relative references moved by the cell's offset. $-anchored
 // parts stay; a reference pushed off the grid becomes #REF!.
@@ -17,3 +20,11 @@ public:
     // "B3" -> row 3, column 2 (1-based); false unless a plain cell reference inside the grid.
     static bool parseCell(QStringView ref, int *row, int *column);
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

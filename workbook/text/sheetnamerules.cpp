@@ -2,6 +2,9 @@
 
 #include "workbook/text/casefolding.h"
 
+namespace workbook::text
+{
+
 SheetNameRules::Verdict SheetNameRules::checkName(QStringView name)
 {
     if (name.isEmpty()) {
@@ -61,3 +64,5 @@ SheetNameRules::Verdict SheetNameRules::check(QStringView name, const QStringLis
     }
     return Verdict::Ok;
 }
+
+} // namespace workbook::text

@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QStringView>
 
+namespace workbook::text
+{
+
 // Excel's rules for a sheet's tab name.
 class SheetNameRules
 {
@@ -26,3 +29,11 @@ public:
     static Verdict check(QStringView name, const QStringList &existing, int ownIndex);
     static Verdict checkName(QStringView name); // the rules that need no other names
 };
+
+} // namespace workbook::text
+
+// The rest of the server uses these names unqualified.
+namespace workbook
+{
+using namespace text;
+} // namespace workbook

@@ -1,5 +1,7 @@
 #include "workbook/xml/splicer.h"
 
+#include "workbook/limits.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -8,12 +10,34 @@ namespace workbook::xml
 
 namespace
 {
+
 constexpr qsizetype kMaxBytes = std::numeric_limits<int>::max();
+static_assert(limits::kMaxPartSize <= kMaxBytes);
+
+thread_local const QByteArray *t_faultMarker = nullptr;
+
+} // namespace
+
+Splicer::FaultForTesting::FaultForTesting(const QByteArray &marker)
+    : m_marker(marker), m_previous(t_faultMarker)
+{
+    t_faultMarker = &m_marker;
+}
+
+Splicer::FaultForTesting::~FaultForTesting()
+{
+    t_faultMarker = m_previous;
 }
 
 void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
 {
-    if (begin < 0 || end < begin || end > kMaxBytes || bytes.size() > kMaxBytes - m_bytes.size()) {
+    if (m_tooLarge || m_invalid)
+        return;
+    if (begin < 0 || end < begin || end > kMaxBytes) {
+        m_invalid = true;
+        return;
+    }
+    if (bytes.size() > m_limit - m_bytes.size()) {
         m_tooLarge = true;
         return;
     }
@@ -24,7 +48,7 @@ void Splicer::replace(qsizetype begin, qsizetype end, const QByteArray &bytes)
 
 bool Splicer::apply(const QByteArray &original, QByteArray *out)
 {
-    if (m_tooLarge)
+    if (m_tooLarge || m_invalid || (t_faultMarker && original.contains(*t_faultMarker)))
         return false;
     const auto byBegin = [](const Edit &a, const Edit &b) { return a.begin < b.begin; };
     // Edits mostly arrive in document order; a sort would need a buffer as large as them.
@@ -37,10 +61,14 @@ bool Splicer::apply(const QByteArray &original, QByteArray *out)
         if (e.begin < pos || qsizetype(e.end) > original.size())
             return false;
         size += qsizetype(e.bytesSize) - qsizetype(e.end - e.begin);
-        if (size > kMaxBytes)
+        if (size > kMaxBytes || size > m_limit) {
+            m_tooLarge = size > m_limit;
             return false;
+        }
         pos = e.end;
     }
+    if (size > limits::kMaxPartSize)
+        return false;
     QByteArray result;
     result.reserve(int(size));
     pos = 0;

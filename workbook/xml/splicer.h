@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <limits>
 #include <vector>
 
 namespace workbook::xml
@@ -18,8 +19,29 @@ public:
 
     bool isEmpty() const { return m_edits.empty(); }
     // False (nothing written) when two ranges overlap, or the result would not fit a
-    // QByteArray.
+    // QByteArray, the limit, or the size a part may have (limits::kMaxPartSize: the package
+    // could not be read back).
     bool apply(const QByteArray &original, QByteArray *out);
+
+    // Bounds the result's size. The new bytes are part of the result, so collecting them
+    // stops (tooLarge()) as soon as they alone pass the limit.
+    void setLimit(qsizetype maxBytes) { m_limit = qMin(maxBytes, m_limit); }
+    bool tooLarge() const { return m_tooLarge; }
+
+    // For tests of the paths that follow a failed splice, which no input reaches: while one
+    // lives, apply() on its thread fails for every original that contains marker.
+    class FaultForTesting
+    {
+    public:
+        explicit FaultForTesting(const QByteArray &marker);
+        ~FaultForTesting();
+        FaultForTesting(const FaultForTesting &) = delete;
+        FaultForTesting &operator=(const FaultForTesting &) = delete;
+
+    private:
+        QByteArray m_marker;
+        const QByteArray *m_previous;
+    };
 
 private:
     // The new bytes of every edit live in one buffer: a sheet may take a million edits, so
@@ -32,7 +54,9 @@ private:
     };
     std::vector<Edit> m_edits;
     QByteArray m_bytes;
+    qsizetype m_limit = std::numeric_limits<int>::max();
     bool m_tooLarge = false;
+    bool m_invalid = false;
 };
 
 } // namespace workbook::xml

@@ -2,8 +2,8 @@
 
 #include "workbook/limits.h"
 
-#include <libdeflate.h>
 #include <cstring>
+#include <libdeflate.h>
 #include <zip.h>
 
 namespace workbook::zip
@@ -73,8 +73,8 @@ void ZipArchive::locateStoredData()
         const qint64 next = at + 46 + nameLength + le16(b, at + 30) + le16(b, at + 32);
         const quint32 local = le32(b, at + 42);
         if (next > size || local == 0xFFFFFFFFu || le32(b, at + 20) == 0xFFFFFFFFu ||
-            qint64(le32(b, at + 20)) != entry.compressedSize ||
-            !name || qint64(strlen(name)) != nameLength ||
+            qint64(le32(b, at + 20)) != entry.compressedSize || !name ||
+            qint64(strlen(name)) != nameLength ||
             memcmp(b.constData() + at + 46, name, size_t(nameLength)) != 0)
             return;
         if (qint64(local) + 30 <= size && le32(b, local) == 0x04034b50) {
@@ -152,6 +152,19 @@ ZipArchive::~ZipArchive()
 
 bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
 {
+    if (!withinLimits(index, reason))
+        return false;
+    const EntryInfo &info = m_entries[size_t(index)];
+    QString why;
+    const bool ok = info.method == ZIP_CM_DEFLATE ? inflateRaw(index, out, &why)
+                                                  : readThroughLibzip(index, out, &why);
+    if (!ok)
+        *reason = QStringLiteral("zip entry %1: %2").arg(info.name, why);
+    return ok;
+}
+
+bool ZipArchive::withinLimits(int index, QString *reason) const
+{
     const EntryInfo &info = m_entries[size_t(index)];
     auto fail = [&](const QString &why) {
         *reason = QStringLiteral("zip entry %1: %2").arg(info.name, why);
@@ -170,10 +183,7 @@ bool ZipArchive::read(int index, QByteArray *out, QString *reason) const
                         .arg(limits::kMaxBombRatio)
                         .arg(info.size)
                         .arg(info.compressedSize));
-    QString why;
-    const bool ok = info.method == ZIP_CM_DEFLATE ? inflateRaw(index, out, &why)
-                                                  : readThroughLibzip(index, out, &why);
-    return ok || fail(why);
+    return true;
 }
 
 // Deflated entries (nearly all of them) are inflated here in one call into a buffer of the
@@ -301,11 +311,20 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
         return false;
     }
     zip_error_fini(&error);
+    // Frees both on every way out, an exception (out of memory) included.
+    struct Cleanup {
+        ::zip *target;
+        zip_source_t *buffer;
+        ~Cleanup()
+        {
+            if (target)
+                zip_discard(target);
+            zip_source_free(buffer);
+        }
+    } cleanup{target, buffer};
     auto fail = [&](const QString &why) {
         *reason = QStringLiteral("cannot write the new zip container: %1 (%2)")
                       .arg(why, archiveErrorText(target));
-        zip_discard(target);
-        zip_source_free(buffer);
         return false;
     };
     for (const OutputEntry &e : entries) {
@@ -341,19 +360,27 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
         zip_set_archive_comment(target, m_comment.constData(), zip_uint16_t(m_comment.size()));
     if (zip_close(target) != 0)
         return fail(QStringLiteral("closing"));
+    cleanup.target = nullptr; // closed and freed
 
     zip_stat_t st;
     zip_stat_init(&st);
     QByteArray result;
     if (zip_source_stat(buffer, &st) != 0 || zip_source_open(buffer) != 0) {
-        zip_source_free(buffer);
         *reason = QStringLiteral("cannot read back the new zip container");
+        return false;
+    }
+    // A package must fit one QByteArray; checked in 64 bits before it is copied out.
+    if (st.size > zip_uint64_t(limits::kMaxPackageSize)) {
+        zip_source_close(buffer);
+        *reason = QStringLiteral("beyond a limit: the new package would be %1 bytes, more than "
+                                 "the %2 a package may have")
+                      .arg(qulonglong(st.size))
+                      .arg(limits::kMaxPackageSize);
         return false;
     }
     result.resize(int(st.size));
     const zip_int64_t n = zip_source_read(buffer, result.data(), st.size);
     zip_source_close(buffer);
-    zip_source_free(buffer);
     if (n != zip_int64_t(st.size)) {
         *reason = QStringLiteral("cannot read back the new zip container");
         return false;

@@ -46,6 +46,8 @@ public:
     const EntryInfo &entry(int index) const { return m_entries[size_t(index)]; }
 
     bool read(int index, QByteArray *out, QString *reason) const;
+    // Whether the entry is within the limits against zip bombs (read() checks it too).
+    bool withinLimits(int index, QString *reason) const;
 
     bool write(const std::vector<OutputEntry> &entries, QByteArray *out, QString *reason) const;
 

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 using B = BiffStreamBuilder;
+using workbook::Error;
 using workbook::biff::BiffDocument;
 
 namespace
@@ -46,17 +47,17 @@ QByteArray tRefN(int rowOffset, int columnOffset)
 
 QStringList texts(const QByteArray &file, int sheet = 0, QString *reason = nullptr)
 {
-    QString why;
+    Error why;
     auto doc = workbook::DocumentFactory::openBytes(file, &why);
     if (!doc) {
         if (reason)
-            *reason = why;
+            *reason = why.toString();
         return {};
     }
     QVector<BiffDocument::CellText> cells;
     if (!static_cast<BiffDocument *>(doc.get())->cellTexts(sheet, &cells, &why)) {
         if (reason)
-            *reason = why;
+            *reason = why.toString();
         return {};
     }
     QStringList out;
@@ -106,7 +107,8 @@ private slots:
         QTest::newRow("encrypted_package.xlsx")
             << withStreams({{"EncryptionInfo", QByteArray(200, 'i')},
                             {"EncryptedPackage", QByteArray(5000, 'e')}})
-            << "compound file holding an EncryptedPackage stream: a password-protected workbook";
+            << "password-protected: compound file holding an EncryptedPackage stream: an "
+               "encrypted OOXML workbook";
         QTest::newRow("no_workbook_stream.doc")
             << withStreams({{"WordDocument", QByteArray(100, 'w')}})
             << "not a workbook: a compound file without a Workbook stream (it holds: "
@@ -133,9 +135,9 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, reason);
-        QString why;
+        Error why;
         QVERIFY(!workbook::DocumentFactory::openBytes(file, &why));
-        QCOMPARE(why, reason);
+        QCOMPARE(why.toString(), reason);
     }
 
     void sheetsAreListedWithKindAndVisibility()
@@ -149,9 +151,9 @@ private slots:
                     {"Dialog1", 0, 0, 0x0010, B::record(0x0081, B::u16(0x0010))},
                     {"Module1", 6, 0, 0x0006, {}}};
         workbook::Application app;
-        QString why;
+        Error why;
         workbook::Workbook *wb = app.OpenFromMemory(b.file(), &why);
-        QVERIFY2(wb, qPrintable(why));
+        QVERIFY2(wb, qPrintable(why.toString()));
         QCOMPARE(wb->Count(), 6); // the VB module is no sheet
         const QStringList names = {"Data", "Hidden", "Deep", "Chart1", "Macro1", "Dialog1"};
         for (int i = 0; i < names.size(); ++i)
@@ -198,7 +200,7 @@ private slots:
             QVERIFY2(range->Find(QString::fromUtf8(hit)), hit);
         for (const char *miss : {"Hallo", "12.35", "2024/1/2", "FALSE"})
             QVERIFY2(!range->Find(QString::fromUtf8(miss)), miss);
-        QCOMPARE(range->lastError(), QString());
+        QVERIFY(!range->lastError().isSet());
     }
 
     void sharedAndArrayFormulasShowPerCell()
@@ -227,7 +229,7 @@ private slots:
         QVERIFY(wb);
         QVERIFY(wb->Item(1)->usedRange()->Find("a3*2"));
         QVERIFY(!wb->Item(1)->usedRange()->Find("A4"));
-        QCOMPARE(wb->Item(1)->usedRange()->lastError(), QString());
+        QVERIFY(!wb->Item(1)->usedRange()->lastError().isSet());
     }
 
     void headersAndFootersAreReadInSections()
@@ -259,15 +261,18 @@ private slots:
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
         QVERIFY(!range->Replace("absent", "x"));
-        QCOMPARE(range->lastError(), QString()); // a miss, not a failure
+        QVERIFY(!range->lastError().isSet()); // a miss, not a failure
         QVERIFY(!range->Replace("hell", "x"));
-        QCOMPARE(range->lastError(), BiffDocument::unsupportedChange());
-        QString why;
+        QCOMPARE(range->lastError().kind, Error::Kind::UnsupportedFormat);
+        QCOMPARE(range->lastError().detail, BiffDocument::unsupportedChange());
+        Error why;
         QVERIFY(!wb->Item(1)->SetName("New", &why));
-        QCOMPARE(why, BiffDocument::unsupportedChange());
+        QCOMPARE(why.kind, Error::Kind::UnsupportedFormat);
+        QCOMPARE(why.detail, BiffDocument::unsupportedChange());
+        why.clear();
         QVERIFY(!wb->Item(1)->pageSetup()->setSection(workbook::HeaderFooterSection::CenterHeader,
                                                       "x", &why));
-        QCOMPARE(why, BiffDocument::unsupportedChange());
+        QCOMPARE(why.kind, Error::Kind::UnsupportedFormat);
         QVERIFY(!wb->isModified());
     }
 
@@ -276,16 +281,16 @@ private slots:
         QTest::addColumn<QByteArray>("records");
         QTest::addColumn<QString>("reason");
         QTest::newRow("string index beyond the table")
-            << labelSst(0, 0, 7) << "cell 0,0 uses shared string 7 of a table of 3";
+            << labelSst(0, 0, 7) << "sheet 'S': cell R1C1 uses shared string 7 of a table of 3";
         QTest::newRow("cell record cut short")
             << B::record(0x0203, cell(0, 0, 0) + QByteArray(3, '\0'))
-            << "record 0203 at offset 103 of sheet 'S' is cut short";
+            << "sheet 'S': record 0203 at offset 103 is cut short";
         QTest::newRow("shared formula missing")
             << formula(0, 0, B::u8(0x01) + B::u16(5) + B::u16(5))
-            << "cell R1C1 of sheet 'S' points at a shared formula that is not there";
+            << "sheet 'S': cell R1C1 points at a shared formula that is not there";
         QTest::newRow("unknown token")
             << formula(0, 0, B::u8(0x1A))
-            << "the formula of cell R1C1 of sheet 'S' cannot be read: unexpected token 1a";
+            << "sheet 'S': the formula of cell R1C1 cannot be read: unexpected token 1a";
     }
 
     void damagedSheetCannotBeSearched()
@@ -299,7 +304,8 @@ private slots:
         workbook::Workbook *wb = app.OpenFromMemory(b.file());
         QVERIFY(wb); // the workbook opens; the sheet reports why it cannot be searched
         QVERIFY(!wb->Item(1)->usedRange()->Find("a"));
-        QCOMPARE(wb->Item(1)->usedRange()->lastError(), reason);
+        QCOMPARE(wb->Item(1)->usedRange()->lastError().kind, Error::Kind::Damaged);
+        QCOMPARE(wb->Item(1)->usedRange()->lastError().detail, reason);
     }
 };
 

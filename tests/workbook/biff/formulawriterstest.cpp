@@ -1,5 +1,8 @@
+#include "workbook/biff/biffcellsource.h"
 #include "workbook/biff/biffdocument.h"
+#include "workbook/biff/formulaprecheck.h"
 #include "workbook/documentfactory.h"
+#include "workbook/text/findpattern.h"
 
 #include <QtTest>
 
@@ -62,16 +65,16 @@ private:
 
     QStringList readFormulas(const QString &path)
     {
-        QString why;
+        workbook::Error why;
         auto doc = workbook::DocumentFactory::openFile(path, &why);
         if (!doc) {
-            qWarning("%s: %s", qPrintable(path), qPrintable(why));
+            qWarning("%s: %s", qPrintable(path), qPrintable(why.toString()));
             return {};
         }
         auto *d = static_cast<BiffDocument *>(doc.get());
         QVector<BiffDocument::CellText> cells;
         if (!d->cellTexts(0, &cells, &why)) {
-            qWarning("%s: %s", qPrintable(path), qPrintable(why));
+            qWarning("%s: %s", qPrintable(path), qPrintable(why.toString()));
             return {};
         }
         QStringList out;
@@ -100,6 +103,48 @@ private:
         QVERIFY(differences.isEmpty());
     }
 
+    // Find decompiles a formula only when its tokens say the text may match: no formula whose
+    // text holds a piece of any formula's text may be passed over.
+    void precheckKeepsEveryFormulaThatMatches(const QString &file)
+    {
+        workbook::Error why;
+        auto doc = workbook::DocumentFactory::openFile(m_dir.filePath(file), &why);
+        QVERIFY2(doc, qPrintable(why.toString()));
+        auto *d = static_cast<BiffDocument *>(doc.get());
+        QVector<BiffDocument::CellText> cells;
+        QVERIFY(d->cellTexts(0, &cells, &why));
+        QSet<QString> pieces;
+        for (const auto &c : cells) {
+            for (int from = 1; from < c.text.size(); ++from) {
+                for (int length = 3; length <= 8 && from + length <= c.text.size(); ++length)
+                    pieces.insert(c.text.mid(from, length));
+            }
+        }
+        QVERIFY(pieces.size() > 500);
+        const auto &workbook = d->workbook();
+        int passedOver = 0;
+        for (const QString &piece : pieces) {
+            workbook::biff::FormulaPrecheck precheck(piece, workbook);
+            workbook::biff::BiffCellSource source(workbook, 0);
+            source.setPrecheck(&precheck);
+            QSet<quint32> kept;
+            workbook::edit::SourceCell cell;
+            while (source.next(&cell))
+                kept.insert(quint32(cell.row - 1) << 8 | quint32(cell.column - 1));
+            QVERIFY(!source.failed());
+            const workbook::FindPattern pattern(piece);
+            for (const auto &c : cells) {
+                const quint32 key = quint32(c.row) << 8 | quint32(c.column);
+                if (!kept.contains(key)) {
+                    ++passedOver;
+                    QVERIFY2(!pattern.matches(c.text),
+                             qPrintable(QStringLiteral("'%1' passed over %2").arg(piece, c.text)));
+                }
+            }
+        }
+        QVERIFY(passedOver > 0);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -124,6 +169,8 @@ private slots:
 
     void formulasWrittenByXlwtReadBack() { compare("xlwt", "xlwt.xls"); }
     void formulasConvertedByLibreOfficeReadBack() { compare("lo", "source.xls"); }
+    void precheckOnXlwtFormulas() { precheckKeepsEveryFormulaThatMatches("xlwt.xls"); }
+    void precheckOnLibreOfficeFormulas() { precheckKeepsEveryFormulaThatMatches("source.xls"); }
 };
 
 QTEST_GUILESS_MAIN(FormulaWritersTest)

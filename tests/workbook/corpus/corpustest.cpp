@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+using namespace workbook::text;
+
 using workbook::Application;
 using workbook::Workbook;
 

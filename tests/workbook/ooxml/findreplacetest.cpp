@@ -174,6 +174,11 @@ private slots:
             << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>a_x0001_b</t></is></c>") << "a"
             << "_x0041_"
             << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>_x005F_x0041__x0001_b</t></is></c>");
+        QTest::newRow("escaped lone surrogates beside a match are kept as stored")
+            << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>_xD800_ Foo _xDC00_</t></is></c>")
+            << "Foo"
+            << "Qux"
+            << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>_xD800_ Qux _xDC00_</t></is></c>");
         QTest::newRow("text over 32767 characters is refused")
             << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>ab</t></is></c>") << "a"
             << QString(32767, 'x')

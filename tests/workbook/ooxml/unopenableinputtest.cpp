@@ -146,6 +146,43 @@ private slots:
         QVERIFY2(got.contains(reason), qPrintable(got));
     }
 
+    void refusalsCarryAKind()
+    {
+        // A compound-file signature over nothing: the name of an encrypted package in its bytes
+        // does not make it one, the directory decides.
+        const QByteArray compound =
+            QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0');
+        QByteArray namedOnly = compound;
+        for (const char c : QByteArray("EncryptedPackage")) {
+            namedOnly += c;
+            namedOnly += '\0';
+        }
+        CompoundFileBuilder encrypted;
+        encrypted.addStream("EncryptionInfo", QByteArray(100, 'i'));
+        encrypted.addStream("EncryptedPackage", QByteArray(5000, 'e'));
+        CompoundFileBuilder biff5;
+        biff5.addStream("Workbook", QByteArray("\x09\x08\x08\x00\x00\x05\x05\x00", 8));
+        CompoundFileBuilder document;
+        document.addStream("WordDocument", QByteArray(100, 'w'));
+        const QByteArray good = ZipContents::makeZip(partsWith({}, {}));
+        const std::pair<QByteArray, workbook::Error::Kind> cases[] = {
+            {"a,b\n1,2\n", workbook::Error::Kind::NotAWorkbook},
+            {compound, workbook::Error::Kind::Damaged},
+            {namedOnly, workbook::Error::Kind::Damaged},
+            {encrypted.build(), workbook::Error::Kind::PasswordProtected},
+            {biff5.build(), workbook::Error::Kind::UnsupportedFormat},
+            {document.build(), workbook::Error::Kind::NotAWorkbook},
+            {good.left(good.size() - 30), workbook::Error::Kind::Damaged},
+        };
+        for (const auto &[bytes, kind] : cases) {
+            Application app;
+            workbook::Error error;
+            QVERIFY(!app.OpenFromMemory(bytes, &error));
+            QCOMPARE(error.kind, kind);
+            QVERIFY(error.toString().startsWith(workbook::Error::kindName(kind) + ": "));
+        }
+    }
+
     void namedPipeIsRefusedWithoutWaiting()
     {
         const QString path = m_dir.path() + "/pipe.xlsx";
@@ -212,8 +249,9 @@ private slots:
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
         QVERIFY(!range->Replace("x", "y"));
-        QVERIFY2(range->lastError().contains("at most 10000000 cells"),
-                 qPrintable(range->lastError()));
+        QCOMPARE(range->lastError().kind, workbook::Error::Kind::BeyondLimit);
+        QVERIFY2(range->lastError().detail.contains("at most 10000000 cells"),
+                 qPrintable(range->lastError().detail));
         QVERIFY(wb->Save());
         QCOMPARE(readAll(path), zip);
     }
@@ -236,7 +274,8 @@ private slots:
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
         QVERIFY(!range->Replace("x", "y"));
-        QVERIFY2(range->lastError().contains("array formulas"), qPrintable(range->lastError()));
+        QVERIFY2(range->lastError().detail.contains("array formulas"),
+                 qPrintable(range->lastError().detail));
         QVERIFY(!wb->isModified());
     }
 
@@ -249,9 +288,16 @@ private slots:
         workbook::Workbook *wb = app.OpenFromMemory(zip);
         QVERIFY(wb);
         QVERIFY(!wb->Item(1)->usedRange()->Find("x"));
-        QVERIFY(!wb->Item(1)->usedRange()->lastError().isEmpty());
+        QCOMPARE(wb->Item(1)->usedRange()->lastError().kind, workbook::Error::Kind::Damaged);
         QVERIFY(!wb->Item(1)->usedRange()->Replace("x", "y"));
         QVERIFY(!wb->Item(1)->pageSetup()->SetCenterHeader("h"));
+        // A header that cannot be read is not an empty one.
+        workbook::Error error;
+        QVERIFY(wb->Item(1)
+                    ->pageSetup()
+                    ->section(workbook::HeaderFooterSection::CenterHeader, &error)
+                    .isEmpty());
+        QCOMPARE(error.kind, workbook::Error::Kind::Damaged);
         QVERIFY(!wb->isModified());
     }
 };

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace workbook::text;
+
 using Was = CellTyping::Was;
 using Becomes = CellTyping::Becomes;
 

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+using namespace workbook::text;
+
 class FindPatternTest : public QObject
 {
     Q_OBJECT

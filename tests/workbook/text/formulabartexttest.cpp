@@ -3,6 +3,8 @@
 #include <QtTest>
 #include <cmath>
 
+using namespace workbook::text;
+
 class FormulaBarTextTest : public QObject
 {
     Q_OBJECT

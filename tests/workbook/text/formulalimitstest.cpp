@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace workbook::text;
+
 Q_DECLARE_METATYPE(FormulaLimits::Verdict)
 
 class FormulaLimitsTest : public QObject

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace workbook::text;
+
 class FormulaSheetRenameTest : public QObject
 {
     Q_OBJECT

@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+using namespace workbook::text;
+
 using Type = FormulaToken::Type;
 
 class FormulaTokenizerTest : public QObject

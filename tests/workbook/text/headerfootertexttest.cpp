@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace workbook::text;
+
 using Section = HeaderFooterText::Section;
 
 class HeaderFooterTextTest : public QObject

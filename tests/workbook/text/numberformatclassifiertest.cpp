@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace workbook::text;
+
 Q_DECLARE_METATYPE(NumberFormatKind)
 
 class NumberFormatClassifierTest : public QObject

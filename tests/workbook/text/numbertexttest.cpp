@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace workbook::text;
+
 class NumberTextTest : public QObject
 {
     Q_OBJECT

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace workbook::text;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));

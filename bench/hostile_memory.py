@@ -1,0 +1,113 @@
+"""Peak memory and time of the command line on crafted workbooks, each beside an ordinary one,
+one process per folder: how far memory stays in proportion to the largest part it changes.
+
+    /usr/bin/python3 bench/hostile_memory.py [CLI]
+
+Environment: BENCH_WORK (scratch folder, default /tmp/tessaromandel-hostile), BENCH_STRINGS
+(cells of the all-changing sheet, default 10,000,000), BENCH_PARTS and BENCH_PART_MIB (the
+many-large-parts workbook, default 8 parts of 64 MiB).
+"""
+import glob
+import os
+import shutil
+import sys
+import zipfile
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(here), 'tests', 'cli'))
+import hostileworkbooks as h  # noqa: E402
+
+MIB = h.MIB
+
+
+def strings_sheet(count):
+    """count inline strings "a", 100 to a row."""
+    def chunks():
+        yield ('<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="%s"><sheetData>'
+               % h.MAIN).encode()
+        row = ('<c t="inlineStr"><is><t>a</t></is></c>' * 100).encode()
+        for r in range(count // 100):
+            yield b'<row r="%d">' % (r + 1) + row + b'</row>'
+        yield b'</sheetData></worksheet>'
+    return chunks
+
+
+def largest_part(path):
+    with zipfile.ZipFile(path) as z:
+        return max(i.file_size for i in z.infolist())
+
+
+def measure(name, folder, hostile, find, replace):
+    code, output, peak = h.run(folder, find, replace)
+    part = largest_part(hostile) / MIB
+    if hostile in h.report(folder, h.UNOPENABLE):
+        outcome = 'refused'
+    elif hostile in h.report(folder, h.CHANGED):
+        outcome = 'changed'
+    else:
+        outcome = 'unchanged'
+    print('| %s | %.0f MiB | %s | %d MiB | %.1fx | %d |'
+          % (name, part, outcome, peak, peak / part, code))
+
+
+def main():
+    h.CLI = sys.argv[1] if len(sys.argv) > 1 else sorted(
+        glob.glob(os.path.join(os.path.dirname(here), 'build*', 'cli', 'tessaromandel-cli')))[0]
+    h.SANITIZED = False
+    work = os.environ.get('BENCH_WORK', '/tmp/tessaromandel-hostile')
+    strings = int(os.environ.get('BENCH_STRINGS', '10000000'))
+    parts = int(os.environ.get('BENCH_PARTS', '8'))
+    part_mib = int(os.environ.get('BENCH_PART_MIB', '64'))
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    print('| workbook | largest part | outcome | peak RSS | peak / part | exit |')
+    print('|---|---|---|---|---|---|')
+
+    folder = os.path.join(work, 'strings')
+    os.makedirs(folder)
+    hostile = os.path.join(folder, 'a.xlsx')
+    h.write_workbook(hostile, [('S', strings_sheet(strings))], level=1)
+    h.ordinary(folder, 'b.xlsx')
+    measure('%d inline strings, all changed' % strings, folder, hostile, 'a', 'b')
+    shutil.rmtree(folder)
+
+    folder = os.path.join(work, 'parts')
+    os.makedirs(folder)
+    hostile = os.path.join(folder, 'a.xlsx')
+    h.write_workbook(hostile, [('S%d' % i, h.big_sheet(part_mib * MIB, 'Foo', noise=40))
+                               for i in range(parts)], level=1)
+    h.ordinary(folder, 'b.xlsx')
+    measure('%d parts of %d MiB (ratio under 200), all changed' % (parts, part_mib), folder,
+            hostile, 'Foo', 'Bar')
+    measure('the same, nothing matches', folder, hostile, 'Zq7None', 'Bar')
+    shutil.rmtree(folder)
+
+    folder = os.path.join(work, 'budget')
+    os.makedirs(folder)
+    hostile = os.path.join(folder, 'a.xlsx')
+    h.write_workbook(hostile, [('S%d' % i, h.big_sheet(9 * MIB)) for i in range(12)])
+    h.ordinary(folder, 'b.xlsx')
+    measure('12 parts of 9 MiB, together beyond the budget', folder, hostile, 'Foo', 'Bar')
+    shutil.rmtree(folder)
+
+    folder = os.path.join(work, 'growth')
+    os.makedirs(folder)
+    hostile = os.path.join(folder, 'a.xlsx')
+    h.write_workbook(hostile, [('Big', h.big_sheet(4 * MIB, 'x'))])
+    h.ordinary(folder, 'b.xlsx')
+    measure('4 MiB part whose replacements grow it past 2 GiB', folder, hostile, 'x',
+            'y' * 32767)
+    shutil.rmtree(folder)
+
+    folder = os.path.join(work, 'shared')
+    os.makedirs(folder)
+    hostile = os.path.join(folder, 'a.xlsx')
+    h.write_workbook(hostile, [('S%d' % i, h.sheet_xml(['Foo'] * 1000)) for i in range(65535)],
+                     shared_part=True)
+    h.ordinary(folder, 'b.xlsx')
+    measure('65,535 sheets naming one part', folder, hostile, 'Foo', 'Bar')
+    shutil.rmtree(work)
+
+
+if __name__ == '__main__':
+    main()

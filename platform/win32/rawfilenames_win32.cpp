@@ -1,0 +1,6 @@
+#include "platform/rawfilenames.h"
+
+std::vector<std::string> RawFileNames(const char *)
+{
+    return {};
+}

@@ -1,0 +1,427 @@
+#include "workbook/edit/sheetfindreplace.h"
+
+#include "workbook/edit/cellsink.h"
+#include "workbook/edit/cellsource.h"
+#include "workbook/edit/formattedtext.h"
+#include "workbook/edit/stringtable.h"
+#include "workbook/limits.h"
+#include "workbook/text/celltyping.h"
+#include "workbook/text/findpattern.h"
+#include "workbook/text/formulabartext.h"
+#include "workbook/text/sharedformulashift.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace workbook::edit
+{
+
+namespace
+{
+
+struct Master {
+    QString formula;
+    int row = 0;
+    int column = 0;
+};
+
+// What Find and Replace see in one cell.
+struct Content {
+    CellTyping::Was was = CellTyping::Was::Text;
+    NumberFormatKind kind = NumberFormatKind::General;
+    QString text;
+    int sharedIndex = -1;  // a shared string cell
+    bool isMaster = false; // the first cell of a shared formula
+    bool isArrayAnchor = false;
+};
+
+// Walks the cells keeping the state that cells depend on: shared formula masters and the
+// areas of array formulas.
+class CellWalker
+{
+public:
+    CellWalker(CellSource &source, const SheetFindReplace::Context &context)
+        : m_source(source), m_context(context)
+    {
+        m_source.restart();
+    }
+
+    bool next(SourceCell *cell) { return !m_tooManyArrays && m_source.next(cell); }
+    bool failed() const { return m_tooManyArrays || m_source.failed(); }
+    Error error() const
+    {
+        if (!m_tooManyArrays)
+            return m_source.error();
+        return Error{Error::Kind::BeyondLimit,
+                     QStringLiteral("sheet cells: expected at most %1 array formulas spanning a "
+                                    "row, found more")
+                         .arg(limits::kMaxArrayFormulasPerRow)};
+    }
+
+    // False when the cell shows nothing searchable (empty, part of an array or data table,
+    // or unreadable).
+    bool content(const SourceCell &c, Content *out)
+    {
+        *out = Content();
+        if (c.row != m_row) {
+            // Areas that ended above this row can hold no more cells.
+            m_row = c.row;
+            m_arrays.erase(std::remove_if(m_arrays.begin(), m_arrays.end(),
+                                          [&](const CellArea &a) { return a.bottom < c.row; }),
+                           m_arrays.end());
+        }
+        for (const CellArea &a : m_arrays) {
+            if (a.contains(c.row, c.column))
+                return false;
+        }
+        if (c.formula != SourceCell::Formula::None) {
+            if (c.formula == SourceCell::Formula::DataTable)
+                return false;
+            out->was = CellTyping::Was::Formula;
+            if (c.formula == SourceCell::Formula::Shared) {
+                if (!c.formulaText.isEmpty()) {
+                    if (c.refGiven) {
+                        m_masters.insert(c.shareGroup, Master{c.formulaText, c.row, c.column});
+                        out->isMaster = true;
+                    }
+                    out->text = QLatin1Char('=') + c.formulaText;
+                    return true;
+                }
+                const auto m = m_masters.constFind(c.shareGroup);
+                if (m == m_masters.constEnd())
+                    return false;
+                out->text = QLatin1Char('=') + SharedFormulaShift::shift(m->formula, c.row - m->row,
+                                                                         c.column - m->column);
+                return true;
+            }
+            if (c.formula == SourceCell::Formula::Array && c.areaValid) {
+                // The anchor is searched; the other cells of the area show the same formula
+                // and cannot change on their own.
+                if (int(m_arrays.size()) >= limits::kMaxArrayFormulasPerRow) {
+                    m_tooManyArrays = true;
+                    return false;
+                }
+                m_arrays.push_back(c.area);
+                out->isArrayAnchor = true;
+            }
+            if (c.formulaText.isEmpty())
+                return false;
+            out->text = QLatin1Char('=') + c.formulaText;
+            return true;
+        }
+        switch (c.type) {
+        case SourceCell::Type::SharedString: {
+            if (!c.hasValue || !m_context.strings)
+                return false;
+            const int index = m_source.sharedString();
+            if (index < 0 || index >= m_context.strings->count())
+                return false;
+            // The text is fetched by the caller, once per string rather than once per cell.
+            out->sharedIndex = index;
+            return true;
+        }
+        case SourceCell::Type::InlineString: {
+            FormattedText text;
+            if (!m_source.inlineText(&text))
+                return false;
+            out->text = text.plainText();
+            return !out->text.isEmpty();
+        }
+        case SourceCell::Type::FormulaString:
+            if (!c.hasValue || !m_source.text(&out->text))
+                return false;
+            return !out->text.isEmpty();
+        case SourceCell::Type::Boolean: {
+            out->was = CellTyping::Was::Boolean;
+            double v = 0;
+            if (!c.hasValue || !m_source.number(&v))
+                return false;
+            out->text = FormulaBarText::boolean(v != 0);
+            return true;
+        }
+        case SourceCell::Type::Error:
+            out->was = CellTyping::Was::Error;
+            if (!c.hasValue || !m_source.text(&out->text))
+                return false;
+            return !out->text.isEmpty();
+        case SourceCell::Type::Number: {
+            double v = 0;
+            if (!c.hasValue || !m_source.number(&v))
+                return false;
+            out->was = CellTyping::Was::Number;
+            out->kind =
+                m_context.styles ? m_context.styles->kind(c.style) : NumberFormatKind::General;
+            out->text = FormulaBarText::number(v, out->kind, m_context.dates);
+            return !out->text.isEmpty();
+        }
+        case SourceCell::Type::Other:
+            break;
+        }
+        return false;
+    }
+
+    static bool isSharedChildOf(const SourceCell &c, const QSet<QByteArray> &groups)
+    {
+        return c.formula == SourceCell::Formula::Shared && c.formulaText.isEmpty() &&
+               groups.contains(c.shareGroup);
+    }
+
+    CellSource &source() { return m_source; }
+
+private:
+    CellSource &m_source;
+    const SheetFindReplace::Context &m_context;
+    QHash<QByteArray, Master> m_masters;
+    std::vector<CellArea> m_arrays;
+    int m_row = 0;
+    bool m_tooManyArrays = false;
+};
+
+// False when no number can show text that what matches: a literal character outside the
+// alphabet of numbers, percentages, dates and times rules it out (case folding maps nothing
+// else onto these characters). Spares formatting every number for a search like "Foo".
+bool mayMatchNumberText(const QString &what)
+{
+    static const QString alphabet = QStringLiteral("0123456789.+-eE%/: ");
+    for (const QChar c : what) {
+        if (c != QLatin1Char('*') && c != QLatin1Char('?') && !alphabet.contains(c))
+            return false;
+    }
+    return true;
+}
+
+// A shared string that changes, and how many of this sheet's cells change with it.
+struct SharedChange {
+    int count = 0;
+    int emptied = 0;
+    FormattedText text;
+    bool empty = false;
+};
+
+} // namespace
+
+bool SheetFindReplace::find(CellSource &cells, const Context &context, const QString &what,
+                            bool *found, Error *error)
+{
+    *found = false;
+    const FindPattern pattern = FindPattern::compiled(what);
+    if (pattern.isEmpty())
+        return true;
+    const bool numbersMayMatch = mayMatchNumberText(what);
+    CellWalker walker(cells, context);
+    SourceCell cell;
+    Content content;
+    // One verdict per shared string, however many cells use it: 0 unknown, 1 no, 2 yes.
+    std::vector<unsigned char> sharedVerdicts(
+        context.strings ? size_t(context.strings->count()) : 0, 0);
+    while (walker.next(&cell)) {
+        if (!numbersMayMatch && cell.isPlainNumber())
+            continue;
+        if (!walker.content(cell, &content))
+            continue;
+        bool hit;
+        if (content.sharedIndex >= 0) {
+            unsigned char &v = sharedVerdicts[size_t(content.sharedIndex)];
+            if (v == 0)
+                v = pattern.matches(context.strings->text(content.sharedIndex)) ? 2 : 1;
+            hit = v == 2;
+        } else {
+            hit = pattern.matches(content.text);
+        }
+        if (hit) {
+            *found = true;
+            return true;
+        }
+    }
+    if (walker.failed()) {
+        *error = walker.error();
+        return false;
+    }
+    return true;
+}
+
+bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context &context,
+                               const QString &what, const QString &with, Outcome *outcome,
+                               Error *error)
+{
+    *outcome = Outcome();
+    const FindPattern pattern = FindPattern::compiled(what);
+    if (pattern.isEmpty())
+        return true;
+    StringTable *sst = context.strings;
+    QHash<int, SharedChange> shared;
+    std::vector<bool> unchanged(sst ? size_t(sst->count()) : 0);
+    QSet<QByteArray> dissolved; // shared formula groups whose master changed
+    bool changed = false;
+
+    auto lockedOut = [&](const SourceCell &c) {
+        return context.isProtected && (!context.styles || context.styles->locked(c.style));
+    };
+
+    // This sheet's uses of each shared string, in case the whole workbook's are needed.
+    QVector<int> ownUses;
+    if (sst && !sst->hasUseCounts())
+        ownUses.fill(0, sst->count());
+    const bool numbersMayMatch = mayMatchNumberText(what);
+
+    CellWalker walker(cells, context);
+    SourceCell cell;
+    Content content;
+    while (walker.next(&cell)) {
+        if (!ownUses.isEmpty() && cell.formula == SourceCell::Formula::None &&
+            cell.type == SourceCell::Type::SharedString && cell.hasValue) {
+            const int k = cells.sharedString();
+            if (k >= 0 && k < ownUses.size())
+                ++ownUses[k];
+        }
+        if (!numbersMayMatch && cell.isPlainNumber())
+            continue;
+        const bool searchable = walker.content(cell, &content);
+        const bool childOfDissolved = CellWalker::isSharedChildOf(cell, dissolved);
+        QString newText;
+        std::optional<CellTyping::Result> result;
+        if (searchable && !lockedOut(cell) && content.sharedIndex >= 0) {
+            // One verdict per shared string, however many cells use it; the strings that do
+            // not change (most, for most searches) are only marked.
+            const int k = content.sharedIndex;
+            if (unchanged[size_t(k)])
+                continue;
+            auto it = shared.find(k);
+            if (it == shared.end()) {
+                SharedChange sc;
+                bool changes = false;
+                if (pattern.replace(sst->text(k), with, &newText) > 0) {
+                    const CellTyping::Result r = CellTyping::retype(CellTyping::Was::Text, newText);
+                    FormattedText old;
+                    if (r.becomes == CellTyping::Becomes::Empty) {
+                        sc.empty = changes = true;
+                    } else if (r.becomes == CellTyping::Becomes::Text &&
+                               sst->formattedText(k, &old)) {
+                        sc.text = old.replaced(pattern, with);
+                        changes = true;
+                    }
+                }
+                if (!changes) {
+                    unchanged[size_t(k)] = true;
+                    continue;
+                }
+                it = shared.insert(k, sc);
+            }
+            SharedChange &sc = it.value();
+            if (sc.empty) {
+                ++sc.emptied;
+                sink.setEmpty();
+                changed = true;
+            } else {
+                ++sc.count;
+            }
+            continue;
+        }
+        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0) {
+            result = CellTyping::retype(content.was, newText, content.kind, context.dates);
+            if (result->becomes == CellTyping::Becomes::Unchanged)
+                result.reset();
+            if (result && content.isArrayAnchor && result->becomes != CellTyping::Becomes::Formula)
+                result.reset(); // part of an array cannot become a constant
+        }
+        if (!result) {
+            if (childOfDissolved && searchable) {
+                // Its master now holds another formula: the cell keeps its own.
+                sink.keepOwnFormula(content.text.mid(1));
+                changed = true;
+            }
+            continue;
+        }
+        switch (result->becomes) {
+        case CellTyping::Becomes::Empty:
+            sink.setEmpty();
+            break;
+        case CellTyping::Becomes::Text: {
+            // Formatted text keeps its runs when the replaced runs still spell the new text.
+            FormattedText old;
+            if (cell.formula == SourceCell::Formula::None &&
+                cell.type == SourceCell::Type::InlineString && cells.inlineText(&old) &&
+                !old.isPlain()) {
+                const FormattedText rich = old.replaced(pattern, with);
+                if (rich.plainText() == result->text) {
+                    sink.setFormattedText(rich);
+                    break;
+                }
+            }
+            sink.setText(result->text);
+            break;
+        }
+        case CellTyping::Becomes::Number:
+            sink.setNumber(result->number);
+            break;
+        case CellTyping::Becomes::Boolean:
+            sink.setBoolean(result->boolean);
+            break;
+        case CellTyping::Becomes::Error:
+            sink.setError(result->text);
+            break;
+        case CellTyping::Becomes::Formula:
+            sink.setFormula(result->text, content.isArrayAnchor);
+            break;
+        case CellTyping::Becomes::Unchanged:
+            continue;
+        }
+        changed = true;
+        if (cell.formula != SourceCell::Formula::None ||
+            result->becomes == CellTyping::Becomes::Formula)
+            outcome->formulaChanged = true;
+        if (content.isMaster)
+            dissolved.insert(cell.shareGroup);
+    }
+    if (walker.failed()) {
+        *error = walker.error();
+        return false;
+    }
+
+    // Shared strings: in place when this sheet holds every use, else own copies here.
+    QSet<int> ownCopies;
+    if (!shared.isEmpty()) {
+        if (!sst->hasUseCounts()) {
+            sst->useCounts() = ownUses;
+            if (!context.countOtherSheetsUses(error))
+                return false;
+            sst->setHasUseCounts();
+        }
+        QVector<int> &uses = sst->useCounts();
+        for (auto it = shared.begin(); it != shared.end(); ++it) {
+            const int k = it.key();
+            SharedChange &sc = it.value();
+            if (k < uses.size())
+                uses[k] -= sc.emptied;
+            if (sc.count == 0)
+                continue;
+            if (k < uses.size() && uses[k] == sc.count) {
+                sst->setItem(k, sc.text);
+                outcome->stringsChanged = true;
+            } else {
+                ownCopies.insert(k);
+                if (k < uses.size())
+                    uses[k] -= sc.count;
+            }
+        }
+    }
+    if (!ownCopies.isEmpty()) {
+        CellWalker second(cells, context);
+        while (second.next(&cell)) {
+            if (cell.formula != SourceCell::Formula::None ||
+                cell.type != SourceCell::Type::SharedString || lockedOut(cell))
+                continue;
+            if (!second.content(cell, &content) || !ownCopies.contains(content.sharedIndex))
+                continue;
+            sink.setFormattedText(shared[content.sharedIndex].text);
+            changed = true;
+        }
+    }
+    outcome->cellsChanged = changed;
+    return true;
+}
+
+} // namespace workbook::edit

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "workbook/error.h"
+#include "workbook/text/datetext.h"
+
+#include <QString>
+#include <QVector>
+#include <functional>
+
+namespace workbook::edit
+{
+
+class CellSink;
+class CellSource;
+class StringTable;
+class StyleFacts;
+
+// Find and Replace over the cells of one sheet, the same for every format: a cell is seen as
+// its formula-bar text, and Replace works as if each cell were edited on its own. A shared
+// string is changed in place only when every cell using it changes the same way; otherwise
+// the changed cells get their own copy.
+class SheetFindReplace
+{
+public:
+    struct Context {
+        StringTable *strings = nullptr; // null: the workbook has none
+        const StyleFacts *styles = nullptr;
+        DateSystem dates = DateSystem::Date1900;
+        bool isProtected = false;
+        // Adds the uses by every other sheet's cells to strings->useCounts().
+        std::function<bool(Error *)> countOtherSheetsUses;
+    };
+
+    struct Outcome {
+        bool cellsChanged = false;   // the sink was given changes
+        bool stringsChanged = false; // items of the string table changed in place
+        bool formulaChanged = false; // a formula was written or removed
+    };
+
+    // False with *error set when the cells could not be read.
+    static bool find(CellSource &cells, const Context &context, const QString &what, bool *found,
+                     Error *error);
+    // False with *error set when the cells could not be read; nothing was then changed in the
+    // string table, and the sink's changes must be dropped.
+    static bool replace(CellSource &cells, CellSink &sink, const Context &context,
+                        const QString &what, const QString &with, Outcome *outcome, Error *error);
+};
+
+} // namespace workbook::edit
