@@ -79,8 +79,8 @@ std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, Error
         }
         return nullptr;
     }
-    QByteArray stream;
-    if (!file->readStream(workbook, &stream, &why)) {
+    QByteArray stream, owner;
+    if (!file->readStreamInPlace(workbook, &stream, &owner, &why)) {
         fail(error, kindOf(why), why);
         return nullptr;
     }
@@ -90,7 +90,7 @@ std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, Error
              QStringLiteral("the Workbook stream holds %1").arg(older));
         return nullptr;
     }
-    return biff::BiffDocument::open(stream, error);
+    return biff::BiffDocument::open(stream, owner, error);
 }
 
 } // namespace workbook

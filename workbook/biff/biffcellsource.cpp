@@ -56,8 +56,7 @@ QString errorConstant(quint8 code)
 } // namespace
 
 BiffCellSource::BiffCellSource(const BiffWorkbook &workbook, int entry)
-    : m_workbook(workbook), m_entry(entry), m_reader(QByteArray(), 0),
-      m_afterFormula(QByteArray(), 0)
+    : m_workbook(workbook), m_entry(entry), m_reader(QByteArray(), 0), m_afterFormula(0)
 {
     restart();
 }
@@ -167,12 +166,12 @@ bool BiffCellSource::next(edit::SourceCell *cell)
             switch (m_record.type) {
             case rt::kLabelSst: {
                 const quint32 isst = c.u32();
-                if (c.ok() && qint64(isst) >= m_workbook.sharedStrings().size())
+                if (c.ok() && qint64(isst) >= m_workbook.sharedStringCount())
                     return fail(Error::Kind::Damaged,
                                 QStringLiteral("cell %1 uses shared string %2 of a table of %3")
                                     .arg(cellName())
                                     .arg(isst)
-                                    .arg(m_workbook.sharedStrings().size()));
+                                    .arg(m_workbook.sharedStringCount()));
                 cell->type = edit::SourceCell::Type::SharedString;
                 m_sst = int(isst);
                 break;
@@ -204,6 +203,11 @@ bool BiffCellSource::next(edit::SourceCell *cell)
                 if (!formulaCell(cell, &skip))
                     return false;
                 found = !skip;
+                if (skip) {
+                    // Its views into the record end with the record.
+                    m_tokens.clear();
+                    m_extra.clear();
+                }
                 break;
             }
             }
@@ -287,8 +291,9 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
     const quint64 result = c.u64();
     c.skip(2 + 4);
     const quint16 cce = c.u16();
-    m_tokens = c.bytes(cce);
-    m_extra = c.bytes(c.remaining());
+    // Views into the record, which stays until the next cell is read.
+    m_tokens = c.view(cce);
+    m_extra = c.view(c.remaining());
     if (!c.ok())
         return true; // the caller reports the record cut short
     if (quint16(result >> 48) == 0xFFFF) {
@@ -319,12 +324,12 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
         // A cell of a data table is not searched, as in Excel's Find.
         m_dataTable = true;
         cell->formula = edit::SourceCell::Formula::DataTable;
-        m_afterFormula = m_reader;
+        m_afterFormula = m_reader.position();
         return true;
     }
     if (first != 0x01) {
         cell->formula = edit::SourceCell::Formula::Normal;
-        m_afterFormula = m_reader;
+        m_afterFormula = m_reader.position();
         quint8 verdict = 0;
         if (!mayMatch(m_tokens, false, &verdict)) {
             *skip = true;
@@ -347,7 +352,7 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
             return false;
         m_reader = peek;
     }
-    m_afterFormula = m_reader;
+    m_afterFormula = m_reader.position();
     const quint32 key = cellKey(hostRow, hostColumn);
     const auto it = m_groups.find(key);
     if (it == m_groups.end())
@@ -454,7 +459,7 @@ bool BiffCellSource::text(QString *out) const
         return true;
     case Value::FormulaString: {
         // The text result is in the STRING record right after the formula's own records.
-        RecordReader reader = m_afterFormula;
+        RecordReader reader(m_workbook.stream(), m_afterFormula);
         Record r;
         if (!reader.next(&r) || r.type != rt::kString)
             return false;

@@ -85,12 +85,12 @@ private:
     int m_sst = -1;
     bool m_inline = false;
     QString m_inlineText;
-    QByteArray m_tokens; // a formula's own tokens
+    QByteArray m_tokens; // a formula's own tokens, a view into m_record
     QByteArray m_extra;
     quint32 m_groupKey = 0; // the group a formula cell points at, when m_inGroup
     bool m_inGroup = false;
     bool m_dataTable = false;
-    RecordReader m_afterFormula; // where a formula's STRING record would be
+    qsizetype m_afterFormula; // where a formula's STRING record would be
 };
 
 } // namespace workbook::biff

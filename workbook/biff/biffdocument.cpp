@@ -16,9 +16,11 @@ const QString &BiffDocument::unsupportedChange()
     return text;
 }
 
-std::unique_ptr<Document> BiffDocument::open(const QByteArray &stream, Error *error)
+std::unique_ptr<Document> BiffDocument::open(const QByteArray &stream, const QByteArray &owner,
+                                             Error *error)
 {
     std::unique_ptr<BiffDocument> d(new BiffDocument);
+    d->m_owner = owner;
     QString why;
     d->m_workbook = BiffWorkbook::read(stream, &why);
     if (!d->m_workbook) {
@@ -31,7 +33,7 @@ std::unique_ptr<Document> BiffDocument::open(const QByteArray &stream, Error *er
             fail(error, Error::Kind::Damaged, QStringLiteral("BIFF8 workbook: ") + why);
         return nullptr;
     }
-    d->m_strings = std::make_unique<BiffStringTable>(d->m_workbook->sharedStrings());
+    d->m_strings = std::make_unique<BiffStringTable>(*d->m_workbook);
     const auto &entries = d->m_workbook->sheets();
     for (int i = 0; i < entries.size(); ++i) {
         SheetInfo s{i, SheetKind::Worksheet};

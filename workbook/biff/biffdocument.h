@@ -21,8 +21,10 @@ class BiffSheet;
 class BiffDocument : public Document
 {
 public:
-    // stream: the content of the compound file's Workbook stream.
-    static std::unique_ptr<Document> open(const QByteArray &stream, Error *error);
+    // stream: the content of the compound file's Workbook stream; owner: what keeps its bytes
+    // when it refers to another's (the file's).
+    static std::unique_ptr<Document> open(const QByteArray &stream, const QByteArray &owner,
+                                          Error *error);
 
     int sheetCount() const override { return m_sheets.size(); }
     QString sheetName(int sheet) const override;
@@ -69,6 +71,7 @@ private:
     bool hasCells(int sheet) const;
     bool refuseChange(Error *error) const;
 
+    QByteArray m_owner; // first: it outlives every view of its bytes
     std::unique_ptr<BiffWorkbook> m_workbook;
     std::unique_ptr<BiffStringTable> m_strings;
     QVector<SheetInfo> m_sheets;

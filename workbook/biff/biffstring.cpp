@@ -39,6 +39,34 @@ QString BiffString::read(cfb::ByteCursor &c, int countBytes, const QVector<qsize
     return c.ok() ? text : QString();
 }
 
+bool BiffString::skip(cfb::ByteCursor &c, int countBytes, const QVector<qsizetype> &continues)
+{
+    int left = countBytes == 1 ? c.u8() : c.u16();
+    const quint8 flags = c.u8();
+    int runs = 0;
+    qint64 phonetic = 0;
+    if (flags & 0x08)
+        runs = c.u16();
+    if (flags & 0x04)
+        phonetic = qint32(c.u32());
+    if (!c.ok() || phonetic < 0)
+        return c.fail(), false;
+    bool wide = flags & 0x01;
+    while (left > 0 && c.ok()) {
+        if (!continues.isEmpty() && atBoundary(continues, c.position()))
+            wide = c.u8() & 0x01;
+        const qsizetype boundary = continues.isEmpty() ? -1 : nextBoundary(continues, c.position());
+        const qsizetype avail = boundary < 0 ? c.remaining() : boundary - c.position();
+        const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
+        if (fit <= 0)
+            return c.fail(), false;
+        c.skip(wide ? qsizetype(fit) * 2 : fit);
+        left -= fit;
+    }
+    c.skip(qint64(runs) * 4 + phonetic);
+    return c.ok();
+}
+
 QString BiffString::readNoCount(cfb::ByteCursor &c, int count, const QVector<qsizetype> &continues)
 {
     const quint8 flags = c.u8();

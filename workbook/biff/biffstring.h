@@ -19,6 +19,9 @@ public:
     // Empty and the cursor failed when the string does not fit its record.
     static QString read(cfb::ByteCursor &c, int countBytes,
                         const QVector<qsizetype> &continues = {});
+    // Moves past such a string without building its text; false (and the cursor failed) when
+    // it does not fit its record.
+    static bool skip(cfb::ByteCursor &c, int countBytes, const QVector<qsizetype> &continues = {});
     // Characters only, the flags byte first (XLUnicodeStringNoCch).
     static QString readNoCount(cfb::ByteCursor &c, int count,
                                const QVector<qsizetype> &continues = {});

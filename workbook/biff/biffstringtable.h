@@ -2,26 +2,29 @@
 
 #include "workbook/edit/stringtable.h"
 
+#include <QHash>
 #include <QString>
-#include <QVector>
 
 namespace workbook::biff
 {
 
-// The workbook's shared string table (SST) as the editing rules see it. Rich-text runs and
-// phonetic blocks are not kept: an item reads as one plain run.
+class BiffWorkbook;
+
+// The workbook's shared string table (SST) as the editing rules see it, items decoded when
+// asked for. Rich-text runs and phonetic blocks are not kept: an item reads as one plain run.
 class BiffStringTable : public edit::StringTable
 {
 public:
-    explicit BiffStringTable(const QVector<QString> &items) : m_items(items) {}
+    explicit BiffStringTable(const BiffWorkbook &workbook) : m_workbook(workbook) {}
 
-    int count() const override { return m_items.size(); }
-    QString text(int index) const override { return m_items[index]; }
+    int count() const override;
+    QString text(int index) const override;
     bool formattedText(int index, edit::FormattedText *out) const override;
     void setItem(int index, const edit::FormattedText &text) override;
 
 private:
-    QVector<QString> m_items;
+    const BiffWorkbook &m_workbook;
+    QHash<int, QString> m_changed; // items set since the workbook was read
 };
 
 } // namespace workbook::biff

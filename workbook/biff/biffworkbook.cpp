@@ -112,10 +112,11 @@ bool BiffWorkbook::readGlobals(QString *reason)
                 return false;
             }
             // Each string takes at least three bytes: no count can reserve more than that.
-            m_sharedStrings.reserve(int(qMin<qint64>(unique, c.remaining() / 3 + 1)));
+            m_sharedStringStarts.clear();
+            m_sharedStringStarts.reserve(int(qMin<qint64>(unique, c.remaining() / 3 + 1)));
             for (quint32 i = 0; i < unique && !c.atEnd(); ++i) {
-                m_sharedStrings.append(BiffString::read(c, 2, r.continues));
-                if (!c.ok()) {
+                m_sharedStringStarts.append(quint32(c.position()));
+                if (!BiffString::skip(c, 2, r.continues)) {
                     setReason(reason, QStringLiteral("shared string %1 of %2 runs past the end "
                                                      "of the string table")
                                           .arg(i)
@@ -123,6 +124,9 @@ bool BiffWorkbook::readGlobals(QString *reason)
                     return false;
                 }
             }
+            c.seek(0);
+            m_sharedStringTable = c;
+            m_sharedStringContinues = r.continues;
             break;
         }
         case rt::kFormat: {
@@ -201,6 +205,15 @@ bool BiffWorkbook::readGlobals(QString *reason)
     }
     m_kindCache.fill(-1, m_xfs.size());
     return true;
+}
+
+QString BiffWorkbook::sharedString(int index) const
+{
+    if (index < 0 || index >= m_sharedStringStarts.size())
+        return QString();
+    cfb::ByteCursor c = m_sharedStringTable;
+    c.seek(m_sharedStringStarts[index]);
+    return BiffString::read(c, 2, m_sharedStringContinues);
 }
 
 NumberFormatKind BiffWorkbook::numberFormatKind(int xf) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/biff/formulanames.h"
+#include "workbook/cfb/bytecursor.h"
 #include "workbook/edit/stringtable.h"
 #include "workbook/sheetkind.h"
 #include "workbook/text/datetext.h"
@@ -41,7 +42,9 @@ public:
     const QByteArray &stream() const { return m_stream; }
     DateSystem dateSystem() const { return m_dateSystem; }
     const QVector<SheetEntry> &sheets() const { return m_sheets; }
-    const QVector<QString> &sharedStrings() const { return m_sharedStrings; }
+    int sharedStringCount() const { return m_sharedStringStarts.size(); }
+    // Decoded when asked for: the table stays in its stored form, which is smaller.
+    QString sharedString(int index) const;
     int xfCount() const { return m_xfs.size(); }
     // General for a style index that does not exist, as Excel shows such a cell.
     NumberFormatKind numberFormatKind(int xf) const;
@@ -75,7 +78,9 @@ private:
     QByteArray m_stream;
     DateSystem m_dateSystem = DateSystem::Date1900;
     QVector<SheetEntry> m_sheets;
-    QVector<QString> m_sharedStrings;
+    cfb::ByteCursor m_sharedStringTable; // the SST record, CONTINUE records merged
+    QVector<qsizetype> m_sharedStringContinues;
+    QVector<quint32> m_sharedStringStarts; // positions in m_sharedStringTable
     QHash<int, QString> m_formats;
     QVector<Xf> m_xfs;
     mutable QVector<qint8> m_kindCache; // NumberFormatKind per xf, -1 until classified

@@ -20,34 +20,34 @@ RecordReader::RecordReader(const QByteArray &stream, qsizetype offset)
 bool RecordReader::next(Record *record)
 {
     // Fewer than four bytes left: padding at the end of the stream, not a record.
-    if (m_stream.size() - m_pos < 4)
+    const qsizetype size = m_stream.size();
+    if (size - m_pos < 4)
         return false;
-    cfb::ByteCursor head(m_stream, m_pos, 4);
-    const quint16 type = head.u16();
-    const quint16 length = head.u16();
-    if (m_pos + 4 + length > m_stream.size()) {
+    // Headers are read straight from the bytes, which are checked to be there: a sheet has a
+    // record for nearly every cell.
+    const auto *bytes = reinterpret_cast<const uchar *>(m_stream.constData());
+    auto u16At = [bytes](qsizetype at) { return quint16(bytes[at] | (bytes[at + 1] << 8)); };
+    const quint16 type = u16At(m_pos);
+    const quint16 length = u16At(m_pos + 2);
+    if (m_pos + 4 + length > size) {
         m_error = QStringLiteral("record %1 at offset %2 declares %3 bytes, past the end of the "
                                  "workbook stream")
                       .arg(type, 4, 16, QLatin1Char('0'))
                       .arg(m_pos)
                       .arg(length);
-        m_pos = m_stream.size();
+        m_pos = size;
         return false;
     }
     record->type = type;
     record->offset = m_pos;
-    record->continues.clear();
+    if (!record->continues.isEmpty())
+        record->continues.clear();
     qsizetype end = m_pos + 4 + length;
     // Gather CONTINUE records; only when there are any is the body copied.
     QByteArray merged;
-    for (;;) {
-        if (m_stream.size() - end < 4)
-            break;
-        cfb::ByteCursor next(m_stream, end, 4);
-        if (next.u16() != rt::kContinue)
-            break;
-        const quint16 more = next.u16();
-        if (end + 4 + more > m_stream.size())
+    while (size - end >= 4 && u16At(end) == rt::kContinue) {
+        const quint16 more = u16At(end + 2);
+        if (end + 4 + more > size)
             break;
         if (merged.isEmpty() && record->continues.isEmpty())
             merged = m_stream.mid(m_pos + 4, length);

@@ -28,6 +28,8 @@ public:
     // False at the end of the stream or on an error (then error() says which).
     bool next(Record *record);
     const QString &error() const { return m_error; }
+    // Where the next record starts.
+    qsizetype position() const { return m_pos; }
 
 private:
     QByteArray m_stream;

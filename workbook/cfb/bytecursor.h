@@ -73,6 +73,18 @@ public:
         m_pos += count;
         return out;
     }
+    // The next count bytes without a copy: valid while the bytes this cursor reads are.
+    QByteArray view(qsizetype count)
+    {
+        if (count < 0 || count > remaining()) {
+            m_pos = m_end;
+            m_ok = false;
+            return QByteArray();
+        }
+        QByteArray out = QByteArray::fromRawData(m_bytes.constData() + m_pos, int(count));
+        m_pos += count;
+        return out;
+    }
     // A cursor over the next count bytes; this one moves past them.
     ByteCursor take(qsizetype count)
     {

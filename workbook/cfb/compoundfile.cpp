@@ -104,11 +104,12 @@ bool CompoundFile::load(QString *reason)
         QString why;
         QByteArray miniFat;
         const qint64 miniFatBytes = qMin<qint64>(m_miniFatSectors, m_sectorsInFile) * sectorSize;
-        if (!readRegular(root.start, root.size, &m_miniStream, &why)) {
+        if (!readRegular(root.start, root.size, &m_miniStream, nullptr, &why)) {
             m_miniError = QStringLiteral("mini stream: %1").arg(why);
         } else if (m_firstMiniFatSector == kEndOfChain || miniFatBytes == 0) {
             m_miniError = QStringLiteral("expected a mini FAT for the mini stream, found none");
-        } else if (!readRegular(m_firstMiniFatSector, quint64(miniFatBytes), &miniFat, &why)) {
+        } else if (!readRegular(m_firstMiniFatSector, quint64(miniFatBytes), &miniFat, nullptr,
+                                &why)) {
             m_miniError = QStringLiteral("mini FAT: %1").arg(why);
         } else {
             ByteCursor c(miniFat);
@@ -219,7 +220,8 @@ bool CompoundFile::chain(quint32 start, qint64 maxSectors, QVector<quint32> *out
     return true;
 }
 
-bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QString *reason) const
+bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QByteArray *owner,
+                               QString *reason) const
 {
     if (size > quint64(m_bytes.size())) {
         setReason(reason, QStringLiteral("expected a stream of at most the file's %1 bytes, "
@@ -246,6 +248,16 @@ bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QSt
                               .arg(size)
                               .arg(sectors.size()));
         return false;
+    }
+    bool inOneRun = owner && !sectors.isEmpty() &&
+                    sectorOffset(sectors.first()) + qint64(size) <= m_bytes.size();
+    for (int i = 1; inOneRun && i < sectors.size(); ++i)
+        inOneRun = sectors[i] == sectors[i - 1] + 1;
+    if (inOneRun) {
+        *owner = m_bytes;
+        *out =
+            QByteArray::fromRawData(m_bytes.constData() + sectorOffset(sectors.first()), int(size));
+        return true;
     }
     out->clear();
     out->reserve(int(size));
@@ -352,6 +364,12 @@ int CompoundFile::findRootEntry(const QString &name) const
 
 bool CompoundFile::readStream(int index, QByteArray *out, QString *reason) const
 {
+    return readStreamInPlace(index, out, nullptr, reason);
+}
+
+bool CompoundFile::readStreamInPlace(int index, QByteArray *out, QByteArray *owner,
+                                     QString *reason) const
+{
     const Entry &e = m_entries[index];
     if (e.type != EntryType::Stream) {
         setReason(reason, QStringLiteral("expected '%1' to be a stream").arg(e.name));
@@ -359,7 +377,7 @@ bool CompoundFile::readStream(int index, QByteArray *out, QString *reason) const
     }
     QString why;
     const bool ok = e.size < m_miniCutoff ? readMini(e.start, e.size, out, &why)
-                                          : readRegular(e.start, e.size, out, &why);
+                                          : readRegular(e.start, e.size, out, owner, &why);
     if (!ok)
         setReason(reason, QStringLiteral("stream '%1': %2").arg(e.name, why));
     return ok;

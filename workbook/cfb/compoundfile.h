@@ -36,13 +36,17 @@ public:
     int findRootEntry(const QString &name) const;
     const Entry &entry(int index) const { return m_entries[index]; }
     bool readStream(int index, QByteArray *out, QString *reason) const;
+    // The same without a copy when the stream's sectors lie in one run inside the file: *out
+    // then refers to the file's bytes, which *owner keeps alive (left empty for a copy).
+    bool readStreamInPlace(int index, QByteArray *out, QByteArray *owner, QString *reason) const;
 
 private:
     CompoundFile() = default;
     bool load(QString *reason);
     bool readFat(QString *reason);
     bool chain(quint32 start, qint64 maxSectors, QVector<quint32> *out, QString *reason) const;
-    bool readRegular(quint32 start, quint64 size, QByteArray *out, QString *reason) const;
+    bool readRegular(quint32 start, quint64 size, QByteArray *out, QByteArray *owner,
+                     QString *reason) const;
     bool readDirectory(QString *reason);
     bool readMini(quint32 start, quint64 size, QByteArray *out, QString *reason) const;
     qint64 sectorOffset(quint32 sector) const { return (qint64(sector) + 1) << m_sectorShift; }
