@@ -101,7 +101,7 @@ private slots:
         if (!QFileInfo::exists(corpus))
             QSKIP("the corpus folder is not beside the source tree");
         QDirIterator it(corpus, {"*.xls"}, QDir::Files, QDirIterator::Subdirectories);
-        int read = 0, files = 0;
+        int read = 0, files = 0, inPlaceStreams = 0;
         QStringList refused;
         while (it.hasNext()) {
             QFile f(it.next());
@@ -118,18 +118,59 @@ private slots:
             }
             for (const QString &name : file->rootNames()) {
                 const int index = file->findRootEntry(name);
-                QByteArray content;
-                if (file->entry(index).type == CompoundFile::EntryType::Stream &&
-                    !file->readStream(index, &content, &why))
+                QByteArray content, inPlace, owner;
+                if (file->entry(index).type != CompoundFile::EntryType::Stream)
+                    continue;
+                if (!file->readStream(index, &content, &why)) {
                     refused << QDir(corpus).relativeFilePath(f.fileName()) + ": " + why;
+                    continue;
+                }
+                QVERIFY(file->readStreamInPlace(index, &inPlace, &owner, &why));
+                QCOMPARE(inPlace, content);
+                inPlaceStreams += owner.isEmpty() ? 0 : 1;
             }
             ++read;
         }
-        qInfo("%d of %d compound files read", read, files);
+        qInfo("%d of %d compound files read, %d streams in place", read, files, inPlaceStreams);
         for (const QString &r : refused)
             qInfo("%s", qPrintable(r));
         QVERIFY(files > 100);
         QVERIFY(read >= files - 5);
+    }
+
+    // A stream whose sectors lie in one run is read without a copy; any other is gathered.
+    void streamsInOneRunAreReadInPlace()
+    {
+        CompoundFileBuilder::Layout layout;
+        const QByteArray whole = sample(&layout);
+        QString why;
+        auto file = CompoundFile::open(whole, &why);
+        QVERIFY2(file, qPrintable(why));
+        QByteArray content, owner;
+        QVERIFY(file->readStreamInPlace(file->findRootEntry("Workbook"), &content, &owner, &why));
+        QCOMPARE(content, m_workbook);
+        QVERIFY(!owner.isEmpty());
+        QVERIFY(content.constData() > owner.constData() &&
+                content.constData() + content.size() <= owner.constData() + owner.size());
+
+        // Sectors 1 and 2 of the stream swapped, and the chain with them: first, third, second.
+        const quint32 start = layout.streamStart.value("Workbook");
+        QByteArray swapped = whole;
+        const qint64 second = (qint64(start) + 2) * 512, third = (qint64(start) + 3) * 512;
+        swapped.replace(second, 512, whole.mid(third, 512));
+        swapped.replace(third, 512, whole.mid(second, 512));
+        CompoundFileBuilder::putU32(swapped, CompoundFileBuilder::fatEntryOffset(layout, start),
+                                    start + 2);
+        CompoundFileBuilder::putU32(swapped, CompoundFileBuilder::fatEntryOffset(layout, start + 2),
+                                    start + 1);
+        CompoundFileBuilder::putU32(swapped, CompoundFileBuilder::fatEntryOffset(layout, start + 1),
+                                    start + 3);
+        file = CompoundFile::open(swapped, &why);
+        QVERIFY2(file, qPrintable(why));
+        owner.clear();
+        QVERIFY(file->readStreamInPlace(file->findRootEntry("Workbook"), &content, &owner, &why));
+        QCOMPARE(content, m_workbook);
+        QVERIFY(owner.isEmpty());
     }
 
     void truncatedLastSectorIsReadAsFarAsTheStreamsNeed()
