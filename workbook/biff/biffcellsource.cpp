@@ -319,7 +319,7 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
         m_value = Value::Number;
         m_bits = result;
     }
-    const quint8 first = m_tokens.isEmpty() ? 0 : quint8(m_tokens[0]);
+    const quint8 first = m_tokens.isEmpty() ? 0 : quint8(m_tokens.at(0));
     if (first == 0x02) {
         // A cell of a data table is not searched, as in Excel's Find.
         m_dataTable = true;

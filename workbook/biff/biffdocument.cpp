@@ -16,6 +16,8 @@ const QString &BiffDocument::unsupportedChange()
     return text;
 }
 
+BiffDocument::~BiffDocument() = default;
+
 std::unique_ptr<Document> BiffDocument::open(const QByteArray &stream, const QByteArray &owner,
                                              Error *error)
 {
@@ -89,9 +91,14 @@ bool BiffDocument::find(int sheet, const QString &what, Error *error)
     if (!hasCells(sheet))
         return false;
     BiffCellSource cells(*m_workbook, m_sheets[sheet].entry);
-    FormulaPrecheck precheck(what, *m_workbook);
-    if (precheck.isActive())
-        cells.setPrecheck(&precheck);
+    // One per search text: a run searches every sheet for it, and what it learnt of names and
+    // functions holds for all of them.
+    if (!m_precheck || m_precheckText != what) {
+        m_precheck = std::make_unique<FormulaPrecheck>(what, *m_workbook);
+        m_precheckText = what;
+    }
+    if (m_precheck->isActive())
+        cells.setPrecheck(m_precheck.get());
     edit::SheetFindReplace::Context context;
     context.strings = m_strings.get();
     context.styles = m_workbook.get();

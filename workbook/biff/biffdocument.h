@@ -13,6 +13,7 @@ namespace workbook::biff
 {
 
 class BiffSheet;
+class FormulaPrecheck;
 
 // The backend for BIFF8 workbooks (.xls): the storage under the editing rules (sheets, their
 // cells as a BiffCellSource, the string table, style facts, header and footer texts).
@@ -21,6 +22,8 @@ class BiffSheet;
 class BiffDocument : public Document
 {
 public:
+    ~BiffDocument() override;
+
     // stream: the content of the compound file's Workbook stream; owner: what keeps its bytes
     // when it refers to another's (the file's).
     static std::unique_ptr<Document> open(const QByteArray &stream, const QByteArray &owner,
@@ -75,6 +78,8 @@ private:
     std::unique_ptr<BiffWorkbook> m_workbook;
     std::unique_ptr<BiffStringTable> m_strings;
     QVector<SheetInfo> m_sheets;
+    std::unique_ptr<FormulaPrecheck> m_precheck;
+    QString m_precheckText;
 };
 
 } // namespace workbook::biff

@@ -50,9 +50,9 @@ bool RecordReader::next(Record *record)
         if (end + 4 + more > size)
             break;
         if (merged.isEmpty() && record->continues.isEmpty())
-            merged = m_stream.mid(m_pos + 4, length);
+            merged = QByteArray(m_stream.constData() + m_pos + 4, length);
         record->continues.append(merged.size());
-        merged.append(m_stream.mid(end + 4, more));
+        merged.append(m_stream.constData() + end + 4, more);
         end += 4 + more;
     }
     record->body = record->continues.isEmpty() ? cfb::ByteCursor(m_stream, m_pos + 4, length)

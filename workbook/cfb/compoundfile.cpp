@@ -264,14 +264,14 @@ bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QBy
     qint64 left = qint64(size);
     for (quint32 s : sectors) {
         const qint64 take = qMin(left, sectorSize);
-        ByteCursor c(m_bytes, sectorOffset(s), take);
-        if (!c.ok()) {
+        const qint64 from = sectorOffset(s);
+        if (from + take > m_bytes.size()) {
             setReason(reason, QStringLiteral("sector %1 ends beyond the end of the file (%2 bytes)")
                                   .arg(s)
                                   .arg(m_bytes.size()));
             return false;
         }
-        out->append(c.bytes(take));
+        out->append(m_bytes.constData() + from, int(take));
         left -= take;
     }
     return true;
@@ -415,7 +415,7 @@ bool CompoundFile::readMini(quint32 start, quint64 size, QByteArray *out, QStrin
                       QStringLiteral("mini sector %1 lies beyond the mini stream").arg(sector));
             return false;
         }
-        out->append(c.bytes(take));
+        out->append(m_miniStream.constData() + qint64(sector) * miniSize, int(take));
         left -= take;
         sector = m_miniFat[int(sector)];
     }
