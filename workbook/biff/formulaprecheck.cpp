@@ -163,9 +163,9 @@ bool FormulaPrecheck::mayMatch(const QByteArray &tokens, bool relative)
             case 0x19: {
                 const quint8 flags = t.u8();
                 const quint16 data = t.u16();
-                if (flags & 0x04)
+                if (flags & 0x04) { // a jump table, as the decompiler reads it
                     t.skip((qint64(data) + 1) * 2);
-                if (flags & 0x10) {
+                } else if (flags & 0x10) {
                     if (!reduce(1))
                         return true;
                     found = functionAtom(4); // SUM

@@ -3,12 +3,15 @@
 #include "tests/workbook/support/biffstreambuilder.h"
 #include "workbook/biff/biffworkbook.h"
 #include "workbook/biff/formulanames.h"
+#include "workbook/biff/formulaprecheck.h"
+#include "workbook/text/findpattern.h"
 
 #include <QtTest>
 
 using B = BiffStreamBuilder;
 using workbook::biff::BiffWorkbook;
 using workbook::biff::FormulaDecompiler;
+using workbook::biff::FormulaPrecheck;
 
 namespace
 {
@@ -278,6 +281,83 @@ private slots:
         QString why;
         QCOMPARE(decompile(tokens, {}, 0, 0, &why), QStringLiteral("(refused)"));
         QCOMPARE(why, reason);
+    }
+
+    // The check Find makes on tokens before decompiling: never "cannot match" for a text that
+    // matches, every piece of every formula above searched in both cases.
+    void precheckKeepsEveryFormulaThatMatches_data() { operatorsAndParenthesesAsStored_data(); }
+
+    void precheckKeepsEveryFormulaThatMatches()
+    {
+        QFETCH(QByteArray, tokens);
+        QFETCH(QString, text);
+        const FixedNames names;
+        for (int from = 0; from < text.size(); ++from) {
+            for (int length = 1; length <= 8 && from + length <= text.size(); ++length) {
+                for (const QString &piece :
+                     {text.mid(from, length), text.mid(from, length).toLower()}) {
+                    FormulaPrecheck precheck(piece, names);
+                    QVERIFY2(precheck.mayMatch(tokens, false), qPrintable(piece));
+                }
+            }
+        }
+    }
+
+    void precheckPassesOverWhatCannotMatch_data()
+    {
+        QTest::addColumn<QByteArray>("tokens");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("relative");
+        QTest::addColumn<bool>("mayMatch");
+        const QByteArray sum = tArea(0, 1, 0, 1) + funcVar(4, 1);
+        QTest::newRow("numbers and operators")
+            << tInt(1) + tInt(2) + B::u8(0x03) << "Foo" << false << false;
+        QTest::newRow("function name") << sum << "sum(" << false << true;
+        QTest::newRow("longer than the function name") << sum << "summ" << false << false;
+        QTest::newRow("wildcards between runs")
+            << str("Foobar") + tRef(0, 0) + B::u8(0x08) << "foo*A1" << false << true;
+        QTest::newRow("one run missing")
+            << str("Foobar") + tRef(0, 0) + B::u8(0x08) << "foo*xyz" << false << false;
+        QTest::newRow("sheet and defined name")
+            << B::u8(0x3A) + B::u16(0) + B::u16(2) + B::u16(0xC003) + B::u8(0x23) + B::u16(1) +
+                   B::u16(0) + B::u8(0x05)
+            << "ata!d3*rat" << false << true;
+        QTest::newRow("deleted reference")
+            << B::u8(0x2A) + QByteArray(4, '\0') << "REF" << false << true;
+        QTest::newRow("a shared formula's cells may show #REF!")
+            << tInt(1) << "ref" << true << true;
+        QTest::newRow("East Asian letters")
+            << str(QString::fromUtf8("中文")) << QString::fromUtf8("中") << false << true;
+        QTest::newRow("East Asian letters absent")
+            << tInt(1) << QString::fromUtf8("中") << false << false;
+        QTest::newRow("unknown function left to the decompiler")
+            << funcVar(0x7000, 0) << "foo" << false << true;
+        QTest::newRow("unknown name left to the decompiler")
+            << B::u8(0x23) + B::u16(9) + B::u16(0) << "foo" << false << true;
+        QTest::newRow("operands left over left to the decompiler")
+            << tInt(1) + tInt(2) << "foo" << false << true;
+        QTest::newRow("array constant left to the decompiler")
+            << B::u8(0x40) + QByteArray(7, '\0') << "foo" << false << true;
+    }
+
+    void precheckPassesOverWhatCannotMatch()
+    {
+        QFETCH(QByteArray, tokens);
+        QFETCH(QString, what);
+        QFETCH(bool, relative);
+        QFETCH(bool, mayMatch);
+        const FixedNames names;
+        FormulaPrecheck precheck(what, names);
+        QVERIFY(precheck.isActive());
+        QCOMPARE(precheck.mayMatch(tokens, relative), mayMatch);
+    }
+
+    void precheckNeedsThreeLettersOrEastAsianOnes()
+    {
+        const FixedNames names;
+        for (const char *none : {"ab", "a1*b2", "1.5", "~*ab~?", "$A$1:B"})
+            QVERIFY2(!FormulaPrecheck(none, names).isActive(), none);
+        QVERIFY(FormulaPrecheck("x ab~*cde", names).isActive());
     }
 };
 
