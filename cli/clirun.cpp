@@ -3,6 +3,8 @@
 #include "cli/commandline.h"
 #include "cli/consoleobserver.h"
 #include "cli/pairfile.h"
+#include "cli/runscommand.h"
+#include "engine/changelog.h"
 #include "engine/multipairreplacerun.h"
 #include "engine/pageheaderfooterrun.h"
 #include "engine/runlauncher.h"
@@ -70,6 +72,9 @@ QString CliRun::FolderProblem(const QString &folder)
 
 int CliRun::Main(const QStringList &arguments)
 {
+    if (RunsCommand::Handles(arguments) && !arguments.contains(QLatin1String("-h")) &&
+        !arguments.contains(QLatin1String("--help")))
+        return RunsCommand::Main(arguments, stdout, stderr);
     const CommandLine line = CommandLine::Parse(arguments);
     if (line.m_help) {
         printTo(stdout, CommandLine::UsageText());
@@ -85,6 +90,7 @@ int CliRun::Main(const QStringList &arguments)
         !parameters.sourceFolder.endsWith(QDir::separator()))
         parameters.sourceFolder += QLatin1Char('/');
     parameters.justShow = line.m_listOnly;
+    parameters.keepUndo = !line.m_noUndo;
 
     using Op = CommandLine::Operation;
     switch (line.m_operation) {
@@ -135,8 +141,20 @@ int CliRun::Main(const QStringList &arguments)
         return kExitFolderMissing;
     }
 
+    // Created before the run, so that a log that cannot be written stops it before any change.
+    ChangeLog log;
+    if (!line.m_logPath.isEmpty()) {
+        QString reason;
+        if (!log.Open(line.m_logPath, &reason)) {
+            printTo(stderr, QStringLiteral("无法写日志 Cannot write the log %1: %2\n")
+                                .arg(VisibleText(line.m_logPath), reason));
+            return kExitLogNotWritable;
+        }
+    }
     ConsoleObserver observer(stdout, TESSAROMANDEL_ISATTY(TESSAROMANDEL_FILENO(stdout)) != 0,
                              line.m_openReports, line.m_verbose);
+    if (log.IsOpen())
+        observer.SetLog(&log);
     bool finished = false;
     switch (line.m_operation) {
     case Op::Replace:
@@ -153,7 +171,20 @@ int CliRun::Main(const QStringList &arguments)
         finished = SheetRenameRun::Execute(parameters, observer);
         break;
     }
+    if (!observer.KeptRun().isEmpty())
+        printTo(stdout, QStringLiteral("可撤销 Undo: tessaromandel-cli undo %1  (%2 个工作簿 "
+                                       "workbooks)\n")
+                            .arg(observer.KeptRun())
+                            .arg(observer.KeptWorkbooks()));
+    QString logError;
+    const bool logWritten = log.Close(&logError);
+    if (!logWritten)
+        printTo(stderr, QStringLiteral("日志未写完 The log was not written completely %1: %2\n")
+                            .arg(VisibleText(line.m_logPath), logError));
+    else if (!line.m_logPath.isEmpty())
+        printTo(stdout,
+                QStringLiteral("日志 Log: ") + VisibleText(line.m_logPath) + QLatin1Char('\n'));
     if (!finished)
         return kExitNoServer;
-    return observer.AnyReportNotWritten() ? kExitReportNotWritten : kExitFinished;
+    return observer.AnyReportNotWritten() || !logWritten ? kExitReportNotWritten : kExitFinished;
 }

@@ -12,6 +12,12 @@ public:
     static const int kExitUsage = 2;
     static const int kExitFolderMissing = 3;
     static const int kExitReportNotWritten = 4;
+    // The change log could not be created; nothing was run.
+    static const int kExitLogNotWritable = 5;
+    // undo: no such run kept (never, or pruned), or it is still going.
+    static const int kExitUndoNotPossible = 6;
+    // undo: some workbooks were changed since the run and left alone.
+    static const int kExitUndoIncomplete = 7;
 
     // arguments without the program name.
     static int Main(const QStringList &arguments);

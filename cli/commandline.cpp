@@ -32,13 +32,14 @@ const QSet<QString> &valueOptions()
 {
     static const QSet<QString> options = {"--find",         "--replace",  "--find-file",
                                           "--replace-file", "--position", "--nth",
-                                          "--encoding"};
+                                          "--encoding",     "--log"};
     return options;
 }
 
 const QSet<QString> &flagOptions()
 {
-    static const QSet<QString> options = {"--list-only", "--open-reports", "--verbose"};
+    static const QSet<QString> options = {"--list-only", "--open-reports", "--verbose",
+                                          "--no-undo"};
     return options;
 }
 
@@ -107,7 +108,8 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
             return line;
         }
         const bool anySubcommand =
-            name == QLatin1String("--open-reports") || name == QLatin1String("--verbose");
+            name == QLatin1String("--open-reports") || name == QLatin1String("--verbose") ||
+            name == QLatin1String("--log") || name == QLatin1String("--no-undo");
         if (!anySubcommand && !subcommand->required.contains(name) &&
             !subcommand->optional.contains(name)) {
             line.m_error = QStringLiteral("此子命令不接受该选项 Option not accepted by ") +
@@ -157,6 +159,14 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
     line.m_listOnly = values.contains("--list-only");
     line.m_openReports = values.contains("--open-reports");
     line.m_verbose = values.contains("--verbose");
+    line.m_noUndo = values.contains("--no-undo");
+    if (values.contains("--log")) {
+        line.m_logPath = values.value("--log");
+        if (line.m_logPath.isEmpty()) {
+            line.m_error = QStringLiteral("日志文件名为空 --log needs a file name");
+            return line;
+        }
+    }
     if (values.contains("--position")) {
         line.m_position = positionWord(values.value("--position"));
         if (line.m_position.isEmpty()) {
@@ -188,8 +198,11 @@ QString CommandLine::UsageText()
         "  tessaromandel-cli header FOLDER --position 位置 [--find 文本] --replace 文本\n"
         "  tessaromandel-cli footer FOLDER --position 位置 [--find 文本] --replace 文本\n"
         "  tessaromandel-cli rename-sheets FOLDER [--find 文本] --replace 文本 [--nth N]\n"
-        "  (每个子命令都接受 --open-reports 与 --verbose;"
-        " every subcommand takes --open-reports and --verbose)\n"
+        "  tessaromandel-cli runs\n"
+        "  tessaromandel-cli undo [RUN]\n"
+        "  (每个处理子命令都接受 --open-reports、--verbose、--log 文件 与 --no-undo;"
+        " every subcommand that processes a folder takes --open-reports, --verbose,"
+        " --log FILE and --no-undo)\n"
         "\n"
         "子命令 Subcommands:\n"
         "  replace        在每个工作表的已用区域中查找并替换一个文本\n"
@@ -202,6 +215,11 @@ QString CommandLine::UsageText()
         "                 Set, or find and replace in, the page footer of every sheet\n"
         "  rename-sheets  在工作表名称中查找替换,或用 --nth 给第N个工作表改名\n"
         "                 Find and replace in sheet names, or rename the N-th sheet (--nth)\n"
+        "  runs           列出保留的运行(可撤销)\n"
+        "                 List the kept runs that can be taken back\n"
+        "  undo [RUN]     撤销一次运行(默认最近一次):恢复内容仍是该运行所写的工作簿\n"
+        "                 Take a run back (the latest by default): every workbook whose content\n"
+        "                 is still what the run wrote gets its original again\n"
         "\n"
         "参数与选项 Arguments and options:\n"
         "  FOLDER               要处理的文件夹,含子文件夹;报告写在此文件夹中\n"
@@ -230,6 +248,13 @@ QString CommandLine::UsageText()
         "                       Open the written reports when the run ends\n"
         "  --verbose            说明每个无法打开或保存的文件的原因\n"
         "                       Say why each file could not be opened or saved\n"
+        "  --log 文件           逐项记录每个修改(单元格、页眉页脚、工作表名)的修改前后,\n"
+        "                       CSV,UTF-8 带字节顺序标记;与 --list-only 同用时只预览\n"
+        "                       Log every change (cell, header or footer section, sheet name)\n"
+        "                       before and after, as CSV in UTF-8 with a byte-order mark; with\n"
+        "                       --list-only a preview that changes no workbook\n"
+        "  --no-undo            不保留撤销数据\n"
+        "                       Keep no undo data for this run\n"
         "  -h, --help           显示本帮助\n"
         "                       Show this help\n"
         "\n"
@@ -250,5 +275,10 @@ QString CommandLine::UsageText()
         "  1  无法启动表格服务 the workbook server could not be started\n"
         "  2  用法错误 usage error\n"
         "  3  文件夹不存在或不是文件夹 the folder does not exist or is not a folder\n"
-        "  4  有报告未能写出 a report could not be written\n");
+        "  4  有报告未能写出 a report could not be written (or the change log)\n"
+        "  5  无法创建日志,未运行 the log could not be created; nothing was run\n"
+        "  6  无法撤销:运行不存在、已清除或仍在进行 undo: the run is unknown, pruned or still "
+        "going\n"
+        "  7  撤销时有工作簿运行后被修改,未恢复 undo: workbooks changed since the run were "
+        "left alone\n");
 }

@@ -32,4 +32,7 @@ public:
     bool m_openReports = false;
     bool m_verbose = false;
     int m_nth = 0;
+    // The change log's path; empty: none.
+    QString m_logPath;
+    bool m_noUndo = false;
 };

@@ -65,6 +65,13 @@ void ConsoleObserver::RunButtonsReleased()
     endProgressLine();
 }
 
+void ConsoleObserver::UndoKept(const QString &runId, int workbooks)
+{
+    // Named after the summaries and reports, by the command line.
+    m_keptRun = runId;
+    m_keptWorkbooks = workbooks;
+}
+
 void ConsoleObserver::ReportWritten(const QString &path)
 {
     endProgressLine();

@@ -22,7 +22,15 @@ public:
     void ReportWritten(const QString &path) override;
     void ReportNotWritten(const QString &path) override;
 
+    ChangeLog *Log() override { return m_log; }
+    void UndoKept(const QString &runId, int workbooks) override;
+
     bool AnyReportNotWritten() const { return m_reportNotWritten; }
+    // The run kept as undo data, as "undo RUN" would name it; empty when none was kept.
+    QString KeptRun() const { return m_keptRun; }
+    int KeptWorkbooks() const { return m_keptWorkbooks; }
+    // The change log the runs write into (open), or null.
+    void SetLog(ChangeLog *log) { m_log = log; }
 
 private:
     void endProgressLine();
@@ -37,4 +45,7 @@ private:
     int m_done = 0;
     bool m_progressShown = false;
     bool m_reportNotWritten = false;
+    ChangeLog *m_log = nullptr;
+    QString m_keptRun;
+    int m_keptWorkbooks = 0;
 };

@@ -38,6 +38,30 @@ public:
         bool IsFailure() const { return kind == Kind::Failed; }
     };
 
+    // One thing a run did, or would have done, to what a user sees, as the server tells it.
+    struct Change {
+        enum class Where { Cell, HeaderFooter, SheetName };
+        Where where = Where::Cell;
+        // The sheet's name when the change was asked for.
+        QString sheet;
+        // A cell, 1-based.
+        int row = 0;
+        int column = 0;
+        PageSetupField field = PageSetupField::CenterHeader;
+        QString before;
+        // What it became, or what it would have become.
+        QString after;
+        // Empty when the change was made; otherwise why it was left as it was.
+        QString leftBecause;
+    };
+
+    class ChangeListener
+    {
+    public:
+        virtual ~ChangeListener() = default;
+        virtual void Changed(const Change &change) = 0;
+    };
+
     class Range
     {
     public:
@@ -97,6 +121,14 @@ public:
         // beyond a limit); empty while it is sound. A given-up workbook has no sheets left and
         // cannot be saved: its file stays as it was.
         virtual QString Failure() { return QString(); }
+        // Asks the server to tell listener (null: nobody) of every change made to this
+        // workbook from now on, with its text before and after. False when the server cannot
+        // (a COM one); the runs then have no change log for it.
+        virtual bool SetChangeListener(ChangeListener *listener)
+        {
+            Q_UNUSED(listener)
+            return false;
+        }
     };
 
     class Workbooks

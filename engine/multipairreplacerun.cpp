@@ -9,7 +9,7 @@
 bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    if (!session.Begin(parameters))
+    if (!session.Begin(parameters, QStringLiteral("replace-pairs")))
         return false;
 
     // The launch refuses unequal lists; should it ever be bypassed, no text goes unpaired.
@@ -38,7 +38,7 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
                 ExcelAutomation::Reason reason;
                 if (!matched && range->Find(parameters.findLines.at(pair), &reason))
                     matched = true;
-                if (!reason.IsFailure() && !parameters.justShow)
+                if (!reason.IsFailure() && (!parameters.justShow || session.Previewing()))
                     range->Replace(parameters.findLines.at(pair), parameters.replaceLines.at(pair),
                                    &reason);
                 if (reason.IsFailure()) {

@@ -1,6 +1,7 @@
 #include "engine/nativeexcelautomation.h"
 
 #include "workbook/application.h"
+#include "workbook/changelistener.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheet.h"
 #include "workbook/usedrange.h"
@@ -169,9 +170,63 @@ private:
     Adapters &m_adapters;
 };
 
+Field fieldFor(workbook::HeaderFooterSection section)
+{
+    switch (section) {
+    case workbook::HeaderFooterSection::LeftHeader:
+        return Field::LeftHeader;
+    case workbook::HeaderFooterSection::CenterHeader:
+        return Field::CenterHeader;
+    case workbook::HeaderFooterSection::RightHeader:
+        return Field::RightHeader;
+    case workbook::HeaderFooterSection::LeftFooter:
+        return Field::LeftFooter;
+    case workbook::HeaderFooterSection::CenterFooter:
+        return Field::CenterFooter;
+    case workbook::HeaderFooterSection::RightFooter:
+        break;
+    }
+    return Field::RightFooter;
+}
+
+// The server's changes, told in the seam's terms.
+class ChangeRelay : public workbook::ChangeListener
+{
+public:
+    explicit ChangeRelay(ExcelAutomation::ChangeListener &listener) : m_listener(listener) {}
+    void changed(const workbook::Change &change) override
+    {
+        using Where = ExcelAutomation::Change::Where;
+        ExcelAutomation::Change told;
+        switch (change.where) {
+        case workbook::Change::Where::Cell:
+            told.where = Where::Cell;
+            break;
+        case workbook::Change::Where::HeaderFooter:
+            told.where = Where::HeaderFooter;
+            break;
+        case workbook::Change::Where::SheetName:
+            told.where = Where::SheetName;
+            break;
+        }
+        told.sheet = change.sheet;
+        told.row = change.row;
+        told.column = change.column;
+        told.field = fieldFor(change.section);
+        told.before = change.before;
+        told.after = change.after;
+        told.leftBecause = change.leftBecause;
+        m_listener.Changed(told);
+    }
+
+private:
+    ExcelAutomation::ChangeListener &m_listener;
+};
+
 class NativeWorkbook : public ExcelAutomation::Workbook
 {
 public:
+    ~NativeWorkbook() override { m_workbook->setChangeListener(nullptr); }
     NativeWorkbook(workbook::Workbook *workbook, Adapters &adapters)
         : m_workbook(workbook), m_adapters(adapters)
     {
@@ -184,10 +239,17 @@ public:
     // Closing never writes: a save is always asked for by name.
     void Close(bool) override { m_workbook->Close(); }
     QString Failure() override { return m_workbook->failure(); }
+    bool SetChangeListener(ExcelAutomation::ChangeListener *listener) override
+    {
+        m_relay.reset(listener ? new ChangeRelay(*listener) : nullptr);
+        m_workbook->setChangeListener(m_relay.get());
+        return true;
+    }
 
 private:
     workbook::Workbook *m_workbook;
     Adapters &m_adapters;
+    std::unique_ptr<ChangeRelay> m_relay;
 };
 
 class NativeApplication : public ExcelAutomation::Application, public ExcelAutomation::Workbooks

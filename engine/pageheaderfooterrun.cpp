@@ -46,7 +46,8 @@ bool PageHeaderFooterRun::FieldForPosition(const QString &position, bool header,
 bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    if (!session.Begin(parameters))
+    if (!session.Begin(parameters, parameters.pageHeaderOn ? QStringLiteral("header")
+                                                           : QStringLiteral("footer")))
         return false;
 
     RunReports reports;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class ChangeLog;
+
 // What a run tells the side that started it: the window's worker turns these into its two
 // signals, the command line prints them.
 class RunObserver
@@ -35,4 +37,14 @@ public:
     virtual void ReportWritten(const QString &path) = 0;
     // A report file that had lines to hold could not be written (none is left at its path).
     virtual void ReportNotWritten(const QString &path) { Q_UNUSED(path) }
+    // The change log the run writes each change into, open; null: none is asked for. With a
+    // log, a list-only run also replaces in memory (never saving) so the log shows each change
+    // it would make.
+    virtual ChangeLog *Log() { return nullptr; }
+    // The run kept the originals of the workbooks it replaced, as run runId.
+    virtual void UndoKept(const QString &runId, int workbooks)
+    {
+        Q_UNUSED(runId)
+        Q_UNUSED(workbooks)
+    }
 };

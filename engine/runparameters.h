@@ -32,6 +32,10 @@ struct RunParameters {
     bool appSheetOn = false;
     int appSheetIndex = 1;
 
+    // Whether the run keeps the originals of the workbooks it replaces, so that it can be
+    // taken back (window runs always do).
+    bool keepUndo = true;
+
     // A copy of the process-wide values.
     static RunParameters Snapshot();
     // Replaces the process-wide values as a whole.

@@ -1,6 +1,8 @@
 #include "engine/runsession.h"
 
+#include "engine/changelog.h"
 #include "engine/collectfiles.h"
+#include "engine/runarchive.h"
 #include "engine/runobserver.h"
 #include "engine/runparameters.h"
 #include "engine/runreports.h"
@@ -22,11 +24,28 @@ RunSession::~RunSession()
     QuitServer();
 }
 
-bool RunSession::Begin(const RunParameters &parameters)
+bool RunSession::Begin(const RunParameters &parameters, const QString &operation)
 {
     RunReports::ClearBeforeRun(parameters);
+    m_log = m_observer.Log();
+    m_justShow = parameters.justShow;
+    m_previewing = m_justShow && m_log;
+    // Made lazily: a run that saves nothing leaves no undo data.
+    if (parameters.keepUndo)
+        m_archive =
+            std::make_unique<RunArchive>(parameters.sourceFolder, operation, RunArchive::Limits());
     m_workbookPaths = CollectWorkbooks(parameters.sourceFolder);
     return StartServer();
+}
+
+void RunSession::EndLogged(bool saved, const QString &notSavedBecause)
+{
+    if (!m_log)
+        return;
+    if (saved)
+        m_log->EndWorkbook(ChangeLog::Outcome::Changed);
+    else
+        m_log->EndWorkbook(ChangeLog::Outcome::NotSaved, notSavedBecause);
 }
 
 bool RunSession::IsWorkbookPath(const QString &nativePath)
@@ -80,6 +99,9 @@ bool RunSession::StartServer()
 ExcelAutomation::Workbook *RunSession::Open(const QString &path)
 {
     m_observer.WorkbookTakenUp(path);
+    if (m_log)
+        m_log->BeginWorkbook(path, m_justShow ? ChangeLog::Outcome::WouldChange
+                                              : ChangeLog::Outcome::NotSaved);
     QString reason;
     if (m_undecodablePaths.contains(path)) {
         m_observer.WorkbookRefused(path, QString::fromUtf8(kUndecodableNameReason));
@@ -88,13 +110,26 @@ ExcelAutomation::Workbook *RunSession::Open(const QString &path)
     ExcelAutomation::Workbook *workbook = m_workbooks ? m_workbooks->Open(path, &reason) : nullptr;
     if (!workbook)
         m_observer.WorkbookRefused(path, reason);
+    else if (m_log && !workbook->SetChangeListener(m_log))
+        m_log->NoChangesKnown(path);
     return workbook;
 }
 
 bool RunSession::Save(ExcelAutomation::Workbook &workbook, const QString &path)
 {
     QString reason;
-    if (workbook.Save(&reason))
+    // Without its original kept, the workbook is not replaced: a run must be undoable.
+    if (m_archive && !m_archive->Keep(path, &reason)) {
+        reason = QStringLiteral("undo data: ") + reason;
+        m_observer.WorkbookRefused(path, reason);
+        EndLogged(false, reason);
+        return false;
+    }
+    const bool saved = workbook.Save(&reason);
+    if (m_archive)
+        m_archive->Saved(path, saved);
+    EndLogged(saved, reason);
+    if (saved)
         return true;
     m_observer.WorkbookRefused(path, reason);
     return false;
@@ -106,13 +141,16 @@ bool RunSession::GaveUp(ExcelAutomation::Workbook &workbook, const QString &path
     if (reason.isEmpty())
         return false;
     m_observer.WorkbookRefused(path, reason);
+    EndLogged(false, reason);
     return true;
 }
 
 void RunSession::SheetFailed(const QString &path, const QString &sheet,
                              const ExcelAutomation::Reason &reason)
 {
-    m_observer.WorkbookRefused(path, QStringLiteral("sheet '%1': %2").arg(sheet, reason.text));
+    const QString why = QStringLiteral("sheet '%1': %2").arg(sheet, reason.text);
+    m_observer.WorkbookRefused(path, why);
+    EndLogged(false, why);
 }
 
 void RunSession::ChangeRefused(const QString &path, const QString &sheet,
@@ -128,6 +166,18 @@ void RunSession::QuitServer()
     if (m_application) {
         m_application->Quit();
         m_application.reset();
+    }
+    if (m_log && m_log->HasWaitingRows())
+        m_log->EndWorkbook(m_justShow ? ChangeLog::Outcome::WouldChange
+                                      : ChangeLog::Outcome::NotSaved,
+                           QStringLiteral("the run did not save it"));
+    if (m_archive) {
+        const QString id = m_archive->Id();
+        const int kept = m_archive->EntryCount();
+        m_archive->Finish();
+        m_archive.reset();
+        if (kept > 0)
+            m_observer.UndoKept(id, kept);
     }
 }
 

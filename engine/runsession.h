@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <memory>
 
+class ChangeLog;
+class RunArchive;
 class RunObserver;
 struct RunParameters;
 
@@ -21,8 +23,12 @@ public:
     ~RunSession();
 
     // The opening every run shares: its old reports cleared, the workbooks listed, the server
-    // started. False when there is no server; the run then ends at once.
-    bool Begin(const RunParameters &parameters);
+    // started, the undo data begun. operation names the run in the list of kept runs. False
+    // when there is no server; the run then ends at once.
+    bool Begin(const RunParameters &parameters, const QString &operation);
+    // A list-only run that still replaces in memory, never saving, so that the change log
+    // shows each change it would make.
+    bool Previewing() const { return m_previewing; }
     const QStringList &Workbooks() const { return m_workbookPaths; }
 
     // Calls visit(index, sheet) for the sheets 1 to Count in order (a sheet may be null) until
@@ -42,7 +48,8 @@ public:
     // Announces the workbook and opens it; null (and the reason passed on) when it cannot be
     // opened.
     ExcelAutomation::Workbook *Open(const QString &path);
-    // Saves the workbook; false (and the reason passed on) when it could not be written back.
+    // Saves the workbook, its original kept for undo first; false (and the reason passed on)
+    // when it could not be written back, or its original could not be kept.
     bool Save(ExcelAutomation::Workbook &workbook, const QString &path);
     // Whether the server gave the workbook up while it was worked on; the reason is passed
     // on. Such a workbook is reported with those that could not be opened, whatever it showed
@@ -55,7 +62,7 @@ public:
     // A value the server refused on a sound workbook; passed on when there is a reason.
     void ChangeRefused(const QString &path, const QString &sheet,
                        const ExcelAutomation::Reason &reason);
-    // Quits the server and releases every object obtained from it.
+    // Quits the server and releases every object obtained from it; ends the undo data.
     void QuitServer();
 
     long long ElapsedSeconds() const;
@@ -68,7 +75,14 @@ private:
     // ends here: the message is shown, the buttons come back, and false is returned.
     bool StartServer();
 
+    // The workbook's rows in the change log get their outcome.
+    void EndLogged(bool saved, const QString &notSavedBecause);
+
     RunObserver &m_observer;
+    ChangeLog *m_log = nullptr;
+    std::unique_ptr<RunArchive> m_archive;
+    bool m_justShow = false;
+    bool m_previewing = false;
     long long m_startTime;
     std::unique_ptr<ExcelAutomation::Application> m_application;
     ExcelAutomation::Workbooks *m_workbooks = nullptr;

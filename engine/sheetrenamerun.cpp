@@ -7,7 +7,7 @@
 bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    if (!session.Begin(parameters))
+    if (!session.Begin(parameters, QStringLiteral("rename-sheets")))
         return false;
 
     RunReports reports;

@@ -7,7 +7,7 @@
 bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
-    if (!session.Begin(parameters))
+    if (!session.Begin(parameters, QStringLiteral("replace")))
         return false;
 
     RunReports reports;
@@ -34,7 +34,7 @@ bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
             ExcelAutomation::Reason reason;
             if (range->Find(parameters.findText, &reason))
                 hitLines << path + QLatin1Char(' ') + sheet->Name();
-            if (!reason.IsFailure() && !parameters.justShow)
+            if (!reason.IsFailure() && (!parameters.justShow || session.Previewing()))
                 range->Replace(parameters.findText, parameters.replaceText, &reason);
             if (reason.IsFailure()) {
                 failure = reason;

@@ -15,6 +15,8 @@ packages=(
   xvfb x11-apps imagemagick xdg-utils
   python3 python3-openpyxl libreoffice-calc-nogui
   python3-xlrd python3-xlwt python3-olefile
+  # peak memory of a child alone
+  time
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,11 @@
 namespace workbook
 {
 
+namespace edit
+{
+class CellChangeListener;
+}
+
 // What one file format's backend provides behind the format-neutral object model. Sheet
 // indexes are 0-based here; the public classes translate.
 class Document
@@ -49,6 +54,14 @@ public:
     // Why the document was given up (beyond a limit while being worked on); empty while it
     // is sound. A given-up document must be dropped: it is neither searched nor written.
     virtual QString failure() const { return QString(); }
+
+    // Whom replace() tells of each cell it changes or leaves alone; set by the front for the
+    // length of one call, null otherwise.
+    void setCellListener(edit::CellChangeListener *listener) { m_cellListener = listener; }
+    edit::CellChangeListener *cellListener() const { return m_cellListener; }
+
+private:
+    edit::CellChangeListener *m_cellListener = nullptr;
 };
 
 } // namespace workbook

@@ -28,6 +28,8 @@ QString Error::kindName(Kind kind)
         return QStringLiteral("changed while being edited");
     case Kind::InUse:
         return QStringLiteral("in use");
+    case Kind::CannotChange:
+        return QStringLiteral("could not change");
     }
     return QString();
 }

@@ -23,7 +23,10 @@ struct Error {
         // Someone else changed, replaced or moved the file since it was read.
         ChangedWhileEditing,
         // Another program has the workbook open (its owner file is beside it).
-        InUse
+        InUse,
+        // A cell that matched cannot take its new content (a formula Excel would not accept,
+        // a reference to a missing sheet, a limit): the workbook is left as it was.
+        CannotChange
     };
 
     Kind kind = Kind::None;

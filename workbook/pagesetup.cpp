@@ -1,5 +1,6 @@
 #include "workbook/pagesetup.h"
 
+#include "workbook/changelistener.h"
 #include "workbook/document.h"
 #include "workbook/text/headerfootertext.h"
 #include "workbook/workbook.h"
@@ -63,15 +64,29 @@ bool PageSetup::setSection(HeaderFooterSection which, const QString &text, Error
         QString old;
         if (!d.headerFooter(m_sheetIndex, isFooter(which), &old, error))
             return;
+        Error why;
         QString rebuilt;
         if (!HeaderFooterText::withSection(old, sectionOf(which), text, &rebuilt)) {
-            fail(error, Error::Kind::BeyondLimit,
+            fail(&why, Error::Kind::BeyondLimit,
                  QStringLiteral("expected a header or footer of at most %1 characters, the "
                                 "new one would be longer")
                      .arg(HeaderFooterText::kMaxLength));
-            return;
+        } else {
+            ok = rebuilt == old || d.setHeaderFooter(m_sheetIndex, isFooter(which), rebuilt, &why);
         }
-        ok = rebuilt == old || d.setHeaderFooter(m_sheetIndex, isFooter(which), rebuilt, error);
+        if (error && why.isSet())
+            *error = why;
+        if (ChangeListener *listener = m_workbook->changeListener()) {
+            Change change;
+            change.where = Change::Where::HeaderFooter;
+            change.sheet = d.sheetName(m_sheetIndex);
+            change.section = which;
+            change.before = HeaderFooterText::parse(old).section(sectionOf(which));
+            change.after = ok ? HeaderFooterText::parse(rebuilt).section(sectionOf(which)) : text;
+            change.leftBecause = ok ? QString() : why.toString();
+            if (change.before != change.after)
+                listener->changed(change);
+        }
     });
     if (!sound) {
         const Error why = m_workbook->givenUp();

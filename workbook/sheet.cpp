@@ -1,5 +1,6 @@
 #include "workbook/sheet.h"
 
+#include "workbook/changelistener.h"
 #include "workbook/document.h"
 #include "workbook/pagesetup.h"
 #include "workbook/text/sheetnamerules.h"
@@ -59,8 +60,28 @@ bool Sheet::SetName(const QString &name, Error *error)
     Document *d = m_workbook->document();
     if (!d)
         return fail(error, Error::Kind::Io, QStringLiteral("the workbook is closed"));
-    if (name == d->sheetName(m_index))
+    const QString old = d->sheetName(m_index);
+    if (name == old)
         return true;
+    Error why;
+    const bool renamed = rename(name, &why);
+    if (error && why.isSet())
+        *error = why;
+    if (ChangeListener *listener = m_workbook->changeListener()) {
+        Change change;
+        change.where = Change::Where::SheetName;
+        change.sheet = old;
+        change.before = old;
+        change.after = name;
+        change.leftBecause = renamed ? QString() : why.toString();
+        listener->changed(change);
+    }
+    return renamed;
+}
+
+bool Sheet::rename(const QString &name, Error *error)
+{
+    Document *d = m_workbook->document();
     // The same rules for every format: the backend only stores the name.
     QStringList names;
     for (int i = 0; i < d->sheetCount(); ++i)

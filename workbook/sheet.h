@@ -40,6 +40,9 @@ public:
     int index() const { return m_index; }
 
 private:
+    // SetName past the unchanged name: the rules, then the backend.
+    bool rename(const QString &name, Error *error);
+
     Workbook *m_workbook;
     int m_index;
     std::unique_ptr<UsedRange> m_usedRange;

@@ -1,10 +1,66 @@
 #include "workbook/usedrange.h"
 
+#include "workbook/changelistener.h"
 #include "workbook/document.h"
+#include "workbook/edit/cellchangelistener.h"
 #include "workbook/workbook.h"
+
+#include <memory>
 
 namespace workbook
 {
+
+namespace
+{
+
+// Gives the cells the edit layer reports their sheet, and hands them on.
+class SheetCells : public edit::CellChangeListener
+{
+public:
+    SheetCells(ChangeListener &listener, const QString &sheet)
+        : m_listener(listener), m_sheet(sheet)
+    {
+    }
+    void cellChanged(int row, int column, const QString &before, const QString &after) override
+    {
+        cellLeft(row, column, before, after, QString());
+    }
+    void cellLeft(int row, int column, const QString &before, const QString &after,
+                  const QString &reason) override
+    {
+        Change change;
+        change.where = Change::Where::Cell;
+        change.sheet = m_sheet;
+        change.row = row;
+        change.column = column;
+        change.before = before;
+        change.after = after;
+        change.leftBecause = reason;
+        m_listener.changed(change);
+    }
+
+private:
+    ChangeListener &m_listener;
+    QString m_sheet;
+};
+
+// Listens for the length of one call, also when the call ends by an exception.
+class ListeningFor
+{
+public:
+    ListeningFor(Document &document, edit::CellChangeListener *listener) : m_document(document)
+    {
+        m_document.setCellListener(listener);
+    }
+    ~ListeningFor() { m_document.setCellListener(nullptr); }
+    ListeningFor(const ListeningFor &) = delete;
+    ListeningFor &operator=(const ListeningFor &) = delete;
+
+private:
+    Document &m_document;
+};
+
+} // namespace
 
 UsedRange::UsedRange(Workbook *workbook, int sheetIndex)
     : m_workbook(workbook), m_sheetIndex(sheetIndex)
@@ -45,7 +101,14 @@ bool UsedRange::Replace(const QString &what, const QString &with, Error *error)
         // Runs replace on every sheet right after searching it: what Find saw nowhere,
         // Replace cannot change, so the second pass over the cells is spared.
         const bool missed = m_hasMiss && m_missedAt == d.changeCount() && m_missed == what;
-        changed = !what.isEmpty() && !missed && d.replace(m_sheetIndex, what, with, &m_lastError);
+        if (what.isEmpty() || missed)
+            return;
+        ChangeListener *listener = m_workbook->changeListener();
+        std::unique_ptr<SheetCells> cells;
+        if (listener)
+            cells = std::make_unique<SheetCells>(*listener, d.sheetName(m_sheetIndex));
+        const ListeningFor listening(d, cells.get());
+        changed = d.replace(m_sheetIndex, what, with, &m_lastError);
     });
     if (!sound) {
         changed = false;

@@ -2,6 +2,7 @@
 
 #include "workbook/atomicfile.h"
 #include "workbook/document.h"
+#include "workbook/ownerfile.h"
 #include "workbook/sheet.h"
 
 #include <new>
@@ -40,6 +41,14 @@ bool Workbook::Save(Error *error)
         return fail(error, givenUp().kind, givenUp().detail);
     if (!m_document->isModified())
         return true;
+    if (!m_path.isEmpty()) {
+        const QString owner = OwnerFile::besides(m_path);
+        if (!owner.isEmpty())
+            return fail(error, Error::Kind::InUse,
+                        QStringLiteral("another program has it open (its owner file '%1' is "
+                                       "beside it)")
+                            .arg(owner));
+    }
     Error why;
     bool written = false;
     const bool sound = guarded([&](Document &document) {

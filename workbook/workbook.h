@@ -12,6 +12,7 @@
 namespace workbook
 {
 
+class ChangeListener;
 class Document;
 class Sheet;
 
@@ -68,6 +69,11 @@ public:
 
     Document *document() const { return m_document.get(); }
 
+    // Whom the workbook's sheets, used ranges and page setups tell of every change they make
+    // or refuse (null: nobody); the listener must outlive the workbook or be unset first.
+    void setChangeListener(ChangeListener *listener) { m_changeListener = listener; }
+    ChangeListener *changeListener() const { return m_changeListener; }
+
 private:
     void giveUp(const QString &reason);
 
@@ -77,6 +83,7 @@ private:
     QByteArray m_savedBytes;
     QString m_failure;
     std::vector<std::unique_ptr<Sheet>> m_sheets;
+    ChangeListener *m_changeListener = nullptr;
 };
 
 } // namespace workbook

@@ -249,6 +249,93 @@ private slots:
         clearReports();
         QCOMPARE(fingerprints(folder), before);
     }
+
+    // As in East Asian Excel, whose "match byte" option is off by default.
+    void replaceIgnoresCharacterWidth()
+    {
+        const QString folder = m_dir.path() + "/width";
+        QVERIFY(make(folder + "/Width.xlsx",
+                     R"([["W",["２０２３年度","ｆｙ2023",2023,"甲\u3000乙","ﾃﾞｰﾀ"]]])"));
+        QCOMPARE(cli({"replace", folder, "--find", "2023", "--replace", "2024"}), 0);
+        QCOMPARE(cli({"replace", folder, "--find", "甲 乙", "--replace", "丙"}), 0);
+        QCOMPARE(cli({"replace", folder, "--find", "テ", "--replace", "ト"}), 0);
+        const QJsonArray cells = dump(folder + "/Width.xlsx").at(0).toArray().at(1).toArray();
+        QCOMPARE(cells.at(0).toString(), QString("2024年度"));
+        QCOMPARE(cells.at(1).toString(), QString("ｆｙ2024"));
+        QCOMPARE(cells.at(2).toInt(), 2024);
+        QCOMPARE(cells.at(3).toString(), QString("丙"));
+        QCOMPARE(cells.at(4).toString(), QString("トﾞｰﾀ"));
+    }
+
+    // Nothing Excel would refuse to open or have to repair: a formula that is no longer one,
+    // a reference to a sheet that does not exist. Such a cell leaves its workbook as it was,
+    // listed with the ones that could not be changed; references that stay valid change.
+    void replaceLeavesFormulasItWouldBreak()
+    {
+        const QString folder = m_dir.path() + "/formulas";
+        const QJsonArray broken{
+            QJsonArray{"数据 2023", QJsonArray{"x", "=\"合计\"&A1"}},
+            QJsonArray{"S2", QJsonArray{"='数据 2023'!A1*2", "=SUM('数据 2023:S2'!A1)"}}};
+        const QJsonArray sound{QJsonArray{"S", QJsonArray{"=B2023+1", "=\"2023\"&A1"}}};
+        QVERIFY(make(folder + "/F.xlsx", QJsonDocument(broken).toJson()));
+        QVERIFY(make(folder + "/G.xlsx", QJsonDocument(sound).toJson()));
+        const QByteArray before = read(folder + "/F.xlsx");
+        const QByteArray unopenable =
+            (QDir::toNativeSeparators(folder + "/F.xlsx") + "\r\n").toUtf8();
+
+        QCOMPARE(cli({"replace", folder, "--find", "\"", "--replace", "“"}), 0);
+        QCOMPARE(read(folder + "/无法打开修改的文件目录(文件格式有误).txt"),
+                 unopenable + (QDir::toNativeSeparators(folder + "/G.xlsx") + "\r\n").toUtf8());
+        QCOMPARE(cli({"replace", folder, "--find", "2023", "--replace", "2024"}), 0);
+        QCOMPARE(read(folder + "/无法打开修改的文件目录(文件格式有误).txt"), unopenable);
+        QCOMPARE(read(folder + "/F.xlsx"), before);
+        const QJsonArray g = dump(folder + "/G.xlsx").at(0).toArray().at(1).toArray();
+        QCOMPARE(g.at(0).toString(), QString("=B2024+1"));
+        QCOMPARE(g.at(1).toString(), QString("=\"2024\"&A1"));
+    }
+
+    void replaceThatChangesNothingWritesNothing()
+    {
+        const QString folder = m_dir.path() + "/same";
+        const QJsonArray sheets{QJsonArray{"S", QJsonArray{"旧公司", "=\"旧公司\"&A1", 2023}}};
+        QVERIFY(make(folder + "/Same.xlsx", QJsonDocument(sheets).toJson()));
+        const QString path = folder + "/Same.xlsx";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime past = QDateTime::currentDateTime().addDays(-3);
+        QVERIFY(file.setFileTime(past, QFileDevice::FileModificationTime));
+        file.close();
+        const QByteArray before = read(path);
+        QCOMPARE(cli({"replace", folder, "--find", "旧公司", "--replace", "旧公司"}), 0);
+        QCOMPARE(cli({"replace", folder, "--find", "2023", "--replace", "2023"}), 0);
+        QCOMPARE(read(path), before);
+        QCOMPARE(QFileInfo(path).lastModified().toSecsSinceEpoch(), past.toSecsSinceEpoch());
+    }
+
+    void workbookOpenElsewhereIsNotChanged()
+    {
+        const QString folder = m_dir.path() + "/owned";
+        QVERIFY(make(folder + "/Owned.xlsx", R"([["S",["旧公司"]]])"));
+        QVERIFY(make(folder + "/Free.xlsx", R"([["S",["旧公司"]]])"));
+        const QByteArray before = read(folder + "/Owned.xlsx");
+        for (const char *owner : {"/~$Owned.xlsx", "/.~lock.Owned.xlsx#"}) {
+            QFile lock(folder + owner);
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.close();
+            QCOMPARE(cli({"replace", folder, "--find", "旧公司", "--replace", "新公司"}), 0);
+            QCOMPARE(read(folder + "/Owned.xlsx"), before);
+            QCOMPARE(read(folder + "/无法打开修改的文件目录(文件格式有误).txt"),
+                     (QDir::toNativeSeparators(folder + "/Owned.xlsx") + "\r\n").toUtf8());
+            QVERIFY(QFile::remove(folder + owner));
+            QCOMPARE(cli({"replace", folder, "--find", "新公司", "--replace", "旧公司"}), 0);
+        }
+        // A list-only run still reads it.
+        QFile lock(folder + "/~$Owned.xlsx");
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.close();
+        QCOMPARE(cli({"replace", folder, "--find", "旧公司", "--replace", "x", "--list-only"}), 0);
+        QVERIFY(read(folder + "/包含内容并成功修改的文件目录.txt").contains("Owned.xlsx S"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliEndToEnd)

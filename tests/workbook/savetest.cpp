@@ -133,6 +133,44 @@ private slots:
         QCOMPARE(ZipContents::entry(path, "xl/worksheets/sheet2.xml"), expected);
     }
 
+    // Names are kept byte for byte, flagged as they were; a name libzip cannot take again (a
+    // NUL in it) makes the save fail with the file untouched, never renames the entry.
+    void entryNamesAreKeptOrTheSaveRefused()
+    {
+        TestWorkbook t = smallWorkbook();
+        t.extraParts.insert("/extra/cafZ.xml", "<x/>");
+        t.extraParts.insert("/extra/nulZname.xml", "<x/>");
+        QByteArray bytes = t.build();
+        bytes.replace("extra/cafZ.xml", "extra/caf\x82.xml");
+        QByteArray withNul = bytes;
+        withNul.replace("extra/nulZname.xml", QByteArray("extra/nul\0name.xml", 18));
+
+        const QString path = m_dir.path() + "/names.xlsx";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        Application app;
+        Workbook *wb = app.Open(path);
+        QVERIFY(wb);
+        QVERIFY(wb->Item(2)->usedRange()->Replace("other", "else"));
+        QString reason;
+        QVERIFY2(wb->Save(&reason), qPrintable(reason));
+        const QByteArray saved = readAll(path);
+        QCOMPARE(saved.count("extra/caf\x82.xml"), 2); // local header and central directory
+        QVERIFY(!saved.contains("extra/caf\xC3\xA9.xml"));
+
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(withNul);
+        file.close();
+        Workbook *nul = app.Open(path);
+        QVERIFY(nul);
+        QVERIFY(nul->Item(2)->usedRange()->Replace("other", "else"));
+        QVERIFY(!nul->Save(&reason));
+        QVERIFY2(reason.contains("NUL"), qPrintable(reason));
+        QCOMPARE(readAll(path), withNul);
+    }
+
     void saveWithoutChangesLeavesTheFileUntouched()
     {
         const QString path = writeWorkbook(smallWorkbook(), "untouched.xlsx");

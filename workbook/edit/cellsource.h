@@ -67,6 +67,9 @@ public:
     // A formula's stored text result, or an error value.
     virtual bool text(QString *out) const = 0;
     virtual bool inlineText(FormattedText *out) const = 0;
+    // False when writing the current cell's text back in its format would change characters
+    // that a replacement did not touch (an odd spelling the format allows but does not keep).
+    virtual bool storedExactly() const { return true; }
 };
 
 } // namespace workbook::edit

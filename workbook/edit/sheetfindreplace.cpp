@@ -1,5 +1,6 @@
 #include "workbook/edit/sheetfindreplace.h"
 
+#include "workbook/edit/cellchangelistener.h"
 #include "workbook/edit/cellsink.h"
 #include "workbook/edit/cellsource.h"
 #include "workbook/edit/formattedtext.h"
@@ -8,7 +9,10 @@
 #include "workbook/text/celltyping.h"
 #include "workbook/text/findpattern.h"
 #include "workbook/text/formulabartext.h"
+#include "workbook/text/formulalimits.h"
+#include "workbook/text/formulasheetreferences.h"
 #include "workbook/text/sharedformulashift.h"
+#include "workbook/text/widthfolding.h"
 
 #include <QHash>
 #include <QSet>
@@ -181,16 +185,55 @@ private:
 };
 
 // False when no number can show text that what matches: a literal character outside the
-// alphabet of numbers, percentages, dates and times rules it out (case folding maps nothing
-// else onto these characters). Spares formatting every number for a search like "Foo".
+// alphabet of numbers, percentages, dates and times, once its width is folded, rules it out
+// (case folding maps nothing else onto these characters). Spares formatting every number for
+// a search like "Foo".
 bool mayMatchNumberText(const QString &what)
 {
-    static const QString alphabet = QStringLiteral("0123456789.+-eE%/: ");
+    static const QByteArray alphabet("0123456789.+-eE%/: ");
     for (const QChar c : what) {
-        if (c != QLatin1Char('*') && c != QLatin1Char('?') && !alphabet.contains(c))
+        if (c == QLatin1Char('*') || c == QLatin1Char('?'))
+            continue;
+        const char32_t folded = WidthFolding::fold(c.unicode());
+        if (folded >= 0x80 || !alphabet.contains(char(folded)))
             return false;
     }
     return true;
+}
+
+const char kNotExact[] = "its stored text holds characters that could not be written back "
+                         "exactly as they are (malformed UTF-8 or an unusual escape)";
+
+QString cellName(const SourceCell &cell)
+{
+    QString letters;
+    for (int column = cell.column; column > 0; column = (column - 1) / 26)
+        letters.prepend(QLatin1Char(char('A' + (column - 1) % 26)));
+    return letters + QString::number(cell.row);
+}
+
+// Why a cell whose text matched cannot take its new text, or empty when it can.
+QString refusal(const CellTyping::Result &result, CellTyping::Was was, const QString &newText,
+                const QString &oldText, bool arrayAnchor, const QStringList &sheetNames)
+{
+    if (result.becomes == CellTyping::Becomes::Unchanged) {
+        if (newText.size() > CellTyping::kMaxTextLength)
+            return QStringLiteral("the new text would be longer than %1 characters")
+                .arg(CellTyping::kMaxTextLength);
+        if (was == CellTyping::Was::Formula)
+            return QStringLiteral("'%1' is not a formula Excel accepts").arg(newText);
+        return QStringLiteral("the new content cannot be stored");
+    }
+    if (result.becomes == CellTyping::Becomes::Formula) {
+        const QString missing =
+            FormulaSheetReferences::newlyMissingSheet(oldText, result.text, sheetNames);
+        if (!missing.isEmpty())
+            return QStringLiteral("the formula would refer to sheet '%1', which does not exist")
+                .arg(missing);
+    } else if (arrayAnchor) {
+        return QStringLiteral("part of an array formula cannot become a constant");
+    }
+    return QString();
 }
 
 // A shared string that changes, and how many of this sheet's cells change with it.
@@ -199,7 +242,48 @@ struct SharedChange {
     int emptied = 0;
     FormattedText text;
     bool empty = false;
+    QString before; // for a change listener
+    QString after;
 };
+
+// Why a cell whose text matched keeps it, for a change listener.
+QString leftReason(const QString &newText, bool arrayAnchor)
+{
+    if (newText.size() > CellTyping::kMaxTextLength)
+        return QStringLiteral("over a limit: a cell holds at most %1 characters")
+            .arg(CellTyping::kMaxTextLength);
+    if (arrayAnchor && !newText.startsWith(QLatin1Char('=')))
+        return QStringLiteral("part of an array formula takes only a formula");
+    if (newText.startsWith(QLatin1Char('=')) &&
+        newText.size() - 1 > FormulaLimits::kMaxFormulaLength)
+        return QStringLiteral("over a limit: a formula holds at most %1 characters")
+            .arg(FormulaLimits::kMaxFormulaLength);
+    if (newText.startsWith(QLatin1Char('=')))
+        return QStringLiteral("not a valid formula");
+    return QStringLiteral("not a value the cell can take");
+}
+
+// The formula-bar text a cell shows after taking result.
+QString shownText(const CellTyping::Result &result, NumberFormatKind kind, DateSystem dates)
+{
+    switch (result.becomes) {
+    case CellTyping::Becomes::Empty:
+    case CellTyping::Becomes::Unchanged:
+        return QString();
+    case CellTyping::Becomes::Number:
+        return FormulaBarText::number(result.number, kind, dates);
+    case CellTyping::Becomes::Boolean:
+        return FormulaBarText::boolean(result.boolean);
+    case CellTyping::Becomes::Formula:
+        return QLatin1Char('=') + result.text;
+    case CellTyping::Becomes::Text:
+    case CellTyping::Becomes::Error:
+        break;
+    }
+    return result.text;
+}
+
+const char *const kLockedReason = "protected: a locked cell of a protected sheet";
 
 } // namespace
 
@@ -260,6 +344,18 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
     auto lockedOut = [&](const SourceCell &c) {
         return context.isProtected && (!context.styles || context.styles->locked(c.style));
     };
+    CellChangeListener *const listener = context.changes;
+    // A cell that cannot take its new text leaves the whole sheet as it was: the workbook is
+    // changed all or nothing.
+    auto refuse = [&](const SourceCell &c, const QString &before, const QString &after,
+                      const QString &why) {
+        if (listener)
+            listener->cellLeft(c.row, c.column, before, after, why);
+        return fail(error, Error::Kind::CannotChange,
+                    QStringLiteral("cell %1: %2").arg(cellName(c), why));
+    };
+    // Strings that match but cannot change, with the reason, for the listener.
+    QHash<int, QPair<QString, QString>> refusedStrings; // after, reason
 
     // This sheet's uses of each shared string, in case the whole workbook's are needed.
     QVector<int> ownUses;
@@ -283,21 +379,40 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
         const bool childOfDissolved = CellWalker::isSharedChildOf(cell, dissolved);
         QString newText;
         std::optional<CellTyping::Result> result;
+        if (listener && searchable && lockedOut(cell)) {
+            const QString before =
+                content.sharedIndex >= 0 ? sst->text(content.sharedIndex) : content.text;
+            if (pattern.replace(before, with, &newText) > 0 && newText != before)
+                listener->cellLeft(cell.row, cell.column, before, newText,
+                                   QString::fromUtf8(kLockedReason));
+        }
         if (searchable && !lockedOut(cell) && content.sharedIndex >= 0) {
             // One verdict per shared string, however many cells use it; the strings that do
             // not change (most, for most searches) are only marked.
             const int k = content.sharedIndex;
-            if (unchanged[size_t(k)])
+            if (unchanged[size_t(k)]) {
+                const auto refused = refusedStrings.constFind(k);
+                if (refused != refusedStrings.constEnd())
+                    listener->cellLeft(cell.row, cell.column, sst->text(k), refused.value().first,
+                                       refused.value().second);
                 continue;
+            }
             auto it = shared.find(k);
             if (it == shared.end()) {
                 SharedChange sc;
                 bool changes = false;
-                if (pattern.replace(sst->text(k), with, &newText) > 0) {
+                // A replacement that gives the string its own text again is no change at all.
+                if (pattern.replace(sst->text(k), with, &newText) > 0 && newText != sst->text(k)) {
                     const CellTyping::Result r = CellTyping::retype(CellTyping::Was::Text, newText);
+                    if (r.becomes == CellTyping::Becomes::Unchanged)
+                        return refuse(cell, sst->text(k), newText,
+                                      refusal(r, CellTyping::Was::Text, newText, sst->text(k),
+                                              false, context.sheetNames));
                     FormattedText old;
                     if (r.becomes == CellTyping::Becomes::Empty) {
                         sc.empty = changes = true;
+                    } else if (!sst->storedExactly(k)) {
+                        return refuse(cell, sst->text(k), newText, QLatin1String(kNotExact));
                     } else if (r.becomes == CellTyping::Becomes::Text &&
                                sst->formattedText(k, &old)) {
                         sc.text = old.replaced(pattern, with);
@@ -306,7 +421,16 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                 }
                 if (!changes) {
                     unchanged[size_t(k)] = true;
+                    if (listener && !newText.isEmpty() && newText != sst->text(k)) {
+                        const QString reason = leftReason(newText, false);
+                        refusedStrings.insert(k, qMakePair(newText, reason));
+                        listener->cellLeft(cell.row, cell.column, sst->text(k), newText, reason);
+                    }
                     continue;
+                }
+                if (listener) {
+                    sc.before = sst->text(k);
+                    sc.after = sc.empty ? QString() : sc.text.plainText();
                 }
                 it = shared.insert(k, sc);
             }
@@ -318,14 +442,21 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             } else {
                 ++sc.count;
             }
+            if (listener)
+                listener->cellChanged(cell.row, cell.column, sc.before, sc.after);
             continue;
         }
-        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0) {
+        if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0 &&
+            newText != content.text) {
             result = CellTyping::retype(content.was, newText, content.kind, context.dates);
-            if (result->becomes == CellTyping::Becomes::Unchanged)
-                result.reset();
-            if (result && content.isArrayAnchor && result->becomes != CellTyping::Becomes::Formula)
-                result.reset(); // part of an array cannot become a constant
+            // A cell that cannot take its new text leaves the whole sheet as it was: the
+            // workbook is changed all or nothing.
+            const QString why = !cells.storedExactly()
+                                    ? QLatin1String(kNotExact)
+                                    : refusal(*result, content.was, newText, content.text.mid(1),
+                                              content.isArrayAnchor, context.sheetNames);
+            if (!why.isEmpty())
+                return refuse(cell, content.text, newText, why);
         }
         if (!result) {
             if (childOfDissolved && searchable) {
@@ -370,6 +501,9 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             continue;
         }
         changed = true;
+        if (listener)
+            listener->cellChanged(cell.row, cell.column, content.text,
+                                  shownText(*result, content.kind, context.dates));
         if (cell.formula != SourceCell::Formula::None ||
             result->becomes == CellTyping::Becomes::Formula)
             outcome->formulaChanged = true;

@@ -4,12 +4,14 @@
 #include "workbook/text/datetext.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <functional>
 
 namespace workbook::edit
 {
 
+class CellChangeListener;
 class CellSink;
 class CellSource;
 class StringTable;
@@ -27,8 +29,12 @@ public:
         const StyleFacts *styles = nullptr;
         DateSystem dates = DateSystem::Date1900;
         bool isProtected = false;
+        // The workbook's sheets: a changed formula may refer only to these.
+        QStringList sheetNames;
         // Adds the uses by every other sheet's cells to strings->useCounts().
         std::function<bool(Error *)> countOtherSheetsUses;
+        // Told of each cell replace() changes or leaves alone; null: nobody asks.
+        CellChangeListener *changes = nullptr;
     };
 
     struct Outcome {

@@ -21,6 +21,12 @@ public:
     virtual QString text(int index) const = 0;
     virtual bool formattedText(int index, FormattedText *out) const = 0;
     virtual void setItem(int index, const FormattedText &text) = 0;
+    // As CellSource::storedExactly(), for one item.
+    virtual bool storedExactly(int index) const
+    {
+        Q_UNUSED(index);
+        return true;
+    }
 
     // How many cells of the workbook use each item: counted on first need, then kept up to
     // date by every change.

@@ -281,6 +281,9 @@ edit::SheetFindReplace::Context OoxmlDocument::editContext(const QByteArray &xml
     context.styles = m_styles.get();
     context.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
     context.isProtected = SheetProtection::isProtected(xml);
+    for (const SheetInfo &s : qAsConst(m_sheets))
+        context.sheetNames << s.name;
+    context.changes = cellListener();
     return context;
 }
 

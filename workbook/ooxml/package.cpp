@@ -82,7 +82,7 @@ bool Package::fits(qint64 more, const QString &what, QString *reason)
     // The largest held parts name where the budget went.
     QVector<QPair<qint64, QString>> held;
     for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it)
-        held.append(qMakePair(qint64(it.value().size()), QLatin1Char('/') + it.key()));
+        held.append(qMakePair(it.value().size, QLatin1Char('/') + it.key()));
     std::sort(held.begin(), held.end(), [](const auto &a, const auto &b) { return a > b; });
     QStringList largest;
     for (int i = 0; i < held.size() && i < 3; ++i)
@@ -110,7 +110,30 @@ bool Package::fits(qint64 more, const QString &what, QString *reason)
 
 qint64 Package::roomFor(const QString &partName) const
 {
-    return m_budget - heldBytes() + m_changed.value(key(partName)).size();
+    return m_budget - heldBytes() + m_changed.value(key(partName)).size;
+}
+
+bool Package::leaveHotPart(const QString &k, QString *reason)
+{
+    if (m_hot.isEmpty() || m_hot == k)
+        return true;
+    const auto hot = m_changed.find(m_hot);
+    if (hot != m_changed.end() && !deflate(hot.key(), &hot.value(), reason))
+        return false;
+    m_hot.clear();
+    return true;
+}
+
+bool Package::deflate(const QString &k, ChangedPart *part, QString *reason)
+{
+    if (part->deflated.isNull() &&
+        !zip::DeflatedBytes::deflate(part->inflated, &part->deflated, reason)) {
+        *reason = QStringLiteral("/%1: %2").arg(k, *reason);
+        return false;
+    }
+    part->inflated = QByteArray();
+    part->inflatedHeld = false;
+    return true;
 }
 
 void Package::giveUp(const QString &reason)
@@ -119,6 +142,7 @@ void Package::giveUp(const QString &reason)
         m_failure = reason;
     // Nothing of a given-up package is written back: what it held can go.
     m_changed.clear();
+    m_hot.clear();
     m_changedBytes = 0;
 }
 
@@ -129,10 +153,21 @@ bool Package::read(const QString &partName, QByteArray *out, QString *reason)
         return false;
     }
     const QString k = key(partName);
+    if (!leaveHotPart(k, reason))
+        return false;
     if (!m_removed.contains(k)) {
-        const auto changed = m_changed.constFind(k);
-        if (changed != m_changed.constEnd()) {
-            *out = changed.value();
+        const auto changed = m_changed.find(k);
+        if (changed != m_changed.end()) {
+            ChangedPart &part = changed.value();
+            if (!part.inflatedHeld) {
+                if (!part.deflated.inflate(&part.inflated, reason)) {
+                    *reason = QStringLiteral("%1: %2").arg(partName, *reason);
+                    return false;
+                }
+                part.inflatedHeld = true;
+            }
+            m_hot = k;
+            *out = part.inflated;
             return true;
         }
         const int index = m_index.value(k, -1);
@@ -152,11 +187,15 @@ bool Package::read(const QString &partName, QByteArray *out, QString *reason)
 bool Package::write(const QString &partName, const QByteArray &content, QString *reason)
 {
     const QString k = key(partName);
-    const qint64 replaced = m_changed.value(k).size();
-    if (!fits(content.size() - replaced, partName, reason))
+    const qint64 replaced = m_changed.value(k).size;
+    if (!fits(content.size() - replaced, partName, reason) || !leaveHotPart(k, reason))
         return false;
     m_removed.remove(k);
-    m_changed.insert(k, content);
+    ChangedPart part;
+    part.inflated = content;
+    part.size = content.size();
+    m_changed.insert(k, part);
+    m_hot = k;
     m_changedBytes += content.size() - replaced;
     m_modified = true;
     return true;
@@ -165,19 +204,27 @@ bool Package::write(const QString &partName, const QByteArray &content, QString 
 void Package::remove(const QString &partName)
 {
     const QString k = key(partName);
-    m_changedBytes -= m_changed.value(k).size();
+    m_changedBytes -= m_changed.value(k).size;
     m_changed.remove(k);
+    if (m_hot == k)
+        m_hot.clear();
     if (m_index.contains(k))
         m_removed.insert(k);
     m_modified = true;
 }
 
-bool Package::serialize(QByteArray *out, QString *reason) const
+bool Package::serialize(QByteArray *out, QString *reason)
 {
     if (!m_failure.isEmpty()) {
         *reason = m_failure;
         return false;
     }
+    // Every changed part goes into the container deflated, as it is held between sheets.
+    for (auto it = m_changed.begin(); it != m_changed.end(); ++it) {
+        if (!deflate(it.key(), &it.value(), reason))
+            return false;
+    }
+    m_hot.clear();
     std::vector<zip::ZipArchive::OutputEntry> entries;
     entries.reserve(size_t(m_zip->entryCount()) + size_t(m_changed.size()));
     QSet<QString> written;
@@ -190,7 +237,7 @@ bool Package::serialize(QByteArray *out, QString *reason) const
         e.name = name;
         const auto changed = m_changed.constFind(k);
         if (changed != m_changed.constEnd())
-            e.content = changed.value();
+            e.deflated = changed.value().deflated;
         else
             e.sourceIndex = i;
         entries.push_back(e);
@@ -206,7 +253,7 @@ bool Package::serialize(QByteArray *out, QString *reason) const
     for (const QString &k : added) {
         zip::ZipArchive::OutputEntry e;
         e.name = k;
-        e.content = m_changed.value(k);
+        e.deflated = m_changed.value(k).deflated;
         entries.push_back(e);
     }
     return m_zip->write(entries, out, reason);

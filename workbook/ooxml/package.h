@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/zip/deflatedbytes.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -18,11 +20,13 @@ namespace workbook::ooxml
 // The OOXML package: parts by name over the zip container. Part names are written as in the
 // package ("/xl/workbook.xml") and compared ignoring ASCII case. Changed parts are held in
 // memory until the package is serialized; every other entry is copied as its compressed bytes.
+// Only the changed part last read or written is held inflated: the others are kept deflated,
+// as they will be written, and inflated again when read.
 //
-// What the package holds inflated at once is bounded by a budget (limits.h): the changed parts,
-// the bytes its owner keeps (the string table) and the part being read. A read or a write that
-// would go beyond it gives the whole package up: failure() says why, and from then on every
-// read, write and serialize is refused.
+// What the package amounts to inflated is bounded by a budget (limits.h): the changed parts
+// at their inflated size, the bytes its owner keeps (the string table) and the part being
+// read. A read or a write that would go beyond it gives the whole package up: failure() says
+// why, and from then on every read, write and serialize is refused.
 class Package
 {
 public:
@@ -52,7 +56,7 @@ public:
     QString failure() const { return m_failure; }
 
     bool isModified() const { return m_modified; }
-    bool serialize(QByteArray *out, QString *reason) const;
+    bool serialize(QByteArray *out, QString *reason);
     void markSaved() { m_modified = false; }
 
     // Resolves a relationship target against the part that holds the relationship.
@@ -61,13 +65,25 @@ public:
     static QString relationshipsPartOf(const QString &partName);
 
 private:
+    struct ChangedPart {
+        QByteArray inflated;
+        bool inflatedHeld = true;    // false while only the deflated copy is held
+        zip::DeflatedBytes deflated; // null until the part is left; dropped when it changes
+        qint64 size = 0;
+    };
+
     Package();
     int entryIndex(const QString &partName) const;
     static QString key(const QString &partName);
+    // Deflates the changed part held inflated unless it is k, and releases its inflated bytes.
+    bool leaveHotPart(const QString &k, QString *reason);
+    // Makes sure the part has its deflated copy, and drops its inflated bytes.
+    static bool deflate(const QString &k, ChangedPart *part, QString *reason);
 
     std::unique_ptr<zip::ZipArchive> m_zip;
     QHash<QString, int> m_index; // lower-cased part name -> zip entry
-    QHash<QString, QByteArray> m_changed;
+    QHash<QString, ChangedPart> m_changed;
+    QString m_hot; // the changed part held inflated, if any
     QSet<QString> m_removed;
     bool m_modified = false;
     qint64 m_budget = 0;

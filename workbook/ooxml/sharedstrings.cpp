@@ -161,4 +161,10 @@ bool SharedStrings::serialize(QByteArray *out, QString *reason) const
     return false;
 }
 
+bool SharedStrings::storedExactly(int index) const
+{
+    const QByteArray bytes = element(index);
+    return XString::storedExactly(bytes.constData(), bytes.size());
+}
+
 } // namespace workbook::ooxml

@@ -26,6 +26,7 @@ public:
     QByteArray prefix() const { return m_prefix; }
 
     void setItem(int index, const edit::FormattedText &text) override;
+    bool storedExactly(int index) const override;
 
     bool isModified() const { return !m_changed.isEmpty(); }
     // The part with every changed item spliced in; false (and *reason) when it cannot be made.

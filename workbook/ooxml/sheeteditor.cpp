@@ -129,7 +129,7 @@ QByteArray formulaElement(const QByteArray &doc, const Cell &c, const QString &f
 } // namespace
 
 SheetEditor::SheetEditor(const QByteArray &xml)
-    : m_xml(xml), m_reader(std::make_unique<CellReader>(m_xml))
+    : m_xml(xml), m_reader(std::make_unique<CellReader>(m_xml)), m_splicer(m_xml)
 {
 }
 
@@ -206,6 +206,17 @@ bool SheetEditor::inlineText(edit::FormattedText *out) const
         return false;
     return RichText::parse(
         m_xml.mid(int(m_cell.inlineBegin), int(m_cell.inlineEnd - m_cell.inlineBegin)), out);
+}
+
+bool SheetEditor::storedExactly() const
+{
+    if (m_cell.hasInlineString)
+        return XString::storedExactly(m_xml.constData() + m_cell.inlineBegin,
+                                      m_cell.inlineEnd - m_cell.inlineBegin);
+    if (m_cell.hasFormula)
+        return XString::storedExactly(m_xml.constData() + m_cell.formulaBegin,
+                                      m_cell.formulaEnd - m_cell.formulaBegin);
+    return XString::storedExactly(m_cell.value.data, m_cell.value.size);
 }
 
 void SheetEditor::replaceCell(const char *type, const QByteArray &children)

@@ -27,6 +27,7 @@ public:
     int sharedString() const override;
     bool text(QString *out) const override;
     bool inlineText(edit::FormattedText *out) const override;
+    bool storedExactly() const override;
 
     void setEmpty() override;
     void setText(const QString &text) override;

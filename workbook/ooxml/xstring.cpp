@@ -1,5 +1,7 @@
 #include "workbook/ooxml/xstring.h"
 
+#include <QTextCodec>
+
 namespace workbook::ooxml
 {
 
@@ -70,6 +72,32 @@ QString XString::decode(const QString &stored)
         }
     }
     return out;
+}
+
+bool XString::storedExactly(const char *xml, qsizetype size)
+{
+    // Text between tags: entity references resolve to what encode() writes back as they were
+    // or as plain characters, so only the escapes and the UTF-8 need looking at.
+    const QByteArray bytes = QByteArray::fromRawData(xml, int(size));
+    QTextCodec::ConverterState state;
+    static QTextCodec *const utf8 = QTextCodec::codecForName("UTF-8");
+    const QString decoded = utf8->toUnicode(bytes.constData(), bytes.size(), &state);
+    if (state.invalidChars != 0)
+        return false;
+    if (!decoded.contains(QLatin1String("_x")))
+        return true;
+    int at = 0;
+    while ((at = decoded.indexOf(QLatin1String("_x"), at)) >= 0) {
+        const int close = decoded.indexOf(QLatin1Char('<'), at);
+        const int open = decoded.lastIndexOf(QLatin1Char('>'), at);
+        const int start = open < 0 ? 0 : open + 1;
+        const int end = close < 0 ? decoded.size() : close;
+        const QString text = decoded.mid(start, end - start);
+        if (encode(decode(text)) != text)
+            return false;
+        at = end;
+    }
+    return true;
 }
 
 QString XString::encode(const QString &text)

@@ -1,6 +1,7 @@
 #include "workbook/text/findpattern.h"
 
 #include "workbook/text/casefolding.h"
+#include "workbook/text/widthfolding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,7 +25,7 @@ struct FoldTargets {
             if (u >= 0xD800 && u < 0xE000) {
                 continue;
             }
-            const char32_t f = CaseFolding::fold(u);
+            const char32_t f = WidthFolding::foldForMatch(u);
             if (f != u) {
                 sorted.push_back(f);
             }
@@ -35,7 +36,8 @@ struct FoldTargets {
 
     bool isCaseless(char32_t c) const
     {
-        return CaseFolding::fold(c) == c && !std::binary_search(sorted.begin(), sorted.end(), c);
+        return WidthFolding::foldForMatch(c) == c &&
+               !std::binary_search(sorted.begin(), sorted.end(), c);
     }
 };
 
@@ -48,7 +50,7 @@ const FoldTargets &foldTargets()
 inline char32_t foldUnitFast(char16_t c)
 {
     return c < 0x80 ? ((c >= 'A' && c <= 'Z') ? char32_t(c + 32) : char32_t(c))
-                    : CaseFolding::fold(c);
+                    : WidthFolding::foldForMatch(c);
 }
 
 inline unsigned char asciiLower(unsigned char b)
@@ -109,56 +111,57 @@ FindPattern::FindPattern(QStringView what)
                 ++i;
             }
         }
-        m_items.append(Item{Kind::Literal, CaseFolding::fold(c)});
+        m_items.append(Item{Kind::Literal, WidthFolding::foldForMatch(c)});
         ++m_segments.last().count;
     }
 
-    // The longest literal run is the anchor of the pre-test.
+    // The anchor of the pre-test is the longest run of literals that a byte search can find:
+    // ASCII ones (any case or width is checked for) or ones outside ASCII that nothing else
+    // folds onto.
+    enum class Class { None, Ascii, Caseless };
+    auto classOf = [](const Item &item) {
+        if (item.kind != Kind::Literal)
+            return Class::None;
+        if (item.folded < 0x80)
+            return Class::Ascii;
+        return foldTargets().isCaseless(item.folded) ? Class::Caseless : Class::None;
+    };
     qsizetype bestStart = 0;
     qsizetype bestLength = 0;
+    Class bestClass = Class::None;
     for (const Segment &s : qAsConst(m_segments)) {
         qsizetype runStart = s.first;
+        Class runClass = Class::None;
         for (qsizetype k = s.first; k <= s.first + s.count; ++k) {
-            if (k == s.first + s.count || m_items[k].kind != Kind::Literal) {
-                if (k - runStart > bestLength) {
-                    bestStart = runStart;
-                    bestLength = k - runStart;
-                }
-                runStart = k + 1;
+            const Class c = k < s.first + s.count ? classOf(m_items[k]) : Class::None;
+            if (c == runClass && c != Class::None)
+                continue;
+            if (runClass != Class::None && k - runStart > bestLength) {
+                bestStart = runStart;
+                bestLength = k - runStart;
+                bestClass = runClass;
             }
+            runStart = k;
+            runClass = c;
         }
     }
     if (bestLength == 0) {
         return;
     }
-    bool ascii = true;
     for (qsizetype k = bestStart; k < bestStart + bestLength; ++k) {
-        const char32_t c = m_items[k].folded;
-        if (c > 0xFFFF) {
-            m_anchor.append(QChar::highSurrogate(c));
-            m_anchor.append(QChar::lowSurrogate(c));
-        } else {
-            m_anchor.append(QChar(char16_t(c)));
-        }
-        ascii = ascii && c < 0x80;
+        appendUtf8(m_anchorUtf8, m_items[k].folded);
     }
-    bool caseless = !ascii;
-    for (qsizetype k = bestStart; caseless && k < bestStart + bestLength; ++k) {
-        caseless = foldTargets().isCaseless(m_items[k].folded);
-    }
-    if (ascii) {
+    if (bestClass == Class::Ascii) {
         m_anchorAscii = true;
-        m_anchorUtf8 = m_anchor.toLatin1();
+        for (const char c : qAsConst(m_anchorUtf8)) {
+            m_anchorLetters[uchar(c) >> 6] |= quint64(1) << (uchar(c) & 63);
+        }
         for (const auto &pair : CaseFolding::kNonAsciiFoldingToAscii) {
             if (m_anchorUtf8.contains(char(pair.folded))) {
                 QByteArray variant;
                 appendUtf8(variant, pair.codePoint);
                 m_asciiVariantsUtf8.append(variant);
             }
-        }
-    } else if (caseless) {
-        for (qsizetype k = bestStart; k < bestStart + bestLength; ++k) {
-            appendUtf8(m_anchorUtf8, m_items[k].folded);
         }
     }
 }
@@ -191,7 +194,7 @@ qsizetype FindPattern::matchSegmentAt(const Segment &s, QStringView text, qsizet
             }
         } else {
             const char32_t c = CaseFolding::nextCodePoint(text, pos);
-            if (item->kind == Kind::Literal && CaseFolding::fold(c) != item->folded) {
+            if (item->kind == Kind::Literal && WidthFolding::foldForMatch(c) != item->folded) {
                 return -1;
             }
         }
@@ -211,7 +214,8 @@ qsizetype FindPattern::findSegment(const Segment &s, QStringView text, qsizetype
         const char16_t upper = (lower >= 'a' && lower <= 'z') ? char16_t(lower - 32) : lower;
         for (qsizetype pos = from; pos < n; ++pos) {
             const char16_t u = units[pos];
-            if ((u == lower || u == upper || (u >= 0x80 && CaseFolding::fold(u) == lower)) &&
+            if ((u == lower || u == upper ||
+                 (u >= 0x80 && WidthFolding::foldForMatch(u) == lower)) &&
                 matchSegmentAt(s, text, pos) >= 0) {
                 return pos;
             }
@@ -317,6 +321,19 @@ bool FindPattern::mayMatchUtf8(const char *utf8, qsizetype size) const
     }
     if (!m_anchorAscii || !nonAscii) {
         return false;
+    }
+    // A full-width twin of an anchor character (U+FF01..U+FF5E, three bytes EF BC xx or
+    // EF BD xx) or the ideographic space (E3 80 80) for a space keeps the door open too.
+    for (qsizetype k = 0; k + 2 < size; ++k) {
+        unsigned char twin = 0;
+        if (d[k] == 0xEF && (d[k + 1] == 0xBC || d[k + 1] == 0xBD)) {
+            twin = asciiLower((d[k + 1] == 0xBC ? 0x20 : 0x60) + (d[k + 2] & 0x3F));
+        } else if (d[k] == 0xE3 && d[k + 1] == 0x80 && d[k + 2] == 0x80) {
+            twin = ' ';
+        }
+        if (twin != 0 && twin < 0x80 && (m_anchorLetters[twin >> 6] >> (twin & 63) & 1)) {
+            return true;
+        }
     }
     // The Kelvin sign folds to "k", the long s to "s": their presence keeps the door open.
     for (const QByteArray &variant : m_asciiVariantsUtf8) {

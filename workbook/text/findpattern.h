@@ -9,10 +9,10 @@ namespace workbook::text
 {
 
 // A Find/Replace search text compiled once and matched against many cell texts, with the
-// defaults a user of Excel's Find and Replace expects: part of the content, case ignored
-// (CaseFolding), `?` one character (a surrogate pair is one), `*` any run (greedy: the longest
-// match at the leftmost start), `~*` `~?` `~~` the characters themselves, any other `~` itself.
-// An empty search text matches nothing.
+// defaults a user of Excel's Find and Replace expects: part of the content, case and width
+// ignored (WidthFolding::foldForMatch), `?` one character (a surrogate pair is one), `*` any run
+// (greedy: the longest match at the leftmost start), `~*` `~?` `~~` the characters themselves, any
+// other `~` itself. An empty search text matches nothing.
 //
 // Works on UTF-16 (QStringView); positions and lengths are UTF-16 code units. mayMatchUtf8()
 // is a cheap pre-test on UTF-8 so a caller can skip converting texts that cannot match.
@@ -74,9 +74,9 @@ private:
     // has an empty first (last) segment.
     QVector<Segment> m_segments;
     // The longest run of literals, folded, as a quick necessary condition.
-    QString m_anchor;
     QByteArray m_anchorUtf8; // set when the anchor can be searched byte for byte
     bool m_anchorAscii = false;
+    quint64 m_anchorLetters[2] = {0, 0};     // the ASCII anchor's characters, folded, as a set
     QVector<QByteArray> m_asciiVariantsUtf8; // non-ASCII letters folding into the anchor
 };
 

@@ -10,15 +10,25 @@ namespace workbook::text
 namespace
 {
 
+// Letters and digits of any script, and the few ASCII signs names and references hold. Other
+// characters (typographic quotes, full-width brackets, symbols) belong to no token.
 bool isNameCharacter(QChar c)
 {
-    return c.isLetterOrNumber() || c.unicode() >= 0x80 || c == u'_' || c == u'.' || c == u'\\' ||
-           c == u'$' || c == u'?' || c == u'!' || c == u'#' || c == u'[' || c == u']' || c == u'\'';
+    if (c.unicode() >= 0x80)
+        return c.isLetterOrNumber() || c.isMark() || c.isSurrogate();
+    return c.isLetterOrNumber() || c == u'_' || c == u'.' || c == u'\\' || c == u'$' || c == u'?' ||
+           c == u'!' || c == u'#' || c == u'[' || c == u']' || c == u'\'';
+}
+
+bool isOperatorCharacter(QChar c)
+{
+    static const QLatin1String kOperators("*/^&=<>:");
+    return kOperators.contains(c);
 }
 
 // Whether the formula is one complete expression, judged only where it certainly is not:
 // anything this does not know (names, references, functions) counts as an operand.
-bool isComplete(QStringView formula, const QVector<FormulaToken> &tokens)
+bool isComplete(QStringView formula, const QVector<FormulaToken> &tokens, bool *unknownCharacter)
 {
     enum class Frame { Group, Function, Array };
     std::vector<Frame> frames;
@@ -38,7 +48,7 @@ bool isComplete(QStringView formula, const QVector<FormulaToken> &tokens)
         const QStringView text = formula.mid(t.start, t.length);
         for (qsizetype i = 0; i < text.size();) {
             const QChar c = text[i];
-            if (c.isSpace()) {
+            if (c == u' ' || c == u'\n' || c == u'\r') {
                 ++i; // white space, or the intersection of what stands either side
                 continue;
             }
@@ -92,7 +102,11 @@ bool isComplete(QStringView formula, const QVector<FormulaToken> &tokens)
                     return false;
                 }
                 break;
-            default: // * / ^ & = < > <= >= <> : and anything else between two operands
+            default: // * / ^ & = < > <= >= <> : between two operands
+                if (!isOperatorCharacter(c)) {
+                    *unknownCharacter = true;
+                    return false;
+                }
                 if (expectOperand) {
                     return false;
                 }
@@ -146,7 +160,10 @@ FormulaLimits::Verdict FormulaLimits::check(QStringView formula)
     if (parentheses != 0 || braces != 0) {
         return Verdict::UnbalancedParentheses;
     }
-    return isComplete(formula, tokens) ? Verdict::Ok : Verdict::Incomplete;
+    bool unknownCharacter = false;
+    if (isComplete(formula, tokens, &unknownCharacter))
+        return Verdict::Ok;
+    return unknownCharacter ? Verdict::UnknownCharacter : Verdict::Incomplete;
 }
 
 } // namespace workbook::text

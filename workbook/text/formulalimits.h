@@ -14,7 +14,17 @@ public:
     // Incomplete: an operator without its operand, an empty group or array, or a separator
     // where an operand is due ("1+", "(*2)", "()", "{1,}"); Excel refuses such a formula when
     // it is typed and repairs the file when one is stored.
-    enum class Verdict { Ok, TooLong, UnbalancedParentheses, UnterminatedQuote, Empty, Incomplete };
+    // UnknownCharacter: a character outside strings and quoted names that belongs to no token
+    // of Excel's grammar (=“合计“&B1, with typographic quotes).
+    enum class Verdict {
+        Ok,
+        TooLong,
+        UnbalancedParentheses,
+        UnterminatedQuote,
+        Empty,
+        Incomplete,
+        UnknownCharacter
+    };
 
     // formula is the text after "=" (a leading "=" is tolerated and not counted).
     static Verdict check(QStringView formula);

@@ -2,6 +2,7 @@
 
 #include "workbook/limits.h"
 
+#include <algorithm>
 #include <cstring>
 #include <libdeflate.h>
 #include <zip.h>
@@ -32,6 +33,74 @@ libdeflate_decompressor *threadDecompressor()
     };
     thread_local Owner owner;
     return owner.d;
+}
+
+// Hands libzip content that is already deflated: a source whose statistics name the deflate
+// method, the sizes and the CRC-32 is copied into the archive without being compressed again.
+struct RawDeflatedSource {
+    const DeflatedBytes *bytes = nullptr;
+    qint64 at = 0;
+    zip_error_t error;
+};
+
+zip_int64_t rawDeflatedCallback(void *state, void *data, zip_uint64_t length,
+                                zip_source_cmd_t command)
+{
+    auto *source = static_cast<RawDeflatedSource *>(state);
+    const QByteArray &stored = source->bytes->data();
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        source->at = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const qint64 n = std::min<qint64>(qint64(length), stored.size() - source->at);
+        memcpy(data, stored.constData() + source->at, size_t(n));
+        source->at += n;
+        return n;
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        zip_stat_t *st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &source->error);
+        if (!st)
+            return -1;
+        zip_stat_init(st);
+        st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD |
+                    ZIP_STAT_ENCRYPTION_METHOD;
+        st->size = zip_uint64_t(source->bytes->size());
+        st->comp_size = zip_uint64_t(stored.size());
+        st->crc = source->bytes->crc();
+        st->comp_method = ZIP_CM_DEFLATE;
+        st->encryption_method = ZIP_EM_NONE;
+        return zip_int64_t(sizeof(*st));
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&source->error, data, length);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&source->error);
+        delete source;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              -1);
+    default:
+        zip_error_set(&source->error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+zip_source_t *rawDeflatedSource(::zip *target, const DeflatedBytes &bytes)
+{
+    auto *state = new RawDeflatedSource;
+    state->bytes = &bytes;
+    zip_error_init(&state->error);
+    zip_source_t *source = zip_source_function(target, rawDeflatedCallback, state);
+    if (!source) {
+        zip_error_fini(&state->error);
+        delete state;
+    }
+    return source;
 }
 
 quint32 le16(const QByteArray &b, qint64 at)
@@ -71,12 +140,16 @@ void ZipArchive::locateStoredData()
         const qint64 nameLength = le16(b, at + 28);
         const char *name = zip_get_name(m_zip, zip_uint64_t(index), ZIP_FL_ENC_RAW);
         const qint64 next = at + 46 + nameLength + le16(b, at + 30) + le16(b, at + 32);
+        if (next <= size && memchr(b.constData() + at + 46, 0, size_t(nameLength)))
+            m_unwritableName = entry.name;
         const quint32 local = le32(b, at + 42);
         if (next > size || local == 0xFFFFFFFFu || le32(b, at + 20) == 0xFFFFFFFFu ||
             qint64(le32(b, at + 20)) != entry.compressedSize || !name ||
             qint64(strlen(name)) != nameLength ||
             memcmp(b.constData() + at + 46, name, size_t(nameLength)) != 0)
             return;
+        entry.storedName = QByteArray(name, int(nameLength));
+        entry.storedNameUtf8 = (le16(b, at + 8) & 0x0800) != 0;
         if (qint64(local) + 30 <= size && le32(b, local) == 0x04034b50) {
             const qint64 dataAt = qint64(local) + 30 + le16(b, local + 26) + le16(b, local + 28);
             if (dataAt + entry.compressedSize <= size)
@@ -292,6 +365,12 @@ bool ZipArchive::readThroughLibzip(int index, QByteArray *out, QString *why) con
 bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
                        QString *reason) const
 {
+    if (!m_unwritableName.isNull()) {
+        *reason = QStringLiteral("expected zip entry names without NUL bytes, found one in '%1': "
+                                 "the package cannot be written back with its names kept")
+                      .arg(m_unwritableName);
+        return false;
+    }
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
@@ -333,28 +412,28 @@ bool ZipArchive::write(const std::vector<OutputEntry> &entries, QByteArray *out,
             source = zip_source_zip(target, m_zip, zip_uint64_t(e.sourceIndex), ZIP_FL_COMPRESSED,
                                     0, -1);
         } else {
-            source =
-                zip_source_buffer(target, e.content.constData(), zip_uint64_t(e.content.size()), 0);
+            source = rawDeflatedSource(target, e.deflated);
         }
         if (!source)
             return fail(e.name);
-        const QByteArray name = e.name.toUtf8();
-        const zip_int64_t index = zip_file_add(target, name.constData(), source, ZIP_FL_ENC_UTF_8);
+        // A copied entry keeps its name byte for byte, flagged as it was.
+        const EntryInfo *from = e.sourceIndex >= 0 ? &m_entries[size_t(e.sourceIndex)] : nullptr;
+        const bool stored = from && !from->storedName.isEmpty();
+        const QByteArray name = stored ? from->storedName : e.name.toUtf8();
+        const zip_flags_t encoding =
+            stored && !from->storedNameUtf8 ? ZIP_FL_ENC_CP437 : ZIP_FL_ENC_UTF_8;
+        const zip_int64_t index = zip_file_add(target, name.constData(), source, encoding);
         if (index < 0) {
             zip_source_free(source);
             return fail(e.name);
         }
+        if (e.sourceIndex < 0)
+            continue; // the method is the source's own: its bytes are copied as they are
         // Keeping the method is what lets libzip copy the compressed bytes as they are.
-        const int method =
-            e.sourceIndex >= 0 ? m_entries[size_t(e.sourceIndex)].method : ZIP_CM_DEFLATE;
-        // Level 3: a changed sheet of tens of megabytes deflates several times faster than at
-        // the default, for a few per cent in size.
-        const zip_uint32_t level = e.sourceIndex >= 0 ? 0 : 3;
-        if (zip_set_file_compression(target, zip_uint64_t(index), method, level) != 0)
+        if (zip_set_file_compression(target, zip_uint64_t(index), from->method, 0) != 0)
             return fail(e.name);
-        const qint64 mtime = e.sourceIndex >= 0 ? m_entries[size_t(e.sourceIndex)].mtime : 0;
-        if (mtime > 0)
-            zip_file_set_mtime(target, zip_uint64_t(index), time_t(mtime), 0);
+        if (from->mtime > 0)
+            zip_file_set_mtime(target, zip_uint64_t(index), time_t(from->mtime), 0);
     }
     if (!m_comment.isEmpty())
         zip_set_archive_comment(target, m_comment.constData(), zip_uint16_t(m_comment.size()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/zip/deflatedbytes.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -27,14 +29,18 @@ public:
         quint32 crc = 0;
         // Where the stored bytes start in the archive, or -1 when libzip must fetch them.
         qint64 dataOffset = -1;
+        // The name as stored and whether it was flagged UTF-8, when the central directory
+        // could be read here; a copied entry is written under exactly these bytes.
+        QByteArray storedName;
+        bool storedNameUtf8 = false;
     };
 
     // One entry of an archive being written: a raw copy of entry sourceIndex of this archive,
-    // or (sourceIndex < 0) the given content, deflated.
+    // or (sourceIndex < 0) the given deflated content, written as it is.
     struct OutputEntry {
         int sourceIndex = -1;
         QString name;
-        QByteArray content;
+        DeflatedBytes deflated;
     };
 
     static std::unique_ptr<ZipArchive> open(const QByteArray &bytes, QString *reason);
@@ -60,6 +66,9 @@ private:
     QByteArray m_bytes;
     ::zip *m_zip = nullptr;
     std::vector<EntryInfo> m_entries;
+    // An entry name holding a NUL byte cannot be passed to libzip again: such a package is
+    // read, but not written.
+    QString m_unwritableName;
     QByteArray m_comment;
 };
 

@@ -199,6 +199,33 @@ private slots:
         QCOMPARE(xml, TestWorkbook::worksheet("<row r=\"1\">" + expected + "</row>"));
     }
 
+    // Text outside a match keeps its exact stored bytes, or the cell is not changed at all.
+    void replaceRefusesCellsItCouldNotWriteBackExactly_data()
+    {
+        QTest::addColumn<QByteArray>("cell");
+        QTest::addColumn<QStringList>("strings");
+        QTest::newRow("malformed UTF-8 beside a match")
+            << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>\xC3\x28 Foo</t></is></c>")
+            << QStringList();
+        QTest::newRow("lower-case escape beside a match")
+            << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>a_x000a_ Foo</t></is></c>")
+            << QStringList();
+        QTest::newRow("escape of a plain letter in a shared string")
+            << QByteArray("<c r=\"A1\" t=\"s\"><v>0</v></c>") << QStringList{"_x0041_ Foo"};
+    }
+    void replaceRefusesCellsItCouldNotWriteBackExactly()
+    {
+        QFETCH(QByteArray, cell);
+        QFETCH(QStringList, strings);
+        Workbook *wb = open(oneSheet("<row r=\"1\">" + cell + "</row>", strings));
+        QVERIFY(wb);
+        workbook::Error error;
+        QVERIFY(!wb->Item(1)->usedRange()->Replace("Foo", "Qux", &error));
+        QCOMPARE(error.kind, workbook::Error::Kind::CannotChange);
+        QVERIFY2(error.detail.startsWith("cell A1: "), qPrintable(error.detail));
+        QVERIFY(!wb->isModified());
+    }
+
     void replaceLeavesLockedCellsOfAProtectedSheetAlone()
     {
         TestWorkbook t =

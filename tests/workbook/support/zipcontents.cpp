@@ -44,8 +44,13 @@ QByteArray readEntry(zip_t *z, const QString &name, zip_flags_t flags)
         out.resize(int(size));
         zip_file_t *f = zip_fopen_index(z, zip_uint64_t(i), flags);
         if (f) {
-            zip_fread(f, out.data(), size);
+            // Reading on to the end is what makes libzip check the CRC-32.
+            char extra;
+            const bool whole =
+                zip_fread(f, out.data(), size) == zip_int64_t(size) && zip_fread(f, &extra, 1) == 0;
             zip_fclose(f);
+            if (!whole)
+                out = "unreadable entry";
         }
     }
     zip_discard(z);

@@ -1,5 +1,6 @@
-#include "workbook/text/casefolding.h"
 #include "workbook/text/findpattern.h"
+
+#include "workbook/text/casefolding.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -129,6 +130,16 @@ private slots:
                                  << true;
         QTest::newRow("full width letters fold")
             << QString::fromUtf8("ａ") << QString::fromUtf8("Ａ") << true;
+        QTest::newRow("width: digits") << "2023" << QString::fromUtf8("２０２３年度") << true;
+        QTest::newRow("width: letters any case") << "abc" << QString::fromUtf8("ＡＢＣ") << true;
+        QTest::newRow("width: both ways") << QString::fromUtf8("ＡＢＣ") << "xabcx" << true;
+        QTest::newRow("width: punctuation") << "(1)" << QString::fromUtf8("（１）") << true;
+        QTest::newRow("width: ideographic space") << " " << QString::fromUtf8("甲\u3000乙") << true;
+        QTest::newRow("width: half width katakana")
+            << QString::fromUtf8("ｶﾀｶﾅ") << QString::fromUtf8("カタカナ") << true;
+        QTest::newRow("width: yen sign")
+            << QString::fromUtf8("¥") << QString::fromUtf8("￥") << true;
+        QTest::newRow("width: kana are not latin") << "ka" << QString::fromUtf8("カ") << false;
     }
     void caseFoldingCoversAllScripts()
     {
@@ -151,6 +162,42 @@ private slots:
             if (expected) {
                 QVERIFY2(m.start == r.capturedStart() && m.length == r.capturedLength(),
                          qPrintable(what + QStringLiteral(" in ") + text));
+            }
+        }
+    }
+
+    // Width folding is one code point for one, so the reference may fold both texts first.
+    void findAgreesWithAReferenceAcrossWidths()
+    {
+        const auto narrow = [](const QString &text) {
+            QString out;
+            for (const QChar c : text) {
+                const QChar::Decomposition tag = c.decompositionTag();
+                out +=
+                    (tag == QChar::Wide || tag == QChar::Narrow) ? c.decomposition() : QString(c);
+            }
+            return out;
+        };
+        QRandomGenerator g(20261209);
+        const QString alphabet = QString::fromUtf8("aAａＡbＢ1１ \u3000カｶ?*~");
+        auto pick = [&](int maxLength) {
+            QString out;
+            for (int k = int(g.bounded(maxLength + 1)); k > 0; --k)
+                out += alphabet[int(g.bounded(alphabet.size()))];
+            return out;
+        };
+        for (int round = 0; round < 3000; ++round) {
+            const QString what = pick(5);
+            const QString text = pick(10);
+            const FindPattern::Match m = FindPattern(what).find(text);
+            const QRegularExpressionMatch r = reference(narrow(what)).match(narrow(text));
+            const bool expected = !what.isEmpty() && !text.isEmpty() && r.hasMatch();
+            QVERIFY2(m.isValid() == expected, qPrintable(what + QStringLiteral(" in ") + text));
+            if (expected) {
+                QVERIFY2(m.start == r.capturedStart() && m.length == r.capturedLength(),
+                         qPrintable(what + QStringLiteral(" in ") + text));
+                const QByteArray utf8 = text.toUtf8();
+                QVERIFY(FindPattern(what).mayMatchUtf8(utf8.constData(), utf8.size()));
             }
         }
     }
@@ -198,6 +245,13 @@ private slots:
         QCOMPARE(FindPattern(QStringLiteral("a?b")).find(ext).length, qsizetype(4));
         QVERIFY(!FindPattern(QStringLiteral("a??b")).matches(ext));
         QCOMPARE(replaced(QStringLiteral("?"), ext, QStringLiteral("x")), QStringLiteral("xxx"));
+    }
+
+    void replaceKeepsWidthOfUnmatchedText()
+    {
+        QCOMPARE(replaced(QStringLiteral("2023"), QString::fromUtf8("２０２３年度 2023"),
+                          QStringLiteral("2024")),
+                 QString::fromUtf8("2024年度 2024"));
     }
 
     void replaceFollowsExcelRules_data()
@@ -294,6 +348,14 @@ private slots:
                                            << "A xx BCD";
         QTest::newRow("ascii letter in a chinese anchor")
             << QString::fromUtf8("a替换") << QString::fromUtf8("A替换");
+        QTest::newRow("full width digits") << "2023" << QString::fromUtf8("２０２３年度");
+        QTest::newRow("full width letters and ascii anchor")
+            << QString::fromUtf8("2023年") << QString::fromUtf8("FY２０２３年");
+        QTest::newRow("ideographic space") << "a b" << QString::fromUtf8("A\u3000B");
+        QTest::newRow("half width katakana")
+            << QString::fromUtf8("ｶﾀｶﾅ") << QString::fromUtf8("全角カタカナ");
+        QTest::newRow("full width search in half width text")
+            << QString::fromUtf8("カナ") << QString::fromUtf8("ｶﾅ");
     }
     void utf8PretestNeverMissesAMatch()
     {

@@ -38,19 +38,41 @@ private slots:
         QTest::newRow("open range") << "=SUM(A1:)" << V::Incomplete;
         QTest::newRow("percent of nothing") << "=%" << V::Incomplete;
         QTest::newRow("comma at the top level") << "=1," << V::Incomplete;
+        QTest::newRow("typographic quotes")
+            << QString::fromUtf8("=“合计“&B1") << V::UnknownCharacter;
+        QTest::newRow("full width operator") << QString::fromUtf8("=A1＋1") << V::UnknownCharacter;
+        QTest::newRow("ideographic space")
+            << QString::fromUtf8("=A1\u3000+1") << V::UnknownCharacter;
+        QTest::newRow("symbol") << QString::fromUtf8("=A1€") << V::UnknownCharacter;
     }
 
     // Every form Excel accepts must pass: a refused formula leaves the cell unchanged.
     void checkAcceptsWhatExcelAccepts_data()
     {
         QTest::addColumn<QString>("formula");
-        for (const char *f :
-             {"=IF(A1,,1)", "=NOW()", "=-A1%", "=A1 B1", "={1,2;3,-4}", "=SUM((A1,B1))",
-              "=1E+3*2.5E-2", "=LOG10(100)+ATAN2(1,2)", "=Sheet1!A1+'My Sheet'!B2:C3",
-              "=[1]Sheet1!A1+[1]!Name", "=SUM(Table1[[#This Row],[Col]])",
-              "=_xlfn.XLOOKUP(A1,B:B,C:C)", "=A1<>B1", "=(A1>=1)*(A1<=2)", "=\"a\"&\"b\"",
-              "=#REF!+1", "=@A1:A3", "=+--1", "=SUM (A1, B1)", "=VLOOKUP(A1,$B$1:$C$9,2,)",
-              "=A1\n+B1", "=IF(OR(A1=\"\",B1=\"x\"),\"\",A1)", "=单价*数量"}) {
+        for (const char *f : {"=IF(A1,,1)",
+                              "=NOW()",
+                              "=-A1%",
+                              "=A1 B1",
+                              "={1,2;3,-4}",
+                              "=SUM((A1,B1))",
+                              "=1E+3*2.5E-2",
+                              "=LOG10(100)+ATAN2(1,2)",
+                              "=Sheet1!A1+'My Sheet'!B2:C3",
+                              "=[1]Sheet1!A1+[1]!Name",
+                              "=SUM(Table1[[#This Row],[Col]])",
+                              "=_xlfn.XLOOKUP(A1,B:B,C:C)",
+                              "=A1<>B1",
+                              "=(A1>=1)*(A1<=2)",
+                              "=\"a\"&\"b\"",
+                              "=#REF!+1",
+                              "=@A1:A3",
+                              "=+--1",
+                              "=SUM (A1, B1)",
+                              "=VLOOKUP(A1,$B$1:$C$9,2,)",
+                              "=A1\n+B1",
+                              "=IF(OR(A1=\"\",B1=\"x\"),\"\",A1)",
+                              "=单价*数量"}) {
             QTest::newRow(f) << QString::fromUtf8(f);
         }
     }

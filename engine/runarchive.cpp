@@ -1,0 +1,344 @@
+#include "engine/runarchive.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+const char *const RunArchive::kManifestName = "manifest.jsonl";
+const char *const RunArchive::kPrunedListName = "pruned.txt";
+
+namespace
+{
+
+QByteArray jsonLine(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString systemError(const QString &what)
+{
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Bytes a kept file holds on its own: none while another name still links to it.
+qint64 heldBytes(const QString &kept)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(kept).constData(), &st) != 0 || st.st_nlink > 1)
+        return 0;
+    return qint64(st.st_size);
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Removes a run: its kept files (also those in a fallback folder), then its folder.
+void removeRun(const RunArchive::Run &run)
+{
+    QStringList fallbackFolders;
+    for (const RunArchive::Entry &entry : run.entries) {
+        QFile::remove(entry.kept);
+        const QString folder = QFileInfo(entry.kept).absolutePath();
+        if (!folder.startsWith(run.folder) && !fallbackFolders.contains(folder))
+            fallbackFolders << folder;
+    }
+    for (const QString &folder : qAsConst(fallbackFolders))
+        QDir(folder).removeRecursively();
+    QDir(run.folder).removeRecursively();
+}
+
+} // namespace
+
+QString RunArchive::RunsFolder()
+{
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || QDir::isRelativePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data + QStringLiteral("/Tessaromandel/runs");
+}
+
+QStringList RunArchive::RunIds()
+{
+    QStringList ids = QDir(RunsFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    // Only folders that hold a manifest are runs.
+    ids.erase(std::remove_if(ids.begin(), ids.end(),
+                             [](const QString &id) {
+                                 return !QFileInfo::exists(RunsFolder() + QLatin1Char('/') + id +
+                                                           QLatin1Char('/') +
+                                                           QLatin1String(kManifestName));
+                             }),
+              ids.end());
+    return ids;
+}
+
+bool RunArchive::Read(const QString &id, Run *run, QString *reason)
+{
+    *run = Run();
+    if (id.isEmpty() || id.contains(QLatin1Char('/')) || id.startsWith(QLatin1Char('.'))) {
+        *reason = QStringLiteral("no such run");
+        return false;
+    }
+    run->id = id;
+    run->folder = RunsFolder() + QLatin1Char('/') + id;
+    QFile manifest(run->folder + QLatin1Char('/') + QLatin1String(kManifestName));
+    if (!manifest.open(QIODevice::ReadOnly)) {
+        *reason = WasPruned(id) ? QStringLiteral("no longer kept: pruned")
+                                : QStringLiteral("no such run");
+        return false;
+    }
+    bool headed = false;
+    while (!manifest.atEnd()) {
+        const QByteArray line = manifest.readLine().trimmed();
+        if (line.isEmpty())
+            continue;
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (object.contains(QLatin1String("run"))) {
+            headed = true;
+            run->time = object.value(QLatin1String("time")).toString();
+            run->sourceFolder = object.value(QLatin1String("folder")).toString();
+            run->operation = object.value(QLatin1String("operation")).toString();
+        } else if (object.contains(QLatin1String("path"))) {
+            Entry entry;
+            entry.path = object.value(QLatin1String("path")).toString();
+            entry.kept = object.value(QLatin1String("kept")).toString();
+            entry.size = qint64(object.value(QLatin1String("size")).toDouble(-1));
+            entry.sha256 = object.value(QLatin1String("sha256")).toString().toLatin1();
+            if (!entry.path.isEmpty() && !entry.kept.isEmpty())
+                run->entries.append(entry);
+        } else if (object.contains(QLatin1String("undone"))) {
+            run->undone = true;
+        }
+        // A line cut short by a crash is skipped: the entries before it still hold.
+    }
+    if (!headed) {
+        *reason = QStringLiteral("its manifest is unreadable");
+        return false;
+    }
+    return true;
+}
+
+bool RunArchive::WasPruned(const QString &id)
+{
+    QFile list(RunsFolder() + QLatin1Char('/') + QLatin1String(kPrunedListName));
+    if (!list.open(QIODevice::ReadOnly))
+        return false;
+    while (!list.atEnd()) {
+        if (QString::fromUtf8(list.readLine().trimmed()) == id)
+            return true;
+    }
+    return false;
+}
+
+void RunArchive::Prune(const Limits &limits)
+{
+    const QStringList ids = RunIds();
+    qint64 held = 0;
+    int kept = 0;
+    QStringList pruned;
+    for (int i = ids.size() - 1; i >= 0; --i) {
+        Run run;
+        QString reason;
+        if (!Read(ids.at(i), &run, &reason))
+            continue;
+        qint64 own = 0;
+        for (const Entry &entry : qAsConst(run.entries))
+            own += heldBytes(entry.kept);
+        const bool newest = i == ids.size() - 1;
+        if (newest || (kept < limits.maxRuns && held + own <= limits.maxHeldBytes)) {
+            held += own;
+            ++kept;
+            continue;
+        }
+        // A run still being written or undone holds its manifest locked.
+        const QByteArray manifest =
+            QFile::encodeName(run.folder + QLatin1Char('/') + QLatin1String(kManifestName));
+        const int fd = ::open(manifest.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            held += own;
+            ++kept;
+            continue;
+        }
+        removeRun(run);
+        ::close(fd);
+        pruned << run.id;
+    }
+    if (pruned.isEmpty())
+        return;
+    QFile list(RunsFolder() + QLatin1Char('/') + QLatin1String(kPrunedListName));
+    if (list.open(QIODevice::WriteOnly | QIODevice::Append))
+        list.write(pruned.join(QLatin1Char('\n')).toUtf8() + '\n');
+}
+
+QByteArray RunArchive::FileDigest(const QString &path, qint64 *size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return QByteArray();
+    if (size)
+        *size = file.size();
+    return hash.result().toHex();
+}
+
+bool RunArchive::Append(int fd, const QByteArray &line)
+{
+    qint64 done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(fd, line.constData() + done, size_t(line.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+RunArchive::RunArchive(const QString &sourceFolder, const QString &operation, Limits limits)
+    : m_sourceFolder(QDir(sourceFolder).absolutePath()), m_operation(operation), m_limits(limits)
+{
+    m_id = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz")) +
+           QLatin1Char('-') +
+           QString::number(QRandomGenerator::global()->generate() & 0xffffff, 16)
+               .rightJustified(6, QLatin1Char('0'));
+}
+
+RunArchive::~RunArchive()
+{
+    Finish();
+}
+
+QString RunArchive::FallbackFolder() const
+{
+    return m_sourceFolder + QStringLiteral("/.tessaromandel/runs/") + m_id;
+}
+
+bool RunArchive::CreateRunFolder(QString *reason)
+{
+    if (m_manifest >= 0)
+        return true;
+    m_folder = RunsFolder() + QLatin1Char('/') + m_id;
+    if (!QDir().mkpath(m_folder)) {
+        *reason = QStringLiteral("cannot create the run folder ") + m_folder;
+        return false;
+    }
+    const QByteArray manifest =
+        QFile::encodeName(m_folder + QLatin1Char('/') + QLatin1String(kManifestName));
+    m_manifest =
+        ::open(manifest.constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (m_manifest < 0) {
+        *reason = systemError(QStringLiteral("cannot create ") + QFile::decodeName(manifest));
+        return false;
+    }
+    // Held until the run ends, so that no pruning removes the run while it is written.
+    ::flock(m_manifest, LOCK_EX);
+    QJsonObject head;
+    head.insert(QStringLiteral("run"), m_id);
+    head.insert(QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODate));
+    head.insert(QStringLiteral("folder"), m_sourceFolder);
+    head.insert(QStringLiteral("operation"), m_operation);
+    if (!Append(m_manifest, jsonLine(head))) {
+        *reason = systemError(QStringLiteral("cannot write the manifest"));
+        return false;
+    }
+    return true;
+}
+
+bool RunArchive::Keep(const QString &path, QString *reason)
+{
+    m_pendingPath.clear();
+    if (m_finished || !CreateRunFolder(reason))
+        return false;
+    const QByteArray source = QFile::encodeName(path);
+    if (::lstat(source.constData(), &m_pendingStat) != 0 || !S_ISREG(m_pendingStat.st_mode)) {
+        *reason = systemError(QStringLiteral("cannot keep the original"));
+        return false;
+    }
+    const QString name =
+        QString::number(++m_sequence) + QLatin1Char('-') + QFileInfo(path).fileName();
+    QString kept = m_folder + QLatin1Char('/') + name;
+    int linked = ::link(source.constData(), QFile::encodeName(kept).constData());
+    if (linked != 0 && errno == EXDEV) {
+        // The data folder is on another file system: a link beside the workbooks instead.
+        const QString fallback = FallbackFolder();
+        if (QDir().mkpath(fallback)) {
+            kept = fallback + QLatin1Char('/') + name;
+            linked = ::link(source.constData(), QFile::encodeName(kept).constData());
+        }
+    }
+    if (linked != 0) {
+        // No link is possible here: a copy, in the data folder.
+        kept = m_folder + QLatin1Char('/') + name;
+        QFile::remove(kept);
+        if (!QFile::copy(path, kept)) {
+            QFile::remove(kept);
+            *reason = QStringLiteral("cannot keep the original for undo in ") + m_folder;
+            return false;
+        }
+    }
+    m_pendingPath = path;
+    m_pendingKept = kept;
+    return true;
+}
+
+void RunArchive::Saved(const QString &path, bool saved)
+{
+    if (path != m_pendingPath || m_pendingPath.isEmpty())
+        return;
+    const QString kept = m_pendingKept;
+    m_pendingPath.clear();
+    struct stat now;
+    const bool replaced = saved && ::lstat(QFile::encodeName(path).constData(), &now) == 0 &&
+                          !sameFile(now, m_pendingStat);
+    if (!replaced) {
+        QFile::remove(kept);
+        return;
+    }
+    qint64 size = -1;
+    const QByteArray digest = FileDigest(path, &size);
+    QJsonObject entry;
+    entry.insert(QStringLiteral("path"), QFileInfo(path).absoluteFilePath());
+    entry.insert(QStringLiteral("kept"), kept);
+    entry.insert(QStringLiteral("size"), double(size));
+    entry.insert(QStringLiteral("sha256"), QString::fromLatin1(digest));
+    if (Append(m_manifest, jsonLine(entry)))
+        ++m_entries;
+}
+
+void RunArchive::Finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_manifest < 0)
+        return;
+    if (m_entries == 0) {
+        // Nothing replaced: nothing to take back.
+        QDir(FallbackFolder()).removeRecursively();
+        QDir(m_folder).removeRecursively();
+        QDir().rmdir(m_sourceFolder + QStringLiteral("/.tessaromandel/runs"));
+        QDir().rmdir(m_sourceFolder + QStringLiteral("/.tessaromandel"));
+    }
+    ::close(m_manifest);
+    m_manifest = -1;
+    Prune(m_limits);
+}
