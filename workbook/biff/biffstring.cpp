@@ -15,11 +15,6 @@ qsizetype nextBoundary(const QVector<qsizetype> &continues, qsizetype position)
     return it == continues.end() ? -1 : *it;
 }
 
-bool atBoundary(const QVector<qsizetype> &continues, qsizetype position)
-{
-    return std::binary_search(continues.begin(), continues.end(), position);
-}
-
 } // namespace
 
 QString BiffString::read(cfb::ByteCursor &c, int countBytes, const QVector<qsizetype> &continues)
@@ -52,10 +47,12 @@ bool BiffString::skip(cfb::ByteCursor &c, int countBytes, const QVector<qsizetyp
     if (!c.ok() || phonetic < 0)
         return c.fail(), false;
     bool wide = flags & 0x01;
+    qsizetype boundary = continues.isEmpty() ? -1 : nextBoundary(continues, c.position() - 1);
     while (left > 0 && c.ok()) {
-        if (!continues.isEmpty() && atBoundary(continues, c.position()))
+        if (boundary >= 0 && boundary == c.position()) {
             wide = c.u8() & 0x01;
-        const qsizetype boundary = continues.isEmpty() ? -1 : nextBoundary(continues, c.position());
+            boundary = nextBoundary(continues, boundary);
+        }
         const qsizetype avail = boundary < 0 ? c.remaining() : boundary - c.position();
         const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
         if (fit <= 0)
@@ -78,10 +75,13 @@ QString BiffString::chars(cfb::ByteCursor &c, int count, bool wide,
 {
     QString out;
     int left = count;
+    // The first boundary at or after the cursor: one search per string, not two per piece.
+    qsizetype boundary = continues.isEmpty() ? -1 : nextBoundary(continues, c.position() - 1);
     while (left > 0 && c.ok()) {
-        if (atBoundary(continues, c.position()))
+        if (boundary >= 0 && boundary == c.position()) {
             wide = c.u8() & 0x01;
-        const qsizetype boundary = nextBoundary(continues, c.position());
+            boundary = nextBoundary(continues, boundary);
+        }
         const qsizetype avail = boundary < 0 ? c.remaining() : boundary - c.position();
         const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
         if (fit <= 0) {
