@@ -1,13 +1,16 @@
 #!/bin/bash
 # Times the workbook server against peers doing the same job in one process per folder:
-# find "Foo" replace "Bar" over every .xlsx/.xlsm, and a search that matches nothing.
+# find "Foo" replace "Bar" over every .xlsx/.xlsm, and a search that matches nothing. The .xls
+# sets (the corpus's .xls files, a generated 65,536 x 10 workbook) are searched list-only, since
+# .xls workbooks are not changed yet, against xlrd, which only reads.
 # Prints per-workbook milliseconds, peak memory and the ratio of each peer to the server.
 #
 #   bench/run.sh                      everything
 #   BENCH_SETS="xlsxwriter" BENCH_PEERS="openpyxl server" bench/run.sh
 #
 # Environment: BENCH_WORK (scratch folder, default /tmp/tessaromandel-bench), BENCH_CORPUS,
-# BENCH_SETS (xlsxwriter corpus big), BENCH_PEERS (server openpyxl exceljs libreoffice), BENCH_JOBS
+# BENCH_SETS (xlsxwriter corpus big xls bigxls), BENCH_PEERS (server openpyxl exceljs libreoffice
+# xlrd), BENCH_JOBS
 # (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), BENCH_TIMEOUT (seconds one run may
 # take, default 600), BENCH_REPEAT (runs per measurement, the best counts; default 5),
 # BENCH_BIG_REPEAT (the same for the big set, default 1), TESSAROMANDEL_CLI (the server's command-line driver; default:
@@ -18,8 +21,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 work=${BENCH_WORK:-/tmp/tessaromandel-bench}
 corpus=${BENCH_CORPUS:-$(cd "$root/.." && pwd)/shared/corpus}
-sets=${BENCH_SETS:-xlsxwriter corpus big}
-peers=${BENCH_PEERS:-server openpyxl exceljs libreoffice}
+sets=${BENCH_SETS:-xlsxwriter corpus big xls bigxls}
+peers=${BENCH_PEERS:-server openpyxl exceljs libreoffice xlrd}
 jobs=${BENCH_JOBS:-nomatch foo}
 big_rows=${BENCH_BIG_ROWS:-100000}
 run_timeout=${BENCH_TIMEOUT:-600}
@@ -60,6 +63,13 @@ prepare_inputs() {
         echo "generating a workbook of $((big_rows * 10)) cells ..." >&2
         "$python" "$here/peers/generate_big_workbook.py" "$dest.tmp/big.xlsx" "$big_rows"
         ;;
+    xls)
+        (cd "$corpus" && find . -type f -iname '*.xls' -exec cp --parents {} "$dest.tmp/" \;)
+        ;;
+    bigxls)
+        echo "generating an .xls of 655,360 cells ..." >&2
+        "$python" "$here/peers/generate_big_xls.py" "$dest.tmp/big.xls"
+        ;;
     esac
     chmod -R u+w "$dest.tmp"
     mv "$dest.tmp" "$dest"
@@ -77,7 +87,8 @@ command_for() {
     local peer=$1 job=$2 folder=$3 find=Foo
     [ "$job" = nomatch ] && find=$nomatch_text
     case $peer in
-    server) cmd=("$cli" replace "$folder" --find "$find" --replace Bar) ;;
+    server) cmd=("$cli" replace "$folder" --find "$find" --replace Bar $list_only) ;;
+    xlrd) cmd=("$python" "$here/peers/xlrd_list.py" "$folder" "$find") ;;
     openpyxl) cmd=("$python" "$here/peers/openpyxl_replace.py" "$folder" "$find" Bar) ;;
     exceljs) cmd=(node "$here/peers/exceljs_replace.js" "$folder" "$find" Bar) ;;
     libreoffice) cmd=("$here/peers/libreoffice_replace.sh" "$folder" "$find" Bar) ;;
@@ -112,7 +123,10 @@ done
 
 for set in $sets; do
     prepare_inputs "$set"
-    count=$(find "$work/inputs/$set" -type f \( -iname '*.xlsx' -o -iname '*.xlsm' \) | wc -l)
+    count=$(find "$work/inputs/$set" -type f \( -iname '*.xlsx' -o -iname '*.xlsm' -o -iname '*.xls' \) | wc -l)
+    # .xls sets are list-only runs, against the peer that reads .xls; the others replace.
+    list_only=""
+    case $set in xls | bigxls) list_only=--list-only ;; esac
     if [ "$set" = big ]; then
         "$python" - "$work/inputs/big/big.xlsx" <<'PY' >&2
 import sys, zipfile
@@ -124,9 +138,13 @@ for i in z.infolist():
 PY
     fi
     repeat_for_set=$repeat
-    [ "$set" = big ] && repeat_for_set=$big_repeat
+    case $set in big | bigxls) repeat_for_set=$big_repeat ;; esac
     for job in $jobs; do
         for peer in $peers; do
+            case $set/$peer in
+            xls/server | bigxls/server | xls/xlrd | bigxls/xlrd) ;;
+            xls/* | bigxls/* | */xlrd) continue ;;
+            esac
             if [ "$peer" = server ] && [ -z "$cli" ]; then
                 echo "server: no driver found (build the project or set TESSAROMANDEL_CLI); skipped" >&2
                 continue

@@ -1,6 +1,7 @@
 #include "workbook/documentfactory.h"
 
 #include "workbook/atomicfile.h"
+#include "workbook/compoundfilefront.h"
 #include "workbook/document.h"
 #include "workbook/fileidentity.h"
 #include "workbook/limits.h"
@@ -22,16 +23,6 @@ namespace
 QString describeHead(const QByteArray &head)
 {
     return QString::fromLatin1(head.left(8).toHex(' '));
-}
-
-bool containsUtf16(const QByteArray &bytes, const char *ascii)
-{
-    QByteArray wide;
-    for (const char *p = ascii; *p; ++p) {
-        wide.append(*p);
-        wide.append('\0');
-    }
-    return bytes.contains(wide);
 }
 
 } // namespace
@@ -125,16 +116,7 @@ std::unique_ptr<Document> DocumentFactory::openBytes(const QByteArray &bytes, Er
         return d;
     }
     case Format::CompoundFile:
-        if (containsUtf16(bytes, "EncryptedPackage")) {
-            fail(error, Error::Kind::PasswordProtected,
-                 QStringLiteral("compound file holding an EncryptedPackage stream: "
-                                "a password-protected workbook"));
-        } else {
-            fail(error, Error::Kind::UnsupportedFormat,
-                 QStringLiteral("compound file (.xls, BIFF8): no backend for this "
-                                "format in this build"));
-        }
-        return nullptr;
+        return CompoundFileFront::open(bytes, error);
     case Format::Unknown:
         break;
     }

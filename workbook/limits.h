@@ -36,3 +36,11 @@ constexpr int kMaxArrayFormulasPerRow = 4096;
 constexpr int kMaxSheets = 65535;
 
 } // namespace workbook::limits
+
+// Compound files (.xls): sectors in one chain (FAT, directory, mini FAT, a stream), and
+// directory entries. A stream is never larger than the file that holds it.
+namespace workbook::limits
+{
+constexpr qint64 kMaxSectorChain = qint64(1) << 20;
+constexpr qint64 kMaxDirectoryEntries = qint64(1) << 16;
+} // namespace workbook::limits

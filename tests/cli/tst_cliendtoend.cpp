@@ -190,6 +190,66 @@ private slots:
         }
     }
 
+    // .xls workbooks are searched but not yet changed: a run that would change one leaves it
+    // byte for byte and reports it as could not be changed, with the reason under --verbose.
+    void xlsWorkbooksAreListedButLeftUnchanged()
+    {
+        const QString folder = m_dir.path() + "/xls";
+        QDir().mkpath(folder);
+        QProcess writer;
+        writer.start("/usr/bin/python3",
+                     {"-c",
+                      "import sys, xlwt\n"
+                      "for name, text in (('Hit.xls', 'say abc'), ('Clean.xls', 'nothing')):\n"
+                      "    wb = xlwt.Workbook()\n"
+                      "    ws = wb.add_sheet('One')\n"
+                      "    ws.write(0, 0, text)\n"
+                      "    ws.write(1, 0, xlwt.Formula('SUM(A3:A4)'))\n"
+                      "    wb.save(sys.argv[1] + '/' + name)\n",
+                      folder});
+        QVERIFY(writer.waitForFinished(30000));
+        if (writer.exitCode() != 0)
+            QSKIP("python3-xlwt is not installed");
+        const QMap<QString, QByteArray> before = fingerprints(folder);
+        const QString hit = QDir::toNativeSeparators(folder + "/Hit.xls");
+        const QString clean = QDir::toNativeSeparators(folder + "/Clean.xls");
+        auto report = [&](const QString &name) { return read(folder + "/" + name); };
+        auto clearReports = [&]() {
+            for (const QString &f : QDir(folder).entryList({"*.txt"}, QDir::Files))
+                QFile::remove(folder + "/" + f);
+        };
+
+        QCOMPARE(cli({"replace", folder, "--find", "abc", "--replace", "x", "--list-only"}), 0);
+        QCOMPARE(report("包含内容并成功修改的文件目录.txt"), (hit + " One\r\n").toUtf8());
+        QCOMPARE(report("不包含内容无修改的文件目录.txt"), (clean + "\r\n").toUtf8());
+        clearReports();
+
+        QProcess process;
+        process.start(TESSAROMANDEL_CLI,
+                      {"replace", folder, "--find", "abc", "--replace", "x", "--verbose"});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QVERIFY2(out.contains(hit + ": sheet 'One': unsupported format: changing .xls workbooks "
+                                    "is not supported yet"),
+                 qPrintable(out));
+        QCOMPARE(report("无法打开修改的文件目录(文件格式有误).txt"), (hit + "\r\n").toUtf8());
+        QCOMPARE(report("不包含内容无修改的文件目录.txt"), (clean + "\r\n").toUtf8());
+        QCOMPARE(report("包含内容并成功修改的文件目录.txt"), QByteArray("<missing>"));
+        clearReports();
+
+        // Header and rename runs would change every workbook.
+        QCOMPARE(cli({"header", folder, "--position", "center", "--replace", "x"}), 0);
+        QCOMPARE(report("无法打开修改的文件目录(文件格式有误).txt"),
+                 (clean + "\r\n" + hit + "\r\n").toUtf8());
+        clearReports();
+        QCOMPARE(cli({"rename-sheets", folder, "--find", "One", "--replace", "Two"}), 0);
+        QCOMPARE(report("无法打开修改的文件目录(文件格式有误).txt"),
+                 (clean + "\r\n" + hit + "\r\n").toUtf8());
+        clearReports();
+        QCOMPARE(fingerprints(folder), before);
+    }
+
     // As in East Asian Excel, whose "match byte" option is off by default.
     void replaceIgnoresCharacterWidth()
     {

@@ -22,13 +22,22 @@ class EditContractTest : public QObject
     Q_OBJECT
 
 private:
-    // Builds the workbook in every format and hands it over, opened; then again after a save
+    // Builds the workbook in every format and hands it over, opened (a suite that changes it
+    // skips the formats that cannot change workbooks yet); then again after a save
     // and a reopen when check asks for it through reopen().
+    enum class Changes { No, Yes };
     void forEachFormat(const std::function<void(WorkbookBuilder &)> &describe,
-                       const std::function<void(Workbook *, const QString &)> &check)
+                       const std::function<void(Workbook *, const QString &)> &check,
+                       Changes changes = Changes::Yes)
     {
         for (const auto &builder : WorkbookBuilder::all()) {
+            if (changes == Changes::Yes && !builder->changesRefused().isEmpty()) {
+                qInfo("%s skipped: %s", qPrintable(builder->format()),
+                      qPrintable(builder->changesRefused()));
+                continue;
+            }
             describe(*builder);
+            m_changesRefused = builder->changesRefused();
             Application app;
             Error error;
             Workbook *wb = app.OpenFromMemory(builder->build(), &error);
@@ -36,6 +45,9 @@ private:
             check(wb, builder->format());
         }
     }
+
+    // Why the format being checked cannot change a workbook yet; empty when it can.
+    QString m_changesRefused;
 
     // The workbook as written by Save and read again.
     static Workbook *reopened(Application &app, Workbook *wb)
@@ -66,7 +78,8 @@ private slots:
                     QVERIFY2(!range->Find(miss), qPrintable(format + ": " + miss));
                 QVERIFY(!range->Find(QString()));
                 QVERIFY(!range->lastError().isSet());
-            });
+            },
+            Changes::No);
     }
 
     void replacedCellsAreTypedAsIfTyped()
@@ -156,13 +169,22 @@ private slots:
                 }
                 QCOMPARE(wb->Item(1)->Name(), QString("Data"));
                 QVERIFY(!wb->isModified());
+                if (!m_changesRefused.isEmpty()) {
+                    qInfo("%s: %s", qPrintable(format), qPrintable(m_changesRefused));
+                    QVERIFY(!wb->Item(1)->SetName("Q1 data", &error));
+                    QCOMPARE(error.kind, Error::Kind::UnsupportedFormat);
+                    QCOMPARE(wb->Item(1)->Name(), QString("Data"));
+                    QVERIFY2(wb->Item(2)->usedRange()->Find("=Data!A1*2"), qPrintable(format));
+                    return;
+                }
                 QVERIFY(wb->Item(1)->SetName("Q1 data", &error));
                 Application again;
                 Workbook *back = reopened(again, wb);
                 QVERIFY2(back, qPrintable(format));
                 QCOMPARE(back->Item(1)->Name(), QString("Q1 data"));
                 QVERIFY2(back->Item(2)->usedRange()->Find("='Q1 data'!A1*2"), qPrintable(format));
-            });
+            },
+            Changes::No);
     }
 
     void headerSectionsAreSetAndLimited()
@@ -176,18 +198,27 @@ private slots:
                 workbook::PageSetup *page = wb->Item(1)->pageSetup();
                 QCOMPARE(page->LeftHeader(), QString("Left"));
                 QCOMPARE(page->CenterHeader(), QString("Middle"));
-                QVERIFY(page->SetRightHeader("Page &P"));
                 Error error;
                 QVERIFY(!page->setSection(workbook::HeaderFooterSection::LeftHeader,
                                           QString(300, 'x'), &error));
                 QCOMPARE(error.kind, Error::Kind::BeyondLimit);
+                if (!m_changesRefused.isEmpty()) {
+                    qInfo("%s: %s", qPrintable(format), qPrintable(m_changesRefused));
+                    QVERIFY(!page->setSection(workbook::HeaderFooterSection::RightHeader, "Page &P",
+                                              &error));
+                    QCOMPARE(error.kind, Error::Kind::UnsupportedFormat);
+                    QCOMPARE(page->RightHeader(), QString());
+                    return;
+                }
+                QVERIFY(page->SetRightHeader("Page &P"));
                 Application again;
                 Workbook *back = reopened(again, wb);
                 QVERIFY2(back, qPrintable(format));
                 workbook::PageSetup *p = back->Item(1)->pageSetup();
                 QCOMPARE(p->LeftHeader(), QString("Left"));
                 QCOMPARE(p->RightHeader(), QString("Page &P"));
-            });
+            },
+            Changes::No);
     }
 };
 

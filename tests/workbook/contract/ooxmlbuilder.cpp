@@ -93,9 +93,15 @@ public:
 
 } // namespace
 
+std::unique_ptr<WorkbookBuilder> makeOoxmlBuilder()
+{
+    return std::make_unique<OoxmlBuilder>();
+}
+
 std::vector<std::unique_ptr<WorkbookBuilder>> WorkbookBuilder::all()
 {
     std::vector<std::unique_ptr<WorkbookBuilder>> builders;
-    builders.push_back(std::make_unique<OoxmlBuilder>());
+    builders.push_back(makeOoxmlBuilder());
+    builders.push_back(makeXlsBuilder());
     return builders;
 }

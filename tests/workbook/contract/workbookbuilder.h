@@ -16,6 +16,9 @@ public:
 
     virtual ~WorkbookBuilder() = default;
     virtual QString format() const = 0;
+    // Why this format's workbooks cannot be changed yet; empty when they can. The suites that
+    // change a workbook skip such a format, saying why.
+    virtual QString changesRefused() const { return QString(); }
 
     // Later cells, protection and headers go to this sheet.
     void addSheet(const QString &name) { m_sheets.push_back(Sheet{name, {}, false, {}}); }
@@ -75,3 +78,6 @@ private:
         m_sheets.back().cells.push_back(Cell{row, column, kind, text, value, style});
     }
 };
+
+std::unique_ptr<WorkbookBuilder> makeOoxmlBuilder();
+std::unique_ptr<WorkbookBuilder> makeXlsBuilder();

@@ -1,3 +1,4 @@
+#include "tests/workbook/support/compoundfilebuilder.h"
 #include "workbook/application.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheet.h"
@@ -82,6 +83,15 @@ QByteArray packParts(const QByteArray &input)
     return out;
 }
 
+// Input that starts like a BIFF8 BOF record is taken as a Workbook stream and put into a
+// compound file, so that mutations reach the BIFF records rather than the sector tables.
+QByteArray packWorkbookStream(const QByteArray &stream)
+{
+    CompoundFileBuilder b;
+    b.addStream(QStringLiteral("Workbook"), stream);
+    return b.build();
+}
+
 } // namespace
 
 // open -> find -> replace -> rename -> header -> save on bytes in memory; whatever the server
@@ -89,7 +99,9 @@ QByteArray packParts(const QByteArray &input)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
-    if (!bytes.startsWith("PK"))
+    if (bytes.startsWith(QByteArray("\x09\x08", 2)))
+        bytes = packWorkbookStream(bytes);
+    else if (!bytes.startsWith("PK") && !bytes.startsWith("\xD0\xCF\x11\xE0"))
         bytes = packParts(bytes);
     workbook::Application app;
     workbook::Workbook *wb = app.OpenFromMemory(bytes);
@@ -100,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         workbook::Sheet *sheet = wb->Item(i);
         if (workbook::UsedRange *range = sheet->usedRange()) {
             range->Find(QStringLiteral("a*b?"));
+            range->Find(QStringLiteral("=*!"));
             range->Replace(QStringLiteral("e"), QStringLiteral("E e"));
             range->Replace(QStringLiteral("1"), QStringLiteral("=A1&\"x\""));
             range->Replace(QStringLiteral("~*"), QString());

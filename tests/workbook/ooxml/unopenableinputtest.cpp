@@ -1,3 +1,4 @@
+#include "tests/workbook/support/compoundfilebuilder.h"
 #include "tests/workbook/support/testworkbook.h"
 #include "workbook/application.h"
 #include "workbook/limits.h"
@@ -87,15 +88,22 @@ private slots:
         QTest::newRow("csv renamed") << QByteArray("a,b\n1,2\n") << "first bytes '61 2c 62";
         QTest::newRow("html renamed")
             << QByteArray("<html><body>x</body></html>") << "expected an OOXML package";
-        QTest::newRow("BIFF5 compound file")
-            << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0') << "BIFF8";
-        QByteArray encrypted =
+        // Compound files are judged by their directory, not by bytes found somewhere in them.
+        CompoundFileBuilder biff5;
+        biff5.addStream("Workbook", QByteArray("\x09\x08\x08\x00\x00\x05\x05\x00", 8));
+        QTest::newRow("BIFF5 compound file") << biff5.build() << "BIFF5";
+        CompoundFileBuilder encrypted;
+        encrypted.addStream("EncryptionInfo", QByteArray(100, 'i'));
+        encrypted.addStream("EncryptedPackage", QByteArray(5000, 'e'));
+        QTest::newRow("encrypted package") << encrypted.build() << "password-protected";
+        QByteArray signatureOnly =
             QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0');
         for (const char c : QByteArray("EncryptedPackage")) {
-            encrypted += c;
-            encrypted += '\0';
+            signatureOnly += c;
+            signatureOnly += '\0';
         }
-        QTest::newRow("encrypted package") << encrypted << "password-protected";
+        QTest::newRow("compound-file signature over zeros")
+            << signatureOnly << "damaged: compound file: expected byte order mark fffe";
         const QByteArray good = ZipContents::makeZip(partsWith({}, {}));
         QTest::newRow("truncated central directory") << good.left(good.size() - 30) << "damaged";
         QTest::newRow("empty file") << QByteArray() << "expected an OOXML package";
@@ -140,18 +148,30 @@ private slots:
 
     void refusalsCarryAKind()
     {
+        // A compound-file signature over nothing: the name of an encrypted package in its bytes
+        // does not make it one, the directory decides.
         const QByteArray compound =
             QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0');
-        QByteArray encrypted = compound;
+        QByteArray namedOnly = compound;
         for (const char c : QByteArray("EncryptedPackage")) {
-            encrypted += c;
-            encrypted += '\0';
+            namedOnly += c;
+            namedOnly += '\0';
         }
+        CompoundFileBuilder encrypted;
+        encrypted.addStream("EncryptionInfo", QByteArray(100, 'i'));
+        encrypted.addStream("EncryptedPackage", QByteArray(5000, 'e'));
+        CompoundFileBuilder biff5;
+        biff5.addStream("Workbook", QByteArray("\x09\x08\x08\x00\x00\x05\x05\x00", 8));
+        CompoundFileBuilder document;
+        document.addStream("WordDocument", QByteArray(100, 'w'));
         const QByteArray good = ZipContents::makeZip(partsWith({}, {}));
         const std::pair<QByteArray, workbook::Error::Kind> cases[] = {
             {"a,b\n1,2\n", workbook::Error::Kind::NotAWorkbook},
-            {compound, workbook::Error::Kind::UnsupportedFormat},
-            {encrypted, workbook::Error::Kind::PasswordProtected},
+            {compound, workbook::Error::Kind::Damaged},
+            {namedOnly, workbook::Error::Kind::Damaged},
+            {encrypted.build(), workbook::Error::Kind::PasswordProtected},
+            {biff5.build(), workbook::Error::Kind::UnsupportedFormat},
+            {document.build(), workbook::Error::Kind::NotAWorkbook},
             {good.left(good.size() - 30), workbook::Error::Kind::Damaged},
         };
         for (const auto &[bytes, kind] : cases) {

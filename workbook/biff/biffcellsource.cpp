@@ -1,0 +1,483 @@
+#include "workbook/biff/biffcellsource.h"
+
+#include "workbook/biff/biffstring.h"
+#include "workbook/biff/biffworkbook.h"
+#include "workbook/biff/formuladecompiler.h"
+#include "workbook/biff/formulaprecheck.h"
+#include "workbook/biff/recordtypes.h"
+#include "workbook/edit/formattedtext.h"
+#include "workbook/limits.h"
+
+#include <cstring>
+
+namespace workbook::biff
+{
+
+namespace
+{
+
+double rkValue(quint32 rk)
+{
+    double v;
+    if (rk & 0x02) {
+        v = double(qint32(rk) >> 2);
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&v, &bits, sizeof v);
+    }
+    return (rk & 0x01) ? v / 100.0 : v;
+}
+
+quint32 cellKey(int row, int column)
+{
+    return (quint32(row) << 8) | quint32(column & 0xFF);
+}
+
+QString errorConstant(quint8 code)
+{
+    switch (code) {
+    case 0x00:
+        return QStringLiteral("#NULL!");
+    case 0x07:
+        return QStringLiteral("#DIV/0!");
+    case 0x0F:
+        return QStringLiteral("#VALUE!");
+    case 0x17:
+        return QStringLiteral("#REF!");
+    case 0x1D:
+        return QStringLiteral("#NAME?");
+    case 0x24:
+        return QStringLiteral("#NUM!");
+    default:
+        return QStringLiteral("#N/A");
+    }
+}
+
+} // namespace
+
+BiffCellSource::BiffCellSource(const BiffWorkbook &workbook, int entry)
+    : m_workbook(workbook), m_entry(entry), m_reader(QByteArray(), 0), m_afterFormula(0)
+{
+    restart();
+}
+
+bool BiffCellSource::fail(Error::Kind kind, const QString &detail)
+{
+    if (!m_error.isSet())
+        m_error = Error{
+            kind, QStringLiteral("sheet '%1': %2").arg(m_workbook.sheets()[m_entry].name, detail)};
+    m_mulLeft = 0;
+    m_depth = 0;
+    return false;
+}
+
+QString BiffCellSource::cellName() const
+{
+    return QStringLiteral("R%1C%2").arg(m_row + 1).arg(m_column + 1);
+}
+
+void BiffCellSource::restart()
+{
+    m_error.clear();
+    m_groups.clear();
+    m_mulLeft = 0;
+    m_cells = 0;
+    m_depth = 0;
+    const BiffWorkbook::SheetEntry &entry = m_workbook.sheets()[m_entry];
+    m_reader = RecordReader(m_workbook.stream(), entry.offset);
+    if (!m_reader.next(&m_record) || m_record.type != rt::kBof) {
+        fail(Error::Kind::Damaged,
+             QStringLiteral("expected a BOF record at offset %1").arg(entry.offset));
+        return;
+    }
+    const quint16 version = m_record.body.u16();
+    if (version != 0x0600) {
+        fail(Error::Kind::Damaged,
+             QStringLiteral("expected a BIFF8 sheet (BOF version 0600), found %1")
+                 .arg(version, 4, 16, QLatin1Char('0')));
+        return;
+    }
+    m_depth = 1;
+}
+
+bool BiffCellSource::next(edit::SourceCell *cell)
+{
+    *cell = edit::SourceCell();
+    m_sst = -1;
+    m_inline = false;
+    m_value = Value::None;
+    m_inGroup = false;
+    m_dataTable = false;
+    m_tokens.clear();
+    m_extra.clear();
+    if (m_mulLeft > 0) {
+        --m_mulLeft;
+        m_column = m_mulColumn++;
+        cell->style = m_record.body.u16();
+        m_bits = m_record.body.u32();
+        m_value = Value::Rk;
+    } else {
+        bool found = false;
+        while (!found && m_depth > 0 && m_reader.next(&m_record)) {
+            cfb::ByteCursor &c = m_record.body;
+            if (m_record.type == rt::kBof) {
+                // A chart embedded in a worksheet is a substream of its own.
+                ++m_depth;
+                continue;
+            }
+            if (m_record.type == rt::kEof) {
+                --m_depth;
+                continue;
+            }
+            if (m_depth != 1)
+                continue;
+            switch (m_record.type) {
+            case rt::kLabelSst:
+            case rt::kLabel:
+            case rt::kRString:
+            case rt::kNumber:
+            case rt::kRk:
+            case rt::kBoolErr:
+            case rt::kFormula:
+                m_row = c.u16();
+                m_column = c.u16();
+                cell->style = c.u16();
+                break;
+            case rt::kMulRk: {
+                m_row = c.u16();
+                m_column = c.u16();
+                const qsizetype pairs = (c.remaining() - 2) / 6;
+                if (pairs < 1 || !c.ok())
+                    return fail(Error::Kind::Damaged,
+                                QStringLiteral("a MULRK record at offset %1 without cells")
+                                    .arg(m_record.offset));
+                m_mulLeft = int(pairs) - 1;
+                m_mulColumn = m_column + 1;
+                cell->style = c.u16();
+                m_bits = c.u32();
+                m_value = Value::Rk;
+                found = true;
+                continue;
+            }
+            default:
+                continue;
+            }
+            found = true;
+            switch (m_record.type) {
+            case rt::kLabelSst: {
+                const quint32 isst = c.u32();
+                if (c.ok() && qint64(isst) >= m_workbook.sharedStringCount())
+                    return fail(Error::Kind::Damaged,
+                                QStringLiteral("cell %1 uses shared string %2 of a table of %3")
+                                    .arg(cellName())
+                                    .arg(isst)
+                                    .arg(m_workbook.sharedStringCount()));
+                cell->type = edit::SourceCell::Type::SharedString;
+                m_sst = int(isst);
+                break;
+            }
+            case rt::kLabel:
+            case rt::kRString:
+                cell->type = edit::SourceCell::Type::InlineString;
+                m_inlineText = BiffString::read(c, 2, m_record.continues);
+                m_inline = true;
+                break;
+            case rt::kNumber:
+                m_bits = c.u64();
+                m_value = Value::Number;
+                break;
+            case rt::kRk:
+                m_bits = c.u32();
+                m_value = Value::Rk;
+                break;
+            case rt::kBoolErr: {
+                m_bits = c.u8();
+                const bool isError = c.u8();
+                m_value = isError ? Value::Error : Value::Boolean;
+                cell->type =
+                    isError ? edit::SourceCell::Type::Error : edit::SourceCell::Type::Boolean;
+                break;
+            }
+            case rt::kFormula: {
+                bool skip = false;
+                if (!formulaCell(cell, &skip))
+                    return false;
+                found = !skip;
+                if (skip) {
+                    // Its views into the record end with the record.
+                    m_tokens.clear();
+                    m_extra.clear();
+                }
+                break;
+            }
+            }
+            if (!c.ok())
+                return fail(Error::Kind::Damaged,
+                            QStringLiteral("record %1 at offset %2 is cut short")
+                                .arg(m_record.type, 4, 16, QLatin1Char('0'))
+                                .arg(m_record.offset));
+        }
+        if (!found) {
+            if (m_error.isSet())
+                return false;
+            if (!m_reader.error().isEmpty())
+                return fail(Error::Kind::Damaged, m_reader.error());
+            if (m_depth > 0)
+                return fail(Error::Kind::Damaged, QStringLiteral("ends without its EOF record"));
+            return false;
+        }
+    }
+    if (m_column > 0xFF)
+        return fail(Error::Kind::Damaged,
+                    QStringLiteral("expected a column of at most 256, found %1").arg(m_column + 1));
+    if (++m_cells > limits::kMaxCellsPerPart)
+        return fail(Error::Kind::BeyondLimit,
+                    QStringLiteral("expected at most %1 cells").arg(limits::kMaxCellsPerPart));
+    cell->row = m_row + 1;
+    cell->column = m_column + 1;
+    switch (m_value) {
+    case Value::Number:
+    case Value::Rk:
+        cell->type = edit::SourceCell::Type::Number;
+        break;
+    case Value::Boolean:
+        cell->type = edit::SourceCell::Type::Boolean;
+        break;
+    case Value::Error:
+        cell->type = edit::SourceCell::Type::Error;
+        break;
+    case Value::FormulaString:
+    case Value::EmptyString:
+        cell->type = edit::SourceCell::Type::FormulaString;
+        break;
+    case Value::None:
+        break;
+    }
+    cell->hasValue = m_value != Value::None || m_sst >= 0 || m_inline;
+    return true;
+}
+
+bool BiffCellSource::readGroup(const Record &r)
+{
+    cfb::ByteCursor c = r.body;
+    Group g;
+    g.isArray = r.type == rt::kArray;
+    const int firstRow = c.u16();
+    const int lastRow = c.u16();
+    const int firstColumn = c.u8();
+    const int lastColumn = c.u8();
+    c.skip(g.isArray ? 2 + 4 : 2);
+    const quint16 cce = c.u16();
+    g.tokens = c.bytes(cce);
+    g.extra = c.bytes(c.remaining());
+    if (!c.ok())
+        return fail(Error::Kind::Damaged, QStringLiteral("record %1 at offset %2 is cut short")
+                                              .arg(r.type, 4, 16, QLatin1Char('0'))
+                                              .arg(r.offset));
+    g.area = edit::CellArea{firstRow + 1, firstColumn + 1, lastRow + 1, lastColumn + 1};
+    g.host = cellKey(m_row, m_column);
+    if (m_groups.size() >= limits::kMaxCellsPerPart)
+        return fail(Error::Kind::BeyondLimit,
+                    QStringLiteral("expected at most %1 cells").arg(limits::kMaxCellsPerPart));
+    m_groups.insert(cellKey(firstRow, firstColumn), g);
+    // The record follows the formula cell that carries it, which tExp names.
+    m_groups.insert(g.host, g);
+    return true;
+}
+
+bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
+{
+    cfb::ByteCursor &c = m_record.body;
+    const quint64 result = c.u64();
+    c.skip(2 + 4);
+    const quint16 cce = c.u16();
+    // Views into the record, which stays until the next cell is read.
+    m_tokens = c.view(cce);
+    m_extra = c.view(c.remaining());
+    if (!c.ok())
+        return true; // the caller reports the record cut short
+    if (quint16(result >> 48) == 0xFFFF) {
+        switch (result & 0xFF) {
+        case 0:
+            m_value = Value::FormulaString;
+            break;
+        case 1:
+            m_value = Value::Boolean;
+            m_bits = (result >> 16) & 0xFF;
+            break;
+        case 2:
+            m_value = Value::Error;
+            m_bits = (result >> 16) & 0xFF;
+            break;
+        case 3:
+            m_value = Value::EmptyString;
+            break;
+        default:
+            break;
+        }
+    } else {
+        m_value = Value::Number;
+        m_bits = result;
+    }
+    const quint8 first = m_tokens.isEmpty() ? 0 : quint8(m_tokens.at(0));
+    if (first == 0x02) {
+        // A cell of a data table is not searched, as in Excel's Find.
+        m_dataTable = true;
+        cell->formula = edit::SourceCell::Formula::DataTable;
+        m_afterFormula = m_reader.position();
+        return true;
+    }
+    if (first != 0x01) {
+        cell->formula = edit::SourceCell::Formula::Normal;
+        m_afterFormula = m_reader.position();
+        quint8 verdict = 0;
+        if (!mayMatch(m_tokens, false, &verdict)) {
+            *skip = true;
+            return true;
+        }
+        return decompile(m_tokens, m_extra, false, &cell->formulaText);
+    }
+    cfb::ByteCursor t(m_tokens);
+    t.u8();
+    const quint16 hostRow = t.u16();
+    const quint16 hostColumn = t.u16();
+    if (!t.ok())
+        return fail(Error::Kind::Damaged,
+                    QStringLiteral("the formula of cell %1 is cut short").arg(cellName()));
+    // The shared or array formula follows the first cell that uses it.
+    RecordReader peek = m_reader;
+    Record r;
+    if (peek.next(&r) && (r.type == rt::kShrFmla || r.type == rt::kArray)) {
+        if (!readGroup(r))
+            return false;
+        m_reader = peek;
+    }
+    m_afterFormula = m_reader.position();
+    const quint32 key = cellKey(hostRow, hostColumn);
+    const auto it = m_groups.find(key);
+    if (it == m_groups.end())
+        return fail(
+            Error::Kind::Damaged,
+            QStringLiteral("cell %1 points at a shared formula that is not there").arg(cellName()));
+    m_inGroup = true;
+    m_groupKey = key;
+    Group &g = it.value();
+    const bool isFirst = g.host == cellKey(m_row, m_column) ||
+                         (g.area.top == m_row + 1 && g.area.left == m_column + 1);
+    if (g.isArray) {
+        cell->formula = edit::SourceCell::Formula::Array;
+        if (!isFirst)
+            return true;
+        if (!mayMatch(g.tokens, false, &g.verdict)) {
+            *skip = true;
+            return true;
+        }
+        cell->areaValid = true;
+        cell->area = g.area;
+        return decompile(g.tokens, g.extra, false, &cell->formulaText);
+    }
+    cell->formula = edit::SourceCell::Formula::Shared;
+    cell->shareGroup = QByteArray::number(key);
+    if (!mayMatch(g.tokens, true, &g.verdict)) {
+        *skip = true;
+        return true;
+    }
+    if (g.host != cellKey(m_row, m_column))
+        return true;
+    cell->refGiven = true;
+    cell->areaValid = true;
+    cell->area = g.area;
+    return decompile(g.tokens, g.extra, true, &cell->formulaText);
+}
+
+bool BiffCellSource::mayMatch(const QByteArray &tokens, bool relative, quint8 *verdict)
+{
+    if (!m_precheck)
+        return true;
+    if (*verdict == 0)
+        *verdict = m_precheck->mayMatch(tokens, relative) ? 2 : 1;
+    return *verdict == 2;
+}
+
+bool BiffCellSource::decompile(const QByteArray &tokens, const QByteArray &extra, bool relative,
+                               QString *out)
+{
+    FormulaDecompiler::Input in;
+    in.tokens = tokens;
+    in.extra = extra;
+    in.row = m_row;
+    in.column = m_column;
+    in.references = relative ? FormulaDecompiler::References::Relative
+                             : FormulaDecompiler::References::Absolute;
+    QString why;
+    if (!FormulaDecompiler::decompile(in, m_workbook, out, &why))
+        return fail(
+            Error::Kind::Damaged,
+            QStringLiteral("the formula of cell %1 cannot be read: %2").arg(cellName(), why));
+    return true;
+}
+
+bool BiffCellSource::ownFormulaText(QString *out)
+{
+    out->clear();
+    if (m_dataTable || m_tokens.isEmpty())
+        return true;
+    if (!m_inGroup)
+        return decompile(m_tokens, m_extra, false, out);
+    const Group &g = m_groups[m_groupKey];
+    if (g.isArray && !(g.host == cellKey(m_row, m_column) ||
+                       (g.area.top == m_row + 1 && g.area.left == m_column + 1)))
+        return true;
+    return decompile(g.tokens, g.extra, !g.isArray, out);
+}
+
+bool BiffCellSource::number(double *out) const
+{
+    switch (m_value) {
+    case Value::Number:
+        std::memcpy(out, &m_bits, sizeof *out);
+        return true;
+    case Value::Rk:
+        *out = rkValue(quint32(m_bits));
+        return true;
+    case Value::Boolean:
+        *out = m_bits != 0 ? 1 : 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool BiffCellSource::text(QString *out) const
+{
+    switch (m_value) {
+    case Value::Error:
+        *out = errorConstant(quint8(m_bits));
+        return true;
+    case Value::EmptyString:
+        out->clear();
+        return true;
+    case Value::FormulaString: {
+        // The text result is in the STRING record right after the formula's own records.
+        RecordReader reader(m_workbook.stream(), m_afterFormula);
+        Record r;
+        if (!reader.next(&r) || r.type != rt::kString)
+            return false;
+        *out = BiffString::read(r.body, 2, r.continues);
+        return r.body.ok();
+    }
+    default:
+        return false;
+    }
+}
+
+bool BiffCellSource::inlineText(edit::FormattedText *out) const
+{
+    *out = edit::FormattedText();
+    if (!m_inline)
+        return false;
+    out->runs().append(edit::FormattedText::Run{QByteArray(), m_inlineText, false});
+    return true;
+}
+
+} // namespace workbook::biff

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "workbook/biff/recordreader.h"
+#include "workbook/edit/cellsource.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+namespace workbook::biff
+{
+
+class BiffWorkbook;
+class FormulaPrecheck;
+
+// The cells of one sheet substream, read record by record as the editing rules ask for them:
+// nothing is kept but the shared and array formulas the later cells point at. A value is
+// decoded only when asked for, a formula's text only when the cell is returned
+// (and, with a precheck, only when its tokens say the text may match).
+//
+// A shared formula shows as in the other formats: its first cell carries the text and the
+// area, the others only the group. Cells of an array formula other than its first, and the
+// cells of a data table, carry no text.
+class BiffCellSource : public edit::CellSource
+{
+public:
+    // entry: the sheet's index among the workbook's BOUNDSHEET8 records.
+    BiffCellSource(const BiffWorkbook &workbook, int entry);
+
+    // For Find: cells whose formula text cannot match are passed over, by their tokens alone.
+    void setPrecheck(FormulaPrecheck *precheck) { m_precheck = precheck; }
+
+    bool next(edit::SourceCell *cell) override;
+    bool failed() const override { return m_error.isSet(); }
+    Error error() const override { return m_error; }
+    void restart() override;
+
+    bool number(double *out) const override;
+    int sharedString() const override { return m_sst; }
+    bool text(QString *out) const override;
+    bool inlineText(edit::FormattedText *out) const override;
+
+    // The current formula cell's own text, shared formulas' other cells included (empty for
+    // the cells an array or data table covers); false when it cannot be decompiled.
+    bool ownFormulaText(QString *out);
+
+private:
+    // A shared formula (SHRFMLA) or an array formula (ARRAY).
+    struct Group {
+        bool isArray = false;
+        edit::CellArea area; // 1-based
+        quint32 host = 0;    // the cell whose record the group followed
+        QByteArray tokens;
+        QByteArray extra;
+        quint8 verdict = 0; // of the precheck: 0 not asked, 1 cannot match, 2 may
+    };
+    enum class Value : quint8 { None, Number, Rk, Boolean, Error, FormulaString, EmptyString };
+
+    bool fail(Error::Kind kind, const QString &detail);
+    bool formulaCell(edit::SourceCell *cell, bool *skip);
+    bool readGroup(const Record &r);
+    bool decompile(const QByteArray &tokens, const QByteArray &extra, bool relative, QString *out);
+    bool mayMatch(const QByteArray &tokens, bool relative, quint8 *verdict);
+    QString cellName() const;
+
+    const BiffWorkbook &m_workbook;
+    int m_entry;
+    FormulaPrecheck *m_precheck = nullptr;
+    RecordReader m_reader;
+    Record m_record;
+    int m_depth = 0;
+    qint64 m_cells = 0;
+    Error m_error;
+    QHash<quint32, Group> m_groups; // by row << 8 | column of the first cell and of the host
+
+    // MULRK cells not yet returned.
+    int m_mulLeft = 0;
+    int m_mulColumn = 0;
+
+    // The current cell (0-based).
+    int m_row = 0;
+    int m_column = 0;
+    Value m_value = Value::None;
+    quint64 m_bits = 0; // the number, RK value, boolean or error code
+    int m_sst = -1;
+    bool m_inline = false;
+    QString m_inlineText;
+    QByteArray m_tokens; // a formula's own tokens, a view into m_record
+    QByteArray m_extra;
+    quint32 m_groupKey = 0; // the group a formula cell points at, when m_inGroup
+    bool m_inGroup = false;
+    bool m_dataTable = false;
+    qsizetype m_afterFormula; // where a formula's STRING record would be
+};
+
+} // namespace workbook::biff

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QtGlobal>
+
+// BIFF8 record types that the reader looks at.
+namespace workbook::biff::rt
+{
+constexpr quint16 kFormula = 0x0006;
+constexpr quint16 kEof = 0x000A;
+constexpr quint16 kProtect = 0x0012;
+constexpr quint16 kHeader = 0x0014;
+constexpr quint16 kFooter = 0x0015;
+constexpr quint16 kExternSheet = 0x0017;
+constexpr quint16 kName = 0x0018;
+constexpr quint16 kDateMode = 0x0022;
+constexpr quint16 kExternName = 0x0023;
+constexpr quint16 kFilePass = 0x002F;
+constexpr quint16 kContinue = 0x003C;
+constexpr quint16 kCodePage = 0x0042;
+constexpr quint16 kWsBool = 0x0081;
+constexpr quint16 kBoundSheet = 0x0085;
+constexpr quint16 kMulRk = 0x00BD;
+constexpr quint16 kRString = 0x00D6;
+constexpr quint16 kXf = 0x00E0;
+constexpr quint16 kSst = 0x00FC;
+constexpr quint16 kLabelSst = 0x00FD;
+constexpr quint16 kSupBook = 0x01AE;
+constexpr quint16 kDimensions = 0x0200;
+constexpr quint16 kNumber = 0x0203;
+constexpr quint16 kLabel = 0x0204;
+constexpr quint16 kBoolErr = 0x0205;
+constexpr quint16 kString = 0x0207;
+constexpr quint16 kArray = 0x0221;
+constexpr quint16 kTable = 0x0236;
+constexpr quint16 kRk = 0x027E;
+constexpr quint16 kFormat = 0x041E;
+constexpr quint16 kShrFmla = 0x04BC;
+constexpr quint16 kBof = 0x0809;
+// BOF record types of the older versions, which are refused by name.
+constexpr quint16 kBofBiff2 = 0x0009;
+constexpr quint16 kBofBiff3 = 0x0209;
+constexpr quint16 kBofBiff4 = 0x0409;
+} // namespace workbook::biff::rt

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <cstring>
+
+namespace workbook::cfb
+{
+
+// Little-endian reads over bytes held elsewhere. A read past the end yields zero and leaves the
+// cursor failed (ok() false) for good, so a parser can read a whole structure and check once.
+// Every binary read of the compound-file and BIFF layers goes through this class.
+class ByteCursor
+{
+public:
+    ByteCursor() = default;
+    explicit ByteCursor(const QByteArray &bytes) : m_bytes(bytes), m_end(bytes.size()) {}
+    // The bytes [from, from + size) of `bytes`, clamped to what exists.
+    ByteCursor(const QByteArray &bytes, qsizetype from, qsizetype size) : m_bytes(bytes)
+    {
+        const qsizetype total = bytes.size();
+        m_begin = qBound<qsizetype>(0, from, total);
+        m_end = qBound<qsizetype>(m_begin, m_begin + qMax<qsizetype>(0, size), total);
+        m_pos = m_begin;
+        m_ok = from >= 0 && size >= 0 && from + size <= total;
+    }
+
+    bool ok() const { return m_ok; }
+    void fail() { m_ok = false; }
+    qsizetype position() const { return m_pos - m_begin; }
+    qsizetype size() const { return m_end - m_begin; }
+    qsizetype remaining() const { return m_end - m_pos; }
+    bool atEnd() const { return m_pos >= m_end; }
+
+    bool seek(qsizetype position)
+    {
+        if (position < 0 || position > size())
+            return m_ok = false;
+        m_pos = m_begin + position;
+        return true;
+    }
+    bool skip(qsizetype count)
+    {
+        if (count < 0 || count > remaining()) {
+            m_pos = m_end;
+            return m_ok = false;
+        }
+        m_pos += count;
+        return true;
+    }
+
+    quint8 u8() { return quint8(read(1)); }
+    quint16 u16() { return quint16(read(2)); }
+    quint32 u32() { return quint32(read(4)); }
+    quint64 u64() { return read(8); }
+    double f64()
+    {
+        const quint64 bits = read(8);
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    }
+    // A copy of the next count bytes; empty (and failed) when fewer remain.
+    QByteArray bytes(qsizetype count)
+    {
+        if (count < 0 || count > remaining()) {
+            m_pos = m_end;
+            m_ok = false;
+            return QByteArray();
+        }
+        QByteArray out = m_bytes.mid(m_pos, count);
+        m_pos += count;
+        return out;
+    }
+    // The next count bytes without a copy: valid while the bytes this cursor reads are.
+    QByteArray view(qsizetype count)
+    {
+        if (count < 0 || count > remaining()) {
+            m_pos = m_end;
+            m_ok = false;
+            return QByteArray();
+        }
+        QByteArray out = QByteArray::fromRawData(m_bytes.constData() + m_pos, int(count));
+        m_pos += count;
+        return out;
+    }
+    // A cursor over the next count bytes; this one moves past them.
+    ByteCursor take(qsizetype count)
+    {
+        if (count < 0 || count > remaining()) {
+            m_pos = m_end;
+            m_ok = false;
+            return ByteCursor(m_bytes, 0, -1);
+        }
+        ByteCursor sub(m_bytes, m_pos, count);
+        m_pos += count;
+        return sub;
+    }
+    // UTF-16LE (wide) or Latin-1 (compressed BIFF strings) characters.
+    QString utf16(qsizetype chars)
+    {
+        if (chars < 0 || chars > remaining() / 2) {
+            m_pos = m_end;
+            m_ok = false;
+            return QString();
+        }
+        QString out(int(chars), Qt::Uninitialized);
+        for (qsizetype i = 0; i < chars; ++i)
+            out[int(i)] = QChar(ushort(read(2)));
+        return out;
+    }
+    QString latin1(qsizetype chars)
+    {
+        if (chars < 0 || chars > remaining()) {
+            m_pos = m_end;
+            m_ok = false;
+            return QString();
+        }
+        const QString out = QString::fromLatin1(m_bytes.constData() + m_pos, int(chars));
+        m_pos += chars;
+        return out;
+    }
+
+private:
+    quint64 read(int width)
+    {
+        if (remaining() < width) {
+            m_pos = m_end;
+            m_ok = false;
+            return 0;
+        }
+        quint64 v = 0;
+        for (int i = width - 1; i >= 0; --i)
+            v = (v << 8) | quint8(m_bytes.at(m_pos + i));
+        m_pos += width;
+        return v;
+    }
+
+    QByteArray m_bytes;
+    qsizetype m_begin = 0;
+    qsizetype m_end = 0;
+    qsizetype m_pos = 0;
+    bool m_ok = true;
+};
+
+} // namespace workbook::cfb

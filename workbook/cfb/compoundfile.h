@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+
+namespace workbook::cfb
+{
+
+// A compound file (versions 3 and 4) read from memory: its directory and the content of its
+// streams. Sector ids are checked against the file, chains for loops and for their length
+// against the stream size. A file whose last sector is short is read as far as its streams
+// need.
+class CompoundFile
+{
+public:
+    enum class EntryType { Empty = 0, Storage = 1, Stream = 2, Root = 5 };
+    struct Entry {
+        QString name;
+        EntryType type = EntryType::Empty;
+        quint32 left = 0xFFFFFFFF;
+        quint32 right = 0xFFFFFFFF;
+        quint32 child = 0xFFFFFFFF;
+        quint32 start = 0;
+        quint64 size = 0;
+    };
+
+    static std::unique_ptr<CompoundFile> open(const QByteArray &bytes, QString *reason);
+
+    int version() const { return m_version; }
+    // Names of the streams and storages directly in the root storage, in directory order.
+    QStringList rootNames() const;
+    // The root storage's child of that name (case ignored, as the format compares), or -1.
+    int findRootEntry(const QString &name) const;
+    const Entry &entry(int index) const { return m_entries[index]; }
+    bool readStream(int index, QByteArray *out, QString *reason) const;
+    // The same without a copy when the stream's sectors lie in one run inside the file: *out
+    // then refers to the file's bytes, which *owner keeps alive (left empty for a copy).
+    bool readStreamInPlace(int index, QByteArray *out, QByteArray *owner, QString *reason) const;
+
+private:
+    CompoundFile() = default;
+    bool load(QString *reason);
+    bool readFat(QString *reason);
+    bool chain(quint32 start, qint64 maxSectors, QVector<quint32> *out, QString *reason) const;
+    bool readRegular(quint32 start, quint64 size, QByteArray *out, QByteArray *owner,
+                     QString *reason) const;
+    bool readDirectory(QString *reason);
+    bool readMini(quint32 start, quint64 size, QByteArray *out, QString *reason) const;
+    qint64 sectorOffset(quint32 sector) const { return (qint64(sector) + 1) << m_sectorShift; }
+
+    QByteArray m_bytes;
+    int m_version = 3;
+    int m_sectorShift = 9;
+    int m_miniSectorShift = 6;
+    quint32 m_miniCutoff = 4096;
+    quint32 m_firstDirectorySector = 0;
+    quint32 m_firstMiniFatSector = 0;
+    quint32 m_miniFatSectors = 0;
+    qint64 m_sectorsInFile = 0;
+    QVector<quint32> m_fat;
+    QVector<quint32> m_miniFat;
+    QByteArray m_miniStream;
+    QString m_miniError; // why the mini stream is unusable, if it is
+    QVector<Entry> m_entries;
+    QVector<int> m_rootChildren;
+};
+
+} // namespace workbook::cfb
