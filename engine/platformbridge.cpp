@@ -1,9 +1,9 @@
 #include "engine/platformbridge.h"
 
-#include <QDir>
-
 #include "platform/reportviewer.h"
 #include "support/fileroutines.h"
+
+#include <QDir>
 
 namespace PlatformBridge
 {

@@ -2,7 +2,8 @@
 
 #include <atomic>
 
-namespace {
+namespace
+{
 std::atomic<ReportViewer> currentViewer{&SystemReportViewer};
 }
 

@@ -11,7 +11,7 @@ packages=(
   # the Debian package and its checks
   dpkg-dev file desktop-file-utils appstream man-db
   # tests: Windows cross compile, sanitizers and fuzzing, screenshots, independent readers
-  g++-mingw-w64-x86-64 clang-14 libclang-rt-14-dev
+  g++-mingw-w64-x86-64 clang-14 libclang-rt-14-dev clang-format-14
   xvfb x11-apps imagemagick xdg-utils
   python3 python3-openpyxl python3-xlsxwriter libreoffice-calc-nogui
   python3-xlrd python3-xlwt python3-olefile

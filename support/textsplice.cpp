@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 void MakeEmpty(char *output, std::size_t outputSize)
 {
@@ -32,8 +33,7 @@ bool CopyIfFits(char *output, std::size_t outputSize, const char *text, std::siz
         output[0] = '\0';
         return false;
     }
-    CopyTextRange(output, outputSize, text, static_cast<unsigned>(from),
-                  static_cast<unsigned>(to));
+    CopyTextRange(output, outputSize, text, static_cast<unsigned>(from), static_cast<unsigned>(to));
     return true;
 }
 

@@ -10,7 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // The executable's file name of a process, from its /proc entry; empty when it cannot be read
 // (another user's process, a zombie, a kernel thread).

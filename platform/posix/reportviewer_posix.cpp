@@ -8,7 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 bool IsOnPath(const char *program)
 {

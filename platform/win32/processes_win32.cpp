@@ -3,12 +3,12 @@
 // The ANSI entry points: process names are compared as local 8-bit bytes.
 #undef UNICODE
 #undef _UNICODE
-#include <windows.h>
-
 #include <cstring>
 #include <tlhelp32.h>
+#include <windows.h>
 
-namespace {
+namespace
+{
 
 template <typename Visit> bool WalkProcesses(Visit visit)
 {

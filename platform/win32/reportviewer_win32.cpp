@@ -2,9 +2,8 @@
 
 #undef UNICODE
 #undef _UNICODE
-#include <windows.h>
-
 #include <string>
+#include <windows.h>
 
 void SystemReportViewer(const char *reportPath)
 {
@@ -13,8 +12,8 @@ void SystemReportViewer(const char *reportPath)
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS,
-                       nullptr, nullptr, &startup, &process)) {
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                       nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }

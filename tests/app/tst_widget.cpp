@@ -1,8 +1,8 @@
-#include "engine/runparameters.h"
 #include "app/startup.h"
 #include "app/systemtray.h"
 #include "app/trayavailability.h"
 #include "app/widget.h"
+#include "engine/runparameters.h"
 #include "platform/display.h"
 #include "tests/app/modalanswerer.h"
 

@@ -19,7 +19,8 @@
 #include <QtTest>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 const QString kUnopenable = QStringLiteral("无法打开修改的文件目录(文件格式有误).txt");
 const QString kChanged = QStringLiteral("包含内容并成功修改的文件目录.txt");
@@ -44,7 +45,10 @@ QStringList Viewed()
     return viewed;
 }
 
-QString Helper() { return qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR") + "/tests/workbooks.py"; }
+QString Helper()
+{
+    return qEnvironmentVariable("TESSAROMANDEL_SOURCE_DIR") + "/tests/workbooks.py";
+}
 
 QByteArray Read(const QString &path)
 {
@@ -140,8 +144,7 @@ class WidgetRunsTest : public QObject
             return false;
         QElapsedTimer timer;
         timer.start();
-        while (!(runButtonsEnabled(true) && Viewed().size() >= reports) &&
-               timer.elapsed() < 60000)
+        while (!(runButtonsEnabled(true) && Viewed().size() >= reports) && timer.elapsed() < 60000)
             QTest::qWait(20);
         QTest::qWait(50); // a report beyond the expected ones would show up now
         return runButtonsEnabled(true) && Viewed().size() == reports;
@@ -217,8 +220,8 @@ private slots:
                   native("sub/deep/Plan.xlsm") + " P\r\n")
                      .toLocal8Bit());
         QCOMPARE(Read(m_books + "/" + kUnchanged), (native("Sales.Xls") + "\r\n").toLocal8Bit());
-        QCOMPARE(Viewed(), QStringList({native(kUnopenable), native(kChanged),
-                                        native(kUnchanged)}));
+        QCOMPARE(Viewed(),
+                 QStringList({native(kUnopenable), native(kChanged), native(kUnchanged)}));
         QVERIFY2(QRegularExpression("^查找3个Excel文件,包含查找内容有2个Excel文件,耗时\\d+秒。$")
                      .match(label())
                      .hasMatch(),
@@ -235,7 +238,8 @@ private slots:
         control<QLineEdit>("lEdt_ReplaceExcelText")->setText("x");
         QVERIFY(clickAndFinish("pBtn_ReplaceExcelText", 3));
         QCOMPARE(Fingerprints(m_books), before);
-        QVERIFY(Read(m_books + "/" + kChanged).startsWith((native("Book.XLSX") + " Sheet1\r\n").toLocal8Bit()));
+        QVERIFY(Read(m_books + "/" + kChanged)
+                    .startsWith((native("Book.XLSX") + " Sheet1\r\n").toLocal8Bit()));
     }
 
     void severalPairsRunInOrderOnEachSheet()
@@ -247,9 +251,9 @@ private slots:
         QCOMPARE(CellA1(book, 0), QString("greeting"));
         QCOMPARE(CellA1(book, 2), QString("x x"));
         // One line per matched workbook, the path alone.
-        QCOMPARE(Read(m_books + "/" + kChanged),
-                 (native("Book.XLSX") + "\r\n" + native("sub/deep/Plan.xlsm") + "\r\n")
-                     .toLocal8Bit());
+        QCOMPARE(
+            Read(m_books + "/" + kChanged),
+            (native("Book.XLSX") + "\r\n" + native("sub/deep/Plan.xlsm") + "\r\n").toLocal8Bit());
     }
 
     void unequalPairCountsOnlyShowTheNote()
@@ -281,8 +285,9 @@ private slots:
     {
         control<QLineEdit>("lEdt_PageHeader")->setText("Page A");
         QVERIFY(clickAndFinish("pBtn_PageHeaderFooter", 1));
-        QVERIFY2(QRegularExpression("^查找修改3个Excel文件,耗时\\d+秒。$").match(label()).hasMatch(),
-                 qPrintable(label()));
+        QVERIFY2(
+            QRegularExpression("^查找修改3个Excel文件,耗时\\d+秒。$").match(label()).hasMatch(),
+            qPrintable(label()));
         QCOMPARE(Read(m_books + "/" + kUnopenable), (native("Broken.xlsx") + "\r\n").toLocal8Bit());
 
         {

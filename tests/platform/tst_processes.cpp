@@ -64,9 +64,8 @@ private slots:
 
     void neverEndsTheCallingProcess()
     {
-        const QByteArray self = QFileInfo(QCoreApplication::applicationFilePath())
-                                    .fileName()
-                                    .toLocal8Bit();
+        const QByteArray self =
+            QFileInfo(QCoreApplication::applicationFilePath()).fileName().toLocal8Bit();
         QCOMPARE(CountProcessesByName(self), 1);
         QCOMPARE(TerminateProcessByName(self), 0);
     }

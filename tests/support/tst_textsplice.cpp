@@ -45,13 +45,13 @@ private slots:
     void betweenNeedsTheEndMarkerAfterTheStart()
     {
         char out[32] = "junk";
-        QCOMPARE(TextBetweenMarkers(out, "\r\nkey=value", "key=", "\r\n", false, false, false,
-                                    false),
-                 -1);
+        QCOMPARE(
+            TextBetweenMarkers(out, "\r\nkey=value", "key=", "\r\n", false, false, false, false),
+            -1);
         QCOMPARE(out, "");
-        QCOMPARE(TextBetweenMarkers(out, "a=1\r\nkey=v\r\n", "key=", "\r\n", false, false, false,
-                                    false),
-                 1);
+        QCOMPARE(
+            TextBetweenMarkers(out, "a=1\r\nkey=v\r\n", "key=", "\r\n", false, false, false, false),
+            1);
         QCOMPARE(out, "v");
         // An included start marker is searched again from its own first byte.
         QCOMPARE(TextBetweenMarkers(out, "x<ab>y", "<ab", "b", true, true, false, false), 1);
@@ -82,9 +82,9 @@ private slots:
         QCOMPARE(TextAfterMarker(buffers.out, "=0123456789", "=", false, false), -1);
         QCOMPARE(buffers.out, "");
         QCOMPARE(TextBeforeMarker(buffers.out, "0123456789=", "=", true, false), -1);
-        QCOMPARE(TextBetweenMarkers(buffers.out, "<0123456789>", "<", ">", false, false, false,
-                                    false),
-                 -1);
+        QCOMPARE(
+            TextBetweenMarkers(buffers.out, "<0123456789>", "<", ">", false, false, false, false),
+            -1);
         QCOMPARE(TextAfterMarker(buffers.out, "=0123456", "=", false, false), 1);
         QCOMPARE(buffers.out, "0123456");
         for (char c : buffers.guard)
@@ -96,8 +96,8 @@ private slots:
         const QByteArray text = QString::fromUtf8("目录=文件夹\r\n").toLocal8Bit();
         const QByteArray marker = QString::fromUtf8("目录=").toLocal8Bit();
         char out[64];
-        QCOMPARE(TextBetweenMarkers(out, text.constData(), marker.constData(), "\r\n", false,
-                                    false, false, false),
+        QCOMPARE(TextBetweenMarkers(out, text.constData(), marker.constData(), "\r\n", false, false,
+                                    false, false),
                  1);
         QCOMPARE(QString::fromLocal8Bit(out), QString::fromUtf8("文件夹"));
     }

@@ -2,8 +2,8 @@
 #include "workbook/application.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheet.h"
-#include "workbook/usedrange.h"
 #include "workbook/text/formulalimits.h"
+#include "workbook/usedrange.h"
 #include "workbook/workbook.h"
 
 #include <QtTest>

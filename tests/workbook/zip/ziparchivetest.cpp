@@ -1,5 +1,6 @@
-#include "tests/workbook/support/zipcontents.h"
 #include "workbook/zip/ziparchive.h"
+
+#include "tests/workbook/support/zipcontents.h"
 
 #include <QtTest>
 
