@@ -3,9 +3,12 @@
 // The ANSI entry points: process names are compared as local 8-bit bytes.
 #undef UNICODE
 #undef _UNICODE
+// clang-format off: windows.h comes first, the headers after it need its declarations.
+#include <windows.h>
+// clang-format on
+
 #include <cstring>
 #include <tlhelp32.h>
-#include <windows.h>
 
 namespace
 {

@@ -2,8 +2,11 @@
 
 #undef UNICODE
 #undef _UNICODE
-#include <string>
+// clang-format off: windows.h comes first, the headers after it need its declarations.
 #include <windows.h>
+// clang-format on
+
+#include <string>
 
 void SystemReportViewer(const char *reportPath)
 {
