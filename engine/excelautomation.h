@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 // The one seam between the runs and whatever serves workbooks: the native workbook server by
@@ -71,6 +72,12 @@ public:
         virtual bool Find(const QString &what, Reason *reason) = 0;
         // *reason is set (Failed) when the range could not be read or changed.
         virtual void Replace(const QString &what, const QString &replacement, Reason *reason) = 0;
+        // The pairs in order, as Find (while nothing has hit; a hit sets *matched) and then
+        // Replace (unless justShow) of each pair would do them, stopping at the first call
+        // that failed, with *reason set. A server may rule out in one pass the pairs that
+        // cannot match; this one tries each.
+        virtual void ReplacePairs(const QStringList &what, const QStringList &replacements,
+                                  bool justShow, bool *matched, Reason *reason);
     };
 
     class PageSetup

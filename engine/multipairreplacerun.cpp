@@ -4,16 +4,11 @@
 #include "engine/runreports.h"
 #include "engine/runsession.h"
 
-#include <algorithm>
-
 bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &observer)
 {
     RunSession session(observer);
     if (!session.Begin(parameters, QStringLiteral("replace-pairs")))
         return false;
-
-    // The launch refuses unequal lists; should it ever be bypassed, no text goes unpaired.
-    const int pairCount = std::min(parameters.findLines.size(), parameters.replaceLines.size());
 
     RunReports reports;
     int openedCount = 0;
@@ -34,17 +29,14 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
             ExcelAutomation::Range *range = sheet ? sheet->UsedRange() : nullptr;
             if (!range)
                 return true;
-            for (int pair = 0; pair < pairCount && !failure.IsFailure(); ++pair) {
-                ExcelAutomation::Reason reason;
-                if (!matched && range->Find(parameters.findLines.at(pair), &reason))
-                    matched = true;
-                if (!reason.IsFailure() && (!parameters.justShow || session.Previewing()))
-                    range->Replace(parameters.findLines.at(pair), parameters.replaceLines.at(pair),
-                                   &reason);
-                if (reason.IsFailure()) {
-                    failure = reason;
-                    failedSheet = sheet->Name();
-                }
+            // The server takes the pairs in order (the launch refuses unequal lists; should it
+            // ever be bypassed, no text goes unpaired).
+            ExcelAutomation::Reason reason;
+            range->ReplacePairs(parameters.findLines, parameters.replaceLines,
+                                parameters.justShow && !session.Previewing(), &matched, &reason);
+            if (reason.IsFailure()) {
+                failure = reason;
+                failedSheet = sheet->Name();
             }
             return !failure.IsFailure();
         });

@@ -63,6 +63,13 @@ public:
         m_range->Replace(what, replacement, &error);
         pass(error, reason);
     }
+    void ReplacePairs(const QStringList &what, const QStringList &replacements, bool justShow,
+                      bool *matched, Reason *reason) override
+    {
+        workbook::Error error;
+        m_range->ReplacePairs(what, replacements, justShow, matched, &error);
+        pass(error, reason);
+    }
 
 private:
     workbook::UsedRange *m_range;

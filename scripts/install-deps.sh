@@ -13,7 +13,7 @@ packages=(
   # tests: Windows cross compile, sanitizers and fuzzing, screenshots, independent readers
   g++-mingw-w64-x86-64 clang-14 libclang-rt-14-dev
   xvfb x11-apps imagemagick xdg-utils
-  python3 python3-openpyxl libreoffice-calc-nogui
+  python3 python3-openpyxl python3-xlsxwriter libreoffice-calc-nogui
   python3-xlrd python3-xlwt python3-olefile
   # peak memory of a child alone
   time

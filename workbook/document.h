@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 namespace workbook
 {
@@ -13,6 +14,10 @@ namespace workbook
 namespace edit
 {
 class CellChangeListener;
+}
+namespace text
+{
+class PatternSet;
 }
 
 // What one file format's backend provides behind the format-neutral object model. Sheet
@@ -33,6 +38,17 @@ public:
 
     // Whether a cell matches; false with *error set when the sheet could not be read.
     virtual bool find(int sheet, const QString &what, Error *error) = 0;
+    // Which of the set's patterns from `from` on may match a cell of the sheet, in one pass;
+    // those left out certainly find nothing there. False when that cannot be told (the sheet
+    // could not be read, or a backend that cannot tell): every pattern must then be tried.
+    virtual bool mayMatch(int sheet, const text::PatternSet &set, int from, std::vector<bool> *hits)
+    {
+        (void)sheet;
+        (void)set;
+        (void)from;
+        (void)hits;
+        return false;
+    }
     // Whether a cell changed; false with *error set when the sheet could not be read or the
     // change not be stored (the sheet then stays as it was).
     virtual bool replace(int sheet, const QString &what, const QString &with, Error *error) = 0;

@@ -3,9 +3,12 @@
 #include "workbook/changelistener.h"
 #include "workbook/document.h"
 #include "workbook/edit/cellchangelistener.h"
+#include "workbook/text/patternset.h"
 #include "workbook/workbook.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace workbook
 {
@@ -91,6 +94,60 @@ bool UsedRange::Find(const QString &what, Error *error)
     if (error)
         *error = m_lastError;
     return hit;
+}
+
+namespace
+{
+
+// A run hands every sheet the same pairs: the set is built once per thread.
+std::shared_ptr<const PatternSet> patternSetFor(const QStringList &what)
+{
+    thread_local QStringList lastTexts;
+    thread_local std::shared_ptr<const PatternSet> last;
+    if (!last || what != lastTexts) {
+        last = std::make_shared<const PatternSet>(what);
+        lastTexts = what;
+    }
+    return last;
+}
+
+} // namespace
+
+bool UsedRange::ReplacePairs(const QStringList &what, const QStringList &with, bool justShow,
+                             bool *found, Error *error)
+{
+    const int count = int(std::min(what.size(), with.size()));
+    // Nothing left to ask, or nothing to look for: the sheet is not even read, as it would
+    // not be pair by pair.
+    if ((justShow && *found) || std::all_of(what.begin(), what.begin() + count,
+                                            [](const QString &t) { return t.isEmpty(); }))
+        return true;
+    const std::shared_ptr<const PatternSet> set = patternSetFor(what);
+    std::vector<bool> may;
+    bool known = false;
+    auto decide = [&](int from) {
+        known = false;
+        m_workbook->guarded(
+            [&](Document &d) { known = d.mayMatch(m_sheetIndex, *set, from, &may); });
+    };
+    decide(0);
+    for (int p = 0; p < count; ++p) {
+        if (known && !may[size_t(p)])
+            continue;
+        Error e;
+        if (!*found && Find(what.at(p), &e))
+            *found = true;
+        if (!e.isSet() && !justShow && Replace(what.at(p), with.at(p), &e) && p + 1 < count)
+            decide(p + 1);
+        if (e.isSet()) {
+            if (error)
+                *error = e;
+            return false;
+        }
+        if (justShow && *found)
+            break;
+    }
+    return true;
 }
 
 bool UsedRange::Replace(const QString &what, const QString &with, Error *error)

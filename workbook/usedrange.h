@@ -3,6 +3,7 @@
 #include "workbook/error.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace workbook
 {
@@ -24,6 +25,15 @@ public:
     // one. Returns true when at least one cell changed; false with *error set when the sheet
     // could not be read or the change not be stored (the sheet then stays as it was).
     bool Replace(const QString &what, const QString &with, Error *error = nullptr);
+
+    // The pairs in order, exactly as Find and then Replace of each pair would do them, each
+    // search seeing the earlier replacements: Find is asked only until one hits (which sets
+    // *found), and with justShow nothing is replaced. One pass over the cells rules out the
+    // pairs that cannot match, and it is repeated after each pair that changed a cell, so
+    // many pairs cost what matches. False with *error set at the first pair whose Find or
+    // Replace failed; the pairs after it are not tried.
+    bool ReplacePairs(const QStringList &what, const QStringList &with, bool justShow, bool *found,
+                      Error *error = nullptr);
 
     // Why the last Find or Replace could not look at the sheet (unset when it could).
     Error lastError() const { return m_lastError; }

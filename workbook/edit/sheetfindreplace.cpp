@@ -11,6 +11,7 @@
 #include "workbook/text/formulabartext.h"
 #include "workbook/text/formulalimits.h"
 #include "workbook/text/formulasheetreferences.h"
+#include "workbook/text/patternset.h"
 #include "workbook/text/sharedformulashift.h"
 #include "workbook/text/widthfolding.h"
 
@@ -327,6 +328,42 @@ bool SheetFindReplace::find(CellSource &cells, const Context &context, const QSt
     return true;
 }
 
+bool SheetFindReplace::mayMatch(CellSource &cells, const Context &context, const PatternSet &set,
+                                int from, std::vector<bool> *hits)
+{
+    PatternSet::Hits seen = set.hits(from);
+    bool numbersMayMatch = false;
+    for (int p = from; p < set.size() && !numbersMayMatch; ++p)
+        numbersMayMatch = !seen.contains(p) && mayMatchNumberText(set.text(p));
+    CellWalker walker(cells, context);
+    SourceCell cell;
+    Content content;
+    // Each shared string is scanned once, however many cells use it.
+    std::vector<bool> sharedScanned(context.strings ? size_t(context.strings->count()) : 0);
+    // Once every pattern was seen the rest tells nothing: each will be searched for itself,
+    // and that search meets whatever is wrong further on.
+    while (!seen.complete() && walker.next(&cell)) {
+        if (!numbersMayMatch && cell.isPlainNumber())
+            continue;
+        if (!walker.content(cell, &content))
+            continue;
+        if (content.sharedIndex >= 0) {
+            if (sharedScanned[size_t(content.sharedIndex)])
+                continue;
+            sharedScanned[size_t(content.sharedIndex)] = true;
+            set.scan(context.strings->text(content.sharedIndex), &seen);
+        } else {
+            set.scan(content.text, &seen);
+        }
+    }
+    if (!seen.complete() && walker.failed())
+        return false;
+    hits->assign(size_t(set.size()), false);
+    for (int p = from; p < set.size(); ++p)
+        (*hits)[size_t(p)] = seen.contains(p);
+    return true;
+}
+
 bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context &context,
                                const QString &what, const QString &with, Outcome *outcome,
                                Error *error)
@@ -435,6 +472,12 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                 it = shared.insert(k, sc);
             }
             SharedChange &sc = it.value();
+            QString headerWhy;
+            if (context.headerChanged &&
+                !context.headerChanged(cell.row, cell.column,
+                                       sc.empty ? QString() : sc.text.plainText(), &headerWhy))
+                return refuse(cell, sst->text(k), sc.empty ? QString() : sc.text.plainText(),
+                              headerWhy);
             if (sc.empty) {
                 ++sc.emptied;
                 sink.setEmpty();
@@ -457,6 +500,10 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                                               content.isArrayAnchor, context.sheetNames);
             if (!why.isEmpty())
                 return refuse(cell, content.text, newText, why);
+            QString headerWhy;
+            if (content.was == CellTyping::Was::Text && context.headerChanged &&
+                !context.headerChanged(cell.row, cell.column, result->text, &headerWhy))
+                return refuse(cell, content.text, newText, headerWhy);
         }
         if (!result) {
             if (childOfDissolved && searchable) {

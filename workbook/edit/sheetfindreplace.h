@@ -7,6 +7,12 @@
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <vector>
+
+namespace workbook::text
+{
+class PatternSet;
+}
 
 namespace workbook::edit
 {
@@ -31,6 +37,10 @@ public:
         bool isProtected = false;
         // The workbook's sheets: a changed formula may refer only to these.
         QStringList sheetNames;
+        // Told of every text cell about to take a new text (empty when emptied): false, with
+        // the reason, refuses it. A table's header cell names its column, which must stay
+        // unique and not empty; the storage renames the column when the change is kept.
+        std::function<bool(int row, int column, const QString &text, QString *why)> headerChanged;
         // Adds the uses by every other sheet's cells to strings->useCounts().
         std::function<bool(Error *)> countOtherSheetsUses;
         // Told of each cell replace() changes or leaves alone; null: nobody asks.
@@ -46,6 +56,12 @@ public:
     // False with *error set when the cells could not be read.
     static bool find(CellSource &cells, const Context &context, const QString &what, bool *found,
                      Error *error);
+    // Which of the set's patterns from `from` on may match a cell (*hits; see
+    // PatternSet::Hits): one pass over the cells instead of a Find per pattern. A pattern not
+    // seen certainly finds nothing here and its Replace changes nothing. False when the cells
+    // could not be read to the end; nothing can then be told.
+    static bool mayMatch(CellSource &cells, const Context &context, const text::PatternSet &set,
+                         int from, std::vector<bool> *hits);
     // False with *error set when the cells could not be read; nothing was then changed in the
     // string table, and the sink's changes must be dropped.
     static bool replace(CellSource &cells, CellSink &sink, const Context &context,

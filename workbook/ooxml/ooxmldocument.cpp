@@ -9,7 +9,11 @@
 #include "workbook/ooxml/sheeteditor.h"
 #include "workbook/ooxml/sheetprotection.h"
 #include "workbook/ooxml/sheetreferencerewriter.h"
+#include "workbook/ooxml/structuredreferencerewriter.h"
 #include "workbook/ooxml/styles.h"
+#include "workbook/ooxml/tablepart.h"
+#include "workbook/text/casefolding.h"
+#include "workbook/text/patternset.h"
 #include "workbook/xml/splicer.h"
 
 #include <QHash>
@@ -301,6 +305,125 @@ bool OoxmlDocument::find(int sheet, const QString &what, Error *error)
     return edit::SheetFindReplace::find(cells, context, what, &found, error) && found;
 }
 
+namespace
+{
+
+// Checks a header cell's new text as its table's column name and notes the rename.
+bool headerChange(const std::vector<OoxmlDocument::SheetTable> &tables,
+                  std::vector<OoxmlDocument::ColumnRename> *renames, int row, int column,
+                  const QString &text, QString *why)
+{
+    for (int t = 0; t < int(tables.size()); ++t) {
+        const TablePart &table = tables[size_t(t)].table;
+        if (!table.hasHeaderRow() || row != table.firstRow() || column < table.firstColumn() ||
+            column > table.lastColumn())
+            continue;
+        const int index = column - table.firstColumn();
+        auto nameOf = [&](int i) {
+            for (const OoxmlDocument::ColumnRename &r : *renames)
+                if (r.table == t && r.column == i)
+                    return r.newName;
+            return table.columns()[i].name;
+        };
+        if (text.trimmed().isEmpty()) {
+            *why = QStringLiteral("the header of column '%1' of table '%2' would be empty, and a "
+                                  "table column needs a name")
+                       .arg(nameOf(index), table.name());
+            return false;
+        }
+        for (int i = 0; i < int(table.columns().size()); ++i) {
+            if (i != index && CaseFolding::equal(nameOf(i), text)) {
+                *why = QStringLiteral("table '%1' already has a column named '%2'")
+                           .arg(table.name(), nameOf(i));
+                return false;
+            }
+        }
+        for (OoxmlDocument::ColumnRename &r : *renames) {
+            if (r.table == t && r.column == index) {
+                r.newName = text;
+                return true;
+            }
+        }
+        renames->push_back({t, index, table.columns()[index].name, text});
+        return true;
+    }
+    return true;
+}
+
+} // namespace
+
+bool OoxmlDocument::readTables(const QString &sheetPart, std::vector<SheetTable> *out,
+                               QString *reason) const
+{
+    const QString relsPart = Package::relationshipsPartOf(sheetPart);
+    if (!m_package->contains(relsPart))
+        return true;
+    QByteArray xml;
+    Relationships rels;
+    if (!m_package->read(relsPart, &xml, reason) ||
+        !Relationships::parse(xml, sheetPart, &rels, reason))
+        return false;
+    for (const Relationships::Relationship &r : rels.all()) {
+        if (r.external || !Relationships::hasType(r, QStringLiteral("table")) ||
+            !m_package->contains(r.target))
+            continue;
+        SheetTable table;
+        table.part = r.target;
+        if (!m_package->read(r.target, &table.xml, reason) ||
+            !TablePart::parse(table.xml, &table.table, reason))
+            return false;
+        out->push_back(table);
+    }
+    return true;
+}
+
+bool OoxmlDocument::renameTableColumn(const SheetTable &table, const QString &sheetPart,
+                                      const ColumnRename &rename, Error *error)
+{
+    QByteArray xml;
+    if (!table.table.withColumnName(table.xml, rename.column, rename.newName, &xml))
+        return fail(error, Error::Kind::BeyondLimit,
+                    QStringLiteral("table '%1' could not take its new column name")
+                        .arg(table.table.name()));
+    if (!writePart(table.part, xml, error))
+        return false;
+    // Every structured reference to the column follows, as when Excel renames it.
+    QStringList parts = m_package->partNames();
+    parts << m_workbookPart;
+    const auto insideTable = [&](int row, int column) { return table.table.contains(row, column); };
+    for (const QString &part : qAsConst(parts)) {
+        if (part != m_workbookPart && !mayReferToSheets(part))
+            continue;
+        QString why;
+        QByteArray rewritten;
+        bool changed = false;
+        if (!m_package->read(part, &xml, &why) ||
+            !StructuredReferenceRewriter::rewrite(
+                xml, table.table.name(), rename.oldName, rename.newName, part == table.part,
+                part == sheetPart ? std::function<bool(int, int)>(insideTable) : nullptr,
+                &rewritten, &changed, &why))
+            return fail(error, Error::Kind::Damaged, QStringLiteral("%1: %2").arg(part, why));
+        if (changed && !writePart(part, rewritten, error))
+            return false;
+    }
+    return true;
+}
+
+bool OoxmlDocument::mayMatch(int sheet, const text::PatternSet &set, int from,
+                             std::vector<bool> *hits)
+{
+    if (!hasCells(sheet)) {
+        hits->assign(size_t(set.size()), false);
+        return true;
+    }
+    QByteArray xml;
+    QString why;
+    if (!ensureCellParts(&why) || !readPart(m_sheets[sheet].part, &xml, &why))
+        return false;
+    SheetEditor cells(xml);
+    return edit::SheetFindReplace::mayMatch(cells, editContext(QByteArray()), set, from, hits);
+}
+
 bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with, Error *error)
 {
     if (!hasCells(sheet))
@@ -314,6 +437,15 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
         return countSharedStringUses(sheet, e);
     };
     const QString &part = m_sheets[sheet].part;
+    // Tables on this sheet: a header cell that changes renames its column.
+    std::vector<SheetTable> tables;
+    if (!readTables(part, &tables, &why))
+        return fail(error, Error::Kind::Damaged, why);
+    std::vector<ColumnRename> renames;
+    if (!tables.empty())
+        context.headerChanged = [&](int row, int column, const QString &text, QString *refusal) {
+            return headerChange(tables, &renames, row, column, text, refusal);
+        };
     SheetEditor cells(xml);
     xml.clear();
     // Beside the parts held, the original stays while the new one is built: the new one may
@@ -337,6 +469,10 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
         return false;
     if (outcome.cellsChanged && !writePart(part, changed, error))
         return false;
+    for (const ColumnRename &r : renames) {
+        if (!renameTableColumn(tables[size_t(r.table)], part, r, error))
+            return false;
+    }
     if (outcome.stringsChanged) {
         m_sharedStringsChanged = true;
         ++m_generation;

@@ -4,12 +4,14 @@
 #include "workbook/edit/sheetfindreplace.h"
 #include "workbook/ooxml/contenttypes.h"
 #include "workbook/ooxml/relationships.h"
+#include "workbook/ooxml/tablepart.h"
 #include "workbook/ooxml/workbookpart.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 #include <memory>
+#include <vector>
 
 namespace workbook::ooxml
 {
@@ -33,6 +35,8 @@ public:
     bool renameSheet(int sheet, const QString &name, Error *error) override;
 
     bool find(int sheet, const QString &what, Error *error) override;
+    bool mayMatch(int sheet, const text::PatternSet &set, int from,
+                  std::vector<bool> *hits) override;
     bool replace(int sheet, const QString &what, const QString &with, Error *error) override;
 
     bool headerFooter(int sheet, bool footer, QString *text, Error *error) const override;
@@ -43,6 +47,19 @@ public:
     bool serialize(QByteArray *out, Error *error) override;
     void markSaved() override;
     QString failure() const override;
+
+    // A table (ListObject) on a sheet, and a column of one renamed by its header cell.
+    struct SheetTable {
+        QString part;
+        QByteArray xml;
+        TablePart table;
+    };
+    struct ColumnRename {
+        int table = 0;
+        int column = 0;
+        QString oldName;
+        QString newName;
+    };
 
 private:
     struct SheetInfo {
@@ -62,6 +79,9 @@ private:
     edit::SheetFindReplace::Context editContext(const QByteArray &xml) const;
     bool ensureCellParts(QString *reason);
     bool countSharedStringUses(int exceptSheet, Error *error);
+    bool readTables(const QString &sheetPart, std::vector<SheetTable> *out, QString *reason) const;
+    bool renameTableColumn(const SheetTable &table, const QString &sheetPart,
+                           const ColumnRename &rename, Error *error);
     bool requestFullRecalculation(Error *error);
 
     std::unique_ptr<Package> m_package;

@@ -177,6 +177,29 @@ FindPattern FindPattern::compiled(const QString &what)
     return last;
 }
 
+QVector<char32_t> FindPattern::longestLiteralRun() const
+{
+    qsizetype bestStart = 0;
+    qsizetype bestLength = 0;
+    for (const Segment &s : m_segments) {
+        qsizetype runStart = s.first;
+        for (qsizetype k = s.first; k <= s.first + s.count; ++k) {
+            if (k < s.first + s.count && m_items[k].kind == Kind::Literal)
+                continue;
+            if (k - runStart > bestLength) {
+                bestStart = runStart;
+                bestLength = k - runStart;
+            }
+            runStart = k + 1;
+        }
+    }
+    QVector<char32_t> run;
+    run.reserve(bestLength);
+    for (qsizetype k = bestStart; k < bestStart + bestLength; ++k)
+        run.append(m_items[k].folded);
+    return run;
+}
+
 qsizetype FindPattern::matchSegmentAt(const Segment &s, QStringView text, qsizetype pos) const
 {
     const qsizetype n = text.size();

@@ -34,6 +34,10 @@ public:
 
     bool isEmpty() const { return m_segments.isEmpty(); }
 
+    // The longest run of literal characters, folded, that every match holds in one piece
+    // (empty when the pattern has none): a sound key for searching many patterns at once.
+    QVector<char32_t> longestLiteralRun() const;
+
     // The leftmost (then longest) match starting at or after `from`; invalid when none.
     Match find(QStringView text, qsizetype from = 0) const;
     bool matches(QStringView text) const { return find(text).isValid(); }

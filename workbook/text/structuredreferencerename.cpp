@@ -95,8 +95,23 @@ private:
         QString out;
         qsizetype i = 0;
         while (i < text.size()) {
-            if (text[i] != u'[') {
+            if (text[i] == u',' || text[i] == u':' || text[i] == u' ') {
                 out += text[i++];
+                continue;
+            }
+            if (text[i] != u'[') {
+                // A bare column name among the items ([#This Row],Amount), as some writers
+                // store [@Amount].
+                qsizetype end = i;
+                while (end < text.size() && text[end] != u',' && text[end] != u':' &&
+                       text[end] != u'[') {
+                    if (text[end] == u'\'')
+                        ++end;
+                    ++end;
+                }
+                end = qMin(end, text.size());
+                out += simple(text.mid(i, end - i), changed);
+                i = end;
                 continue;
             }
             const qsizetype end = itemEnd(text, i);

@@ -34,6 +34,8 @@ private slots:
         QTest::newRow("string literal") << "\"销售表[旧公司金额]\"&A1" << false << "";
         QTest::newRow("special item kept")
             << "销售表[[#Totals],[旧公司金额]]" << false << "销售表[[#Totals],[新公司金额]]";
+        QTest::newRow("bare column after an item")
+            << "销售表[[#This Row],旧公司金额]" << false << "销售表[[#This Row],新公司金额]";
         QTest::newRow("headers only") << "销售表[#Headers]" << false << "";
     }
     void renameRewritesEveryFormOfReference()
