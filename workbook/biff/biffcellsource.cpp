@@ -2,6 +2,7 @@
 
 #include "workbook/biff/biffstring.h"
 #include "workbook/biff/biffworkbook.h"
+#include "workbook/biff/errorcodes.h"
 #include "workbook/biff/formuladecompiler.h"
 #include "workbook/biff/formulaprecheck.h"
 #include "workbook/biff/recordtypes.h"
@@ -31,26 +32,6 @@ double rkValue(quint32 rk)
 quint32 cellKey(int row, int column)
 {
     return (quint32(row) << 8) | quint32(column & 0xFF);
-}
-
-QString errorConstant(quint8 code)
-{
-    switch (code) {
-    case 0x00:
-        return QStringLiteral("#NULL!");
-    case 0x07:
-        return QStringLiteral("#DIV/0!");
-    case 0x0F:
-        return QStringLiteral("#VALUE!");
-    case 0x17:
-        return QStringLiteral("#REF!");
-    case 0x1D:
-        return QStringLiteral("#NAME?");
-    case 0x24:
-        return QStringLiteral("#NUM!");
-    default:
-        return QStringLiteral("#N/A");
-    }
 }
 
 } // namespace
@@ -451,9 +432,11 @@ bool BiffCellSource::number(double *out) const
 bool BiffCellSource::text(QString *out) const
 {
     switch (m_value) {
-    case Value::Error:
-        *out = errorConstant(quint8(m_bits));
+    case Value::Error: {
+        const QString error = errorCodeText(quint8(m_bits));
+        *out = error.isEmpty() ? QStringLiteral("#N/A") : error;
         return true;
+    }
     case Value::EmptyString:
         out->clear();
         return true;

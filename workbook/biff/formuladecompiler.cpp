@@ -1,6 +1,7 @@
 #include "workbook/biff/formuladecompiler.h"
 
 #include "workbook/biff/biffstring.h"
+#include "workbook/biff/errorcodes.h"
 #include "workbook/biff/formulanames.h"
 #include "workbook/biff/functiontable.h"
 #include "workbook/cfb/bytecursor.h"
@@ -20,27 +21,6 @@ constexpr int kMaxRow = 0xFFFF;
 constexpr qint64 kBaseBudget = 65536;
 constexpr qint64 kBudgetPerTokenByte = 256;
 constexpr int kMaxColumn = 0xFF;
-
-QString errorText(quint8 code)
-{
-    switch (code) {
-    case 0x00:
-        return QStringLiteral("#NULL!");
-    case 0x07:
-        return QStringLiteral("#DIV/0!");
-    case 0x0F:
-        return QStringLiteral("#VALUE!");
-    case 0x17:
-        return QStringLiteral("#REF!");
-    case 0x1D:
-        return QStringLiteral("#NAME?");
-    case 0x24:
-        return QStringLiteral("#NUM!");
-    case 0x2A:
-        return QStringLiteral("#N/A");
-    }
-    return QString();
-}
 
 QString columnLetters(int column)
 {
@@ -249,7 +229,7 @@ bool Decompiler::arrayConstant()
                 m_extra.skip(7);
                 break;
             case 0x10:
-                text += errorText(m_extra.u8());
+                text += errorCodeText(m_extra.u8());
                 m_extra.skip(7);
                 break;
             default:
@@ -391,7 +371,7 @@ bool Decompiler::run(QString *out, QString *reason)
                 ok = attribute();
                 break;
             case 0x1C: {
-                const QString e = errorText(m_tokens.u8());
+                const QString e = errorCodeText(m_tokens.u8());
                 ok = !e.isEmpty() ? push(takeBefore() + e)
                                   : fail(QStringLiteral("an unknown error constant"));
                 break;

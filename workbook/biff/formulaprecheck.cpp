@@ -1,6 +1,7 @@
 #include "workbook/biff/formulaprecheck.h"
 
 #include "workbook/biff/biffstring.h"
+#include "workbook/biff/errorcodes.h"
 #include "workbook/biff/formulanames.h"
 #include "workbook/biff/functiontable.h"
 #include "workbook/cfb/bytecursor.h"
@@ -63,27 +64,6 @@ QStringList needlesOf(const QString &what)
     }
     close();
     return out;
-}
-
-QString errorAtom(quint8 code)
-{
-    switch (code) {
-    case 0x00:
-        return QStringLiteral("#NULL!");
-    case 0x07:
-        return QStringLiteral("#DIV/0!");
-    case 0x0F:
-        return QStringLiteral("#VALUE!");
-    case 0x17:
-        return QStringLiteral("#REF!");
-    case 0x1D:
-        return QStringLiteral("#NAME?");
-    case 0x24:
-        return QStringLiteral("#NUM!");
-    case 0x2A:
-        return QStringLiteral("#N/A");
-    }
-    return QString();
 }
 
 } // namespace
@@ -173,7 +153,7 @@ bool FormulaPrecheck::mayMatch(const QByteArray &tokens, bool relative)
                 break;
             }
             case 0x1C: {
-                const QString e = errorAtom(t.u8());
+                const QString e = errorCodeText(t.u8());
                 if (e.isEmpty())
                     return true;
                 found = atom(e);
