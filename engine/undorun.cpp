@@ -7,8 +7,10 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -114,7 +116,15 @@ UndoRun::Result UndoRun::Execute(const QString &id)
     const bool reportOpen = report.Open(result.reportPath, &reportError);
     report.WriteRow({QStringLiteral("工作簿 workbook"), QStringLiteral("结果 outcome"),
                      QStringLiteral("原因 reason")});
+    QSet<QString> cleanedFolders;
     for (const RunArchive::Entry &entry : qAsConst(run.entries)) {
+        // An undo cut short leaves a marked temporary as a killed run does; the next one, like
+        // the next run, clears them.
+        const QString folder = QFileInfo(entry.path).absolutePath();
+        if (!cleanedFolders.contains(folder)) {
+            cleanedFolders.insert(folder);
+            workbook::AtomicFile::removeStaleTemporaries(folder);
+        }
         QString why;
         switch (restore(entry, &why)) {
         case 0:
