@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace workbook::biff
+{
+
+// The sheet references a workbook stream holds as text, which a sheet rename must follow
+// (formulas, names and the like refer to sheets by index and need nothing).
+class SheetRenameText
+{
+public:
+    enum class Result { Unchanged, Changed, Unreadable };
+
+    // A record body in; *out gets the body with every reference to sheet `from` naming `to`
+    // instead (quoted as Excel quotes it) when the result is Changed; *reason says why when
+    // Unreadable.
+    static Result hyperlink(const QByteArray &body, const QString &from, const QString &to,
+                            QByteArray *out, QString *reason); // HLINK text mark
+    static Result dataConsolidationReference(const QByteArray &body, const QString &from,
+                                             const QString &to, QByteArray *out,
+                                             QString *reason); // DCONREF
+};
+
+} // namespace workbook::biff
