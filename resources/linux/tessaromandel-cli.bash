@@ -4,11 +4,11 @@ _tessaromandel_cli()
     local cur prev words cword
     _init_completion || return
 
-    local subcommands="replace replace-pairs header footer rename-sheets"
+    local subcommands="replace replace-pairs header footer rename-sheets runs undo"
     local subcommand="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        replace | replace-pairs | header | footer | rename-sheets)
+        replace | replace-pairs | header | footer | rename-sheets | runs | undo)
             subcommand=${words[i]}
             break
             ;;
@@ -16,8 +16,12 @@ _tessaromandel_cli()
     done
 
     case $prev in
-    --find-file | --replace-file)
+    --find-file | --replace-file | --log)
         _filedir
+        return
+        ;;
+    --encoding)
+        COMPREPLY=($(compgen -W "GBK GB18030 UTF-8 UTF-16LE UTF-16BE Big5" -- "$cur"))
         return
         ;;
     --position)
@@ -34,11 +38,25 @@ _tessaromandel_cli()
         return
     fi
 
+    case $subcommand in
+    runs)
+        COMPREPLY=($(compgen -W "--help" -- "$cur"))
+        return
+        ;;
+    undo)
+        # The kept runs' ids, from the first column of the list.
+        local ids
+        ids=$(tessaromandel-cli runs 2>/dev/null | awk -F'\t' 'NR > 1 { print $1 }')
+        COMPREPLY=($(compgen -W "$ids --help" -- "$cur"))
+        return
+        ;;
+    esac
+
     if [[ $cur == -* ]]; then
-        local options="--open-reports --verbose --help"
+        local options="--open-reports --verbose --log --no-undo --help"
         case $subcommand in
         replace) options+=" --find --replace --list-only" ;;
-        replace-pairs) options+=" --find-file --replace-file --list-only" ;;
+        replace-pairs) options+=" --find-file --replace-file --list-only --encoding" ;;
         header | footer) options+=" --position --find --replace" ;;
         rename-sheets) options+=" --find --replace --nth" ;;
         esac

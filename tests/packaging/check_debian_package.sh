@@ -61,12 +61,13 @@ done
 manual=$(MANWIDTH=100 man --warnings -E UTF-8 -l "$root/usr/share/man/man1/tessaromandel-cli.1" 2>"$scratch/man.err")
 [ -s "$scratch/man.err" ] && { cat "$scratch/man.err" >&2; fail "man page warnings"; }
 for word in SYNOPSIS replace replace-pairs header footer rename-sheets --find --replace \
-    --list-only --find-file --replace-file --position --nth --open-reports --verbose \
+    --list-only --find-file --replace-file --encoding --position --nth --open-reports --verbose \
+    runs undo --log --no-undo manifest.jsonl \
     "EXIT STATUS" "REPORT FILES" EXAMPLES 无法打开修改的文件目录 包含内容并成功修改的文件目录 \
     不包含内容无修改的文件目录; do
     grep -qF -- "$word" <<<"$manual" || fail "manual page lacks $word"
 done
-for code in 0 1 2 3 4; do
+for code in 0 1 2 3 4 5 6 7; do
     grep -qE "^ {7}$code\b" <<<"$manual" || fail "manual page lacks exit code $code"
 done
 bash -n "$root/usr/share/bash-completion/completions/tessaromandel-cli" || fail "completion syntax"
