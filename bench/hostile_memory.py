@@ -58,6 +58,8 @@ def main():
         glob.glob(os.path.join(os.path.dirname(here), 'build*', 'cli', 'tessaromandel-cli')))[0]
     h.SANITIZED = False
     work = os.environ.get('BENCH_WORK', '/tmp/tessaromandel-hostile')
+    # The measured runs keep their undo data with the bench, never in the user's data folder.
+    os.environ['XDG_DATA_HOME'] = os.path.join(work, 'data-home')
     strings = int(os.environ.get('BENCH_STRINGS', '10000000'))
     parts = int(os.environ.get('BENCH_PARTS', '8'))
     part_mib = int(os.environ.get('BENCH_PART_MIB', '64'))

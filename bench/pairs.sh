@@ -8,6 +8,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cli=${1:-$here/../build/cli/tessaromandel-cli}
 work=${BENCH_WORK:-/tmp/tessaromandel-pairs-bench}
+# The measured runs keep their undo data with the bench, never in the user's data folder.
+export XDG_DATA_HOME="$work/data-home"
 repeat=${BENCH_REPEAT:-3}
 mkdir -p "$work"
 [ -d "$work/set" ] || /usr/bin/python3 "$here/peers/generate_realistic_set.py" "$work/set"

@@ -20,6 +20,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 work=${BENCH_WORK:-/tmp/tessaromandel-bench}
+# The measured runs keep their undo data with the bench, never in the user's data folder.
+export XDG_DATA_HOME="$work/data-home"
 corpus=${BENCH_CORPUS:-$(cd "$root/.." && pwd)/shared/corpus}
 sets=${BENCH_SETS:-xlsxwriter corpus big xls bigxls}
 peers=${BENCH_PEERS:-server openpyxl exceljs libreoffice xlrd}
