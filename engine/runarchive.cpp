@@ -158,7 +158,8 @@ void RunArchive::Prune(const Limits &limits)
         for (const Entry &entry : qAsConst(run.entries))
             own += heldBytes(entry.kept);
         const bool newest = i == ids.size() - 1;
-        if (newest || (kept < limits.maxRuns && held + own <= limits.maxHeldBytes)) {
+        // A run whose originals cost nothing is never pruned for bytes: that frees none.
+        if (newest || (kept < limits.maxRuns && (own == 0 || held + own <= limits.maxHeldBytes))) {
             held += own;
             ++kept;
             continue;
