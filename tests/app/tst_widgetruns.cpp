@@ -1,5 +1,7 @@
 #include "app/startup.h"
 #include "app/widget.h"
+#include "engine/runarchive.h"
+#include "engine/undorun.h"
 #include "platform/reportviewer.h"
 #include "tests/app/modalanswerer.h"
 
@@ -228,6 +230,28 @@ private slots:
                  qPrintable(label()));
         QCOMPARE(Read(QString::fromLocal8Bit(settingsFilePath)),
                  ("sourcePath=" + m_books + "/\r\n").toLocal8Bit());
+    }
+
+    void aWindowRunKeepsUndoDataThatTakesItBack()
+    {
+        const QMap<QString, QByteArray> before = Fingerprints(m_books);
+        control<QLineEdit>("lEdt_FindText")->setText("abc");
+        control<QLineEdit>("lEdt_ReplaceExcelText")->setText("x");
+        QVERIFY(clickAndFinish("pBtn_ReplaceExcelText", 3));
+
+        // Other tests keep runs in the same data folder: this one is found by its folder.
+        QString id;
+        for (const QString &candidate : RunArchive::RunIds()) {
+            RunArchive::Run run;
+            QString why;
+            if (RunArchive::Read(candidate, &run, &why) && QDir(run.sourceFolder) == QDir(m_books))
+                id = candidate;
+        }
+        QVERIFY2(!id.isEmpty(), "the window's run kept no undo data");
+        const UndoRun::Result undone = UndoRun::Execute(id);
+        QCOMPARE(undone.status, UndoRun::Status::Done);
+        QCOMPARE(undone.restored.size(), 2);
+        QCOMPARE(Fingerprints(m_books), before);
     }
 
     void listOnlyLeavesEveryWorkbookByteForByte()
