@@ -1,6 +1,7 @@
 #include "engine/runarchive.h"
 
-#include <QCryptographicHash>
+#include "engine/filedigest.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -189,15 +190,7 @@ void RunArchive::Prune(const Limits &limits)
 
 QByteArray RunArchive::FileDigest(const QString &path, qint64 *size)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return QByteArray();
-    if (size)
-        *size = file.size();
-    return hash.result().toHex();
+    return ::FileDigest::Sha256(path, size);
 }
 
 bool RunArchive::Append(int fd, const QByteArray &line)

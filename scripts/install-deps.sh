@@ -5,7 +5,7 @@ packages=(
   # build
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools
-  libzip-dev libdeflate-dev zlib1g-dev
+  libzip-dev libdeflate-dev zlib1g-dev libssl-dev
   # fonts so the Chinese window texts render; Qt's own dialog texts in Chinese
   fonts-wqy-microhei qttranslations5-l10n
   # the Debian package and its checks
