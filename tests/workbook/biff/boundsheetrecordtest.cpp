@@ -13,7 +13,7 @@ namespace
 
 // As LibreOffice wrote them: "My sheet" (visible worksheet) and "数据".
 const char *const kMySheet = "c4080000000008004d79207368656574";
-const char *const kChinese = "c80c0000000002017065 6e63";
+const char *const kChinese = "c80c00000000020170656e63";
 
 QString nameOf(const QByteArray &body)
 {
@@ -37,16 +37,16 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         const QByteArray mySheet = xlsrecordfiles::fromHex(kMySheet);
         QTest::newRow("to wide") << mySheet << "数据"
-                                 << xlsrecordfiles::fromHex("c4080000000002017065 6e63");
+                                 << xlsrecordfiles::fromHex("c40800000000020170656e63");
         QTest::newRow("to compressed") << xlsrecordfiles::fromHex(kChinese) << "It's"
-                                       << xlsrecordfiles::fromHex("c80c0000000004004974277 3");
+                                       << xlsrecordfiles::fromHex("c80c00000000040049742773");
         // A hidden chart sheet keeps its state and type.
         QTest::newRow("state and type kept")
-            << xlsrecordfiles::fromHex("00100000010203004142 43") << "Café"
-            << xlsrecordfiles::fromHex("001000000102040043616 6e9");
+            << xlsrecordfiles::fromHex("0010000001020300414243") << "Café"
+            << xlsrecordfiles::fromHex("0010000001020400436166e9");
         QTest::newRow("31 characters")
             << mySheet << QString(31, 'x')
-            << xlsrecordfiles::fromHex("c40800000000 1f00") + QByteArray(31, 'x');
+            << xlsrecordfiles::fromHex("c408000000001f00") + QByteArray(31, 'x');
     }
     void renamedAsExcelWrites()
     {
