@@ -218,17 +218,17 @@ private slots:
                 continue;
             }
             const Result r =
-                DocumentSummary::renameTitle(stream, from.toUpper(), "Q1 'x'", &out, &why);
+                DocumentSummary::renameTitle(stream, from.toUpper(), "Q1 'x' 2", &out, &why);
             QVERIFY2(r == Result::Changed, qPrintable(path + ": " + why));
             const QVector<PropertySet> after = parse(out);
             QStringList expected = oldTitles;
-            expected[0] = "Q1 'x'";
+            expected[0] = "Q1 'x' 2";
             // Named ranges of that sheet ("Sheet1!Print_Area") name it as a formula does.
             const QString quotedFrom = "'" + QString(from).replace("'", "''") + "'!";
             for (QString &title : expected) {
                 for (const QString &prefix : {from + "!", quotedFrom})
                     if (title.startsWith(prefix, Qt::CaseInsensitive))
-                        title = "'Q1 ''x'''!" + title.mid(prefix.size());
+                        title = "'Q1 ''x'' 2'!" + title.mid(prefix.size());
             }
             QCOMPARE(titles(titlesSlot(after), codec), expected);
             QCOMPARE(after.size(), before.size());
