@@ -46,9 +46,10 @@ Location locationOf(const QByteArray &body)
     Location l;
     l.offset = c.position();
     const quint32 length = c.u32();
-    l.text = c.utf16(length).chopped(qMin<int>(1, int(length)));
-    if (!c.ok())
-        l = Location();
+    l.text = c.utf16(length);
+    if (!c.ok() || length == 0)
+        return Location();
+    l.text.chop(1);
     return l;
 }
 
