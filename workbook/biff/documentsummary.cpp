@@ -261,9 +261,12 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
     if (!changed)
         return Result::Unchanged;
 
-    // Whatever followed the titles in their room stays, and the growth is kept to whole
-    // four-byte steps, so every later property keeps its alignment.
-    value.append(set.mid(valueEnd, slotEnd - valueEnd));
+    // The growth is kept to whole four-byte steps, so every later property keeps its
+    // alignment. Zero bytes after the titles are padding, sized afresh (a rename and its
+    // undoing give back the stream as it was); anything else there stays.
+    const QByteArray tail = set.mid(valueEnd, slotEnd - valueEnd);
+    if (tail.count('\0') != tail.size())
+        value.append(tail);
     const qsizetype oldLength = slotEnd - titlesAt;
     value.append((4 - (value.size() - oldLength) % 4) % 4, '\0');
     const qsizetype delta = value.size() - oldLength;

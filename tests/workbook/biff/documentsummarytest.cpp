@@ -242,6 +242,11 @@ private slots:
                 }
             }
             QCOMPARE(out.left(28), stream.left(28));
+            // Undone, the stream is the original again.
+            QByteArray back;
+            QCOMPARE(DocumentSummary::renameTitle(out, "Q1 'x' 2", from, &back, &why),
+                     Result::Changed);
+            QVERIFY2(back == stream, qPrintable(path));
             originals << stream;
             results << out;
             ++renamed;
