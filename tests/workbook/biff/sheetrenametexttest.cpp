@@ -168,6 +168,29 @@ private slots:
         QCOMPARE(SheetRenameText::hyperlink(huge, "My sheet", "X", &out, &why), Result::Unreadable);
     }
 
+    // Damaged records give one of the three answers and never read outside their bytes.
+    void damagedRecords()
+    {
+        QRandomGenerator random(7);
+        const QVector<QByteArray> records = {xlsrecordfiles::fromHex(kToMySheet),
+                                             xlsrecordfiles::fromHex(kToWeb),
+                                             dconref("\x02"
+                                                     "Data",
+                                                     true, QByteArray(2, '\0'))};
+        for (int i = 0; i < 20000; ++i) {
+            QByteArray damaged = records[i % records.size()];
+            for (int n = 0; n < 2; ++n)
+                damaged[random.bounded(damaged.size())] = char(random.bounded(256));
+            QByteArray out;
+            QString why;
+            const Result a = SheetRenameText::hyperlink(damaged, "My sheet", "X", &out, &why);
+            const Result b =
+                SheetRenameText::dataConsolidationReference(damaged, "Data", "X", &out, &why);
+            QVERIFY(a != Result::Unreadable || !why.isEmpty());
+            QVERIFY(b != Result::Unreadable || !why.isEmpty());
+        }
+    }
+
     // Every internal link of the corpus follows a rename of the sheet it names; links to
     // defined names stay.
     void corpusLinksFollowRename()
