@@ -1155,6 +1155,13 @@ void Compiler::transformFunction(Node &node, char wanted, bool forceArray)
         if (!simpleValue && a == 'V' && (cls != 'R' || passesOn) &&
             m_options.kind == FormulaCompiler::Kind::Array)
             a = 'A';
+        // INDEX looks into an array where its first argument is computed rather than a
+        // reference.
+        const Kind k = m_nodes[children[first + i]].kind;
+        if (node.index == 29 && i == 0 &&
+            (k == Kind::Paren || k == Kind::Unary || k == Kind::Percent ||
+             (k == Kind::Binary && m_nodes[children[first + i]].code < 0x0F)))
+            a = 'A';
         transform(children[first + i], a, forceArgs);
     }
 }
@@ -1559,6 +1566,12 @@ bool sameMeaning(const QByteArray &a, const QByteArray &b, const FormulaNames &n
 }
 
 } // namespace
+
+bool FormulaCompiler::skipToken(quint8 ptg, cfb::ByteCursor *c)
+{
+    const qsizetype size = tokenSize(ptg, *c);
+    return size >= 0 && c->skip(size);
+}
 
 bool FormulaCompiler::sameTokens(const QByteArray &compiled, const QByteArray &stored,
                                  const FormulaNames &names)

@@ -3,6 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
+namespace workbook::cfb
+{
+class ByteCursor;
+} // namespace workbook::cfb
+
 namespace workbook::biff
 {
 
@@ -56,6 +61,9 @@ public:
     // leaves unused and the choice between equal EXTERNSHEET entries.
     static bool sameTokens(const QByteArray &compiled, const QByteArray &stored,
                            const FormulaNames &names);
+    // Moves c past the rest of a token whose first byte was ptg; false for a token that cannot
+    // be walked (or is cut short).
+    static bool skipToken(quint8 ptg, cfb::ByteCursor *c);
     // A shared formula's tokens as the cell formula they stand for at (row, column): tRefN and
     // tAreaN become tRef and tArea, relative offsets become rows and columns. False for tokens
     // that cannot be walked.

@@ -12,7 +12,8 @@ namespace
 {
 
 // Sorted by index. Indexes of macro-sheet-only commands are left out. Argument counts and
-// classes were checked against xlwt's table; GETPIVOTDATA and RTD take up to 30 arguments.
+// classes were checked against xlwt's table; GETPIVOTDATA and RTD take up to 30 arguments,
+// FIXED one to three.
 constexpr FunctionTable::Function kFunctions[] = {
     {0, "COUNT", 0, 30, 'V', "R"},
     {1, "IF", 2, 3, 'R', "VR"},
@@ -28,7 +29,7 @@ constexpr FunctionTable::Function kFunctions[] = {
     {11, "NPV", 2, 30, 'V', "VR"},
     {12, "STDEV", 1, 30, 'V', "R"},
     {13, "DOLLAR", 1, 2, 'V', "V"},
-    {14, "FIXED", 2, 3, 'V', "V"},
+    {14, "FIXED", 1, 3, 'V', "V"},
     {15, "SIN", 1, 1, 'V', "V"},
     {16, "COS", 1, 1, 'V', "V"},
     {17, "TAN", 1, 1, 'V', "V"},
