@@ -11,7 +11,6 @@
 
 #include <QVector>
 #include <QtEndian>
-
 #include <cmath>
 #include <cstring>
 
@@ -25,7 +24,10 @@ constexpr int kMaxRow = 0xFFFF;
 constexpr int kMaxColumn = 0xFF;
 constexpr int kMaxStringLength = 255;
 constexpr int kMaxArguments = 30;
-constexpr int kMaxDepth = 200;
+constexpr int kMaxDepth = 200;   // nested groups and calls while parsing
+constexpr int kMaxHeight = 1000; // operations over operations, chains included
+// What the FORMULA record has room for after its fixed fields.
+constexpr int kMaxTokenBytes = 8224 - 22;
 
 // Token classes as the high bits of an operand or function token.
 constexpr quint8 classBits(char c)
@@ -59,14 +61,15 @@ struct Node {
     double number = 0;
     bool negative = false; // a number with the minus sign typed before it
     QString text;
-    quint8 code = 0;   // error code, boolean, operator token
-    int ixti = -1;     // 3-D references and tNameX; -1 for this sheet
-    int index = 0;     // name index, function index
+    quint8 code = 0; // error code, boolean, operator token
+    int ixti = -1;   // 3-D references and tNameX; -1 for this sheet
+    int index = 0;   // name index, function index
     quint16 rows[2] = {0, 0};
     quint16 columns[2] = {0, 0}; // with the relative flags in the high bits
     QVector<int> children;
     QByteArray array; // rgcb of an array constant
     char cls = 'R';
+    int height = 0; // operations below this one, for the depth the writer recurses to
 };
 
 bool isLetter(QChar c)
@@ -156,6 +159,12 @@ private:
     QString whitespace();
     int add(Node n)
     {
+        for (int child : n.children)
+            n.height = qMax(n.height, m_nodes[child].height + 1);
+        if (n.height > kMaxHeight) {
+            fail(QStringLiteral("the formula nests more than %1 operations deep").arg(kMaxHeight));
+            return -1;
+        }
         m_nodes.append(std::move(n));
         return m_nodes.size() - 1;
     }
@@ -1048,8 +1057,7 @@ int Compiler::call(const QString &before, const QString &name)
                 n.beforeClose = trail;
                 break;
             }
-            fail(QStringLiteral("a function call to %1 without its closing parenthesis")
-                     .arg(name));
+            fail(QStringLiteral("a function call to %1 without its closing parenthesis").arg(name));
             return -1;
         }
     }
@@ -1430,8 +1438,9 @@ bool Compiler::run(FormulaCompiler::Output *out, QString *reason)
     }
     if (!writeNode(root, tokens))
         return refuse();
-    if (tokens.size() > 1800) {
-        fail(QStringLiteral("the formula's tokens take more than 1800 bytes"));
+    if (tokens.size() + m_extra.size() > kMaxTokenBytes) {
+        fail(QStringLiteral("the formula's tokens take more than the %1 bytes a record holds")
+                 .arg(kMaxTokenBytes));
         return refuse();
     }
     out->tokens = tokens;
@@ -1542,14 +1551,13 @@ bool sameMeaning(const QByteArray &a, const QByteArray &b, const FormulaNames &n
             to = at + 1;
         } else if (base == 0x23) {
             to = at + 3;
-        } else if (base == 0x39 || base == 0x3A || base == 0x3B || base == 0x3C ||
-                   base == 0x3D) {
+        } else if (base == 0x39 || base == 0x3A || base == 0x3B || base == 0x3C || base == 0x3D) {
             const int ia = read16(a, at + 1), ib = read16(b, at + 1);
             QString pa, pb;
-            const bool found =
-                base == 0x39 ? names.externalName(ia, read16(a, at + 3), &pa) &&
-                                   names.externalName(ib, read16(b, at + 3), &pb)
-                             : names.sheetPrefix(ia, &pa) && names.sheetPrefix(ib, &pb);
+            const bool found = base == 0x39
+                                   ? names.externalName(ia, read16(a, at + 3), &pa) &&
+                                         names.externalName(ib, read16(b, at + 3), &pb)
+                                   : names.sheetPrefix(ia, &pa) && names.sheetPrefix(ib, &pb);
             const bool same = ia == ib || (found && pa == pb);
             if (!same)
                 return false;
@@ -1579,8 +1587,8 @@ bool FormulaCompiler::sameTokens(const QByteArray &compiled, const QByteArray &s
     return sameMeaning(compiled, stored, names);
 }
 
-bool FormulaCompiler::compile(const QString &text, const FormulaReferences &references,
-                              Output *out, QString *reason)
+bool FormulaCompiler::compile(const QString &text, const FormulaReferences &references, Output *out,
+                              QString *reason)
 {
     return compile(text, references, Options(), out, reason);
 }
@@ -1592,8 +1600,7 @@ bool FormulaCompiler::compile(const QString &text, const FormulaReferences &refe
     return c.run(out, reason);
 }
 
-bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column,
-                                   QByteArray *out)
+bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column, QByteArray *out)
 {
     QByteArray result = tokens;
     cfb::ByteCursor c(tokens);
@@ -1601,9 +1608,7 @@ bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column
         result[at] = char(v & 0xFF);
         result[at + 1] = char(v >> 8);
     };
-    auto at16 = [&](int at) {
-        return quint16(quint8(tokens[at]) | (quint8(tokens[at + 1]) << 8));
-    };
+    auto at16 = [&](int at) { return quint16(quint8(tokens[at]) | (quint8(tokens[at + 1]) << 8)); };
     // Rows and columns stored as offsets where relative.
     auto fix = [&](int rowAt, int columnAt) {
         const quint16 col = at16(columnAt);
@@ -1621,11 +1626,11 @@ bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column
         if (col2 & 0x8000)
             put16(at + 2, quint16((row + qint16(at16(at + 2))) & kMaxRow));
         if (col1 & 0x4000)
-            put16(at + 4, quint16((col1 & 0xC000) |
-                                  ((column + qint8(quint8(col1 & 0xFF))) & kMaxColumn)));
+            put16(at + 4,
+                  quint16((col1 & 0xC000) | ((column + qint8(quint8(col1 & 0xFF))) & kMaxColumn)));
         if (col2 & 0x4000)
-            put16(at + 6, quint16((col2 & 0xC000) |
-                                  ((column + qint8(quint8(col2 & 0xFF))) & kMaxColumn)));
+            put16(at + 6,
+                  quint16((col2 & 0xC000) | ((column + qint8(quint8(col2 & 0xFF))) & kMaxColumn)));
     };
     while (!c.atEnd()) {
         const int at = int(c.position());

@@ -1,7 +1,6 @@
 #include "workbook/biff/functiontable.h"
 
 #include <QHash>
-
 #include <algorithm>
 #include <iterator>
 

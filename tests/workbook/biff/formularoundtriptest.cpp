@@ -3,9 +3,8 @@
 #include "workbook/biff/formuladecompiler.h"
 #include "workbook/biff/recordreader.h"
 #include "workbook/biff/recordtypes.h"
-#include "workbook/documentfactory.h"
-
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/documentfactory.h"
 
 #include <QtTest>
 
