@@ -182,6 +182,7 @@ private:
     int range();
     int primary();
     int binary(quint8 ptg, const QString &before, int left, int right);
+    bool isReference(int node) const;
     int parenthesis(const QString &before);
     int stringLiteral(const QString &before);
     int arrayConstant(const QString &before);
@@ -252,8 +253,41 @@ int Compiler::expression(bool unionAllowed)
     return left;
 }
 
+// Whether a node yields a reference, as the operands of the range, union and intersection
+// operators must.
+bool Compiler::isReference(int index) const
+{
+    const Node &n = m_nodes[index];
+    switch (n.kind) {
+    case Kind::Ref:
+    case Kind::Area:
+    case Kind::RefError:
+    case Kind::Name:
+    case Kind::NameX:
+        return true;
+    case Kind::Paren:
+        return isReference(n.children[0]);
+    case Kind::Binary:
+        return n.code == 0x0F || n.code == 0x10 || n.code == 0x11;
+    case Kind::Function: {
+        const FunctionTable::Function *f = FunctionTable::find(quint16(n.index));
+        return !f || f->resultClass == 'R';
+    }
+    default:
+        return false;
+    }
+}
+
 int Compiler::binary(quint8 ptg, const QString &before, int left, int right)
 {
+    if ((ptg == 0x0F || ptg == 0x10 || ptg == 0x11) &&
+        (!isReference(left) || !isReference(right))) {
+        fail(QStringLiteral("the \"%1\" operator joins references only")
+                 .arg(ptg == 0x0F   ? QStringLiteral(" ")
+                      : ptg == 0x10 ? QStringLiteral(",")
+                                    : QStringLiteral(":")));
+        return -1;
+    }
     Node n;
     n.kind = Kind::Binary;
     n.code = ptg;

@@ -276,6 +276,10 @@ private slots:
                                                    << "unexpected";
         QTest::newRow("empty") << ""
                                << "ends where an operand is due";
+        QTest::newRow("range of a number") << "SUM(1:A1)"
+                                           << "joins references only";
+        QTest::newRow("union of a value") << "SUM((A1,2))"
+                                          << "joins references only";
     }
 
     void refusals()
