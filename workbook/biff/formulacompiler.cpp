@@ -1452,6 +1452,9 @@ bool Compiler::run(FormulaCompiler::Output *out, QString *reason)
             }
         }
     }
+    // The "=" a cell's text starts with is not part of the formula.
+    if (m_text.startsWith(u'='))
+        m_pos = 1;
     const int root = expression(m_options.kind == FormulaCompiler::Kind::Name);
     if (root < 0)
         return refuse();

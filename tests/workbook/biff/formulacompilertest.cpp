@@ -196,6 +196,8 @@ private slots:
         QTest::newRow("space before a closing parenthesis")
             << "SUM(A1:A2 )"
             << "25 00 00 01 00 00 c0 00 c0 19 40 04 01 19 10 00 00";
+        QTest::newRow("leading equals sign") << "=1"
+                                             << "1e 01 00";
         QTest::newRow("line break") << "1+\n2"
                                     << "1e 01 00 19 40 01 01 1e 02 00 03";
     }
