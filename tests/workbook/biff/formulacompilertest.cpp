@@ -297,6 +297,29 @@ private slots:
         QCOMPARE(out.tokens, QByteArray("kept"));
     }
 
+    // Cut anywhere, or with a character dropped, a formula compiles or is refused with a
+    // reason: never a crash, never silence.
+    void damagedTextHasAnOutcome()
+    {
+        const QStringList formulas = {
+            "IF(AND(A1>0,'Q1 2024'!B$2<>\"a\"\"b\"),{1,-2;\"x\",#N/A},[1]Other!A1:B2)",
+            "SUM((Data:Sheet3!A:A,$1:$2))*-5%^2&YEARFRAC(A1,B1)", "CHOOSE(2, Total ,#REF!A1)"};
+        int refused = 0;
+        for (const QString &f : formulas) {
+            for (int cut = 0; cut <= f.size(); ++cut) {
+                for (const QString &text : {f.left(cut), QString(f).remove(cut, 1)}) {
+                    FormulaCompiler::Output out;
+                    QString why;
+                    if (!FormulaCompiler::compile(text, *m_wb, &out, &why)) {
+                        ++refused;
+                        QVERIFY2(!why.isEmpty(), qPrintable(text));
+                    }
+                }
+            }
+        }
+        QVERIFY(refused > 100);
+    }
+
     void stringOf255Compiles()
     {
         const QString s(255, u'é');
