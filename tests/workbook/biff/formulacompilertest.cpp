@@ -318,6 +318,19 @@ private slots:
             }
         }
         QVERIFY(refused > 100);
+        // And text made of the formula grammar's characters at random.
+        QRandomGenerator random(11);
+        const QString alphabet = QStringLiteral("AB1$:!'\"(),;{}+-*/^&%<>= #.E[]R\n");
+        for (int i = 0; i < 20000; ++i) {
+            QString text;
+            const int length = int(random.bounded(1, 24));
+            for (int c = 0; c < length; ++c)
+                text += alphabet.at(int(random.bounded(alphabet.size())));
+            FormulaCompiler::Output out;
+            QString why;
+            QVERIFY2(FormulaCompiler::compile(text, *m_wb, &out, &why) || !why.isEmpty(),
+                     qPrintable(text));
+        }
     }
 
     void stringOf255Compiles()
