@@ -480,6 +480,48 @@ private slots:
             QCOMPARE(read[i].toArray()[3].toString(), texts[i]);
     }
 
+    // A workbook without a string table gets one, with its EXTSST, at the end of its globals.
+    void stringTableAddedWhereThereWasNone()
+    {
+        B book;
+        B::Sheet sheet;
+        sheet.name = "Numbers";
+        sheet.records = B::record(rt::kNumber, numberBody(0, 0, 1)) +
+                        B::record(rt::kNumber, numberBody(1, 0, 2));
+        book.sheets << sheet << sheet;
+        book.sheets[1].name = "More";
+        const QByteArray stream = book.build();
+        const QVector<Walked> records = walk(stream);
+        StreamEdits edits;
+        edits.stringsChanged = true;
+        edits.strings << richString("first", false, 0, 0) << richString("second", false, 0, 0);
+        edits.stringUses = 2;
+        int seen = 0;
+        for (const Walked &r : records)
+            if (r.type == rt::kNumber)
+                edits.replaced.insert(
+                    r.offset, {NewRecord{rt::kLabelSst, r.body.left(6) + B::u32(seen++ % 2)}});
+        QByteArray out;
+        QString why;
+        QVERIFY2(StreamRebuilder::rebuild(stream, edits, &out, &why), qPrintable(why));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("strings.xls");
+        QVERIFY(writeXls(path, out));
+        const QJsonObject positions = runPython("xlspositions.py", {path});
+        if (positions.isEmpty())
+            QSKIP("python3-olefile is not installed");
+        QCOMPARE(positions.value(path).toObject().value("problems").toArray(), QJsonArray());
+        const QJsonArray sheets =
+            runPython("xlrdcells.py", {path}).value(path).toObject().value("sheets").toArray();
+        QCOMPARE(sheets.size(), 2);
+        for (const QJsonValue &sv : sheets) {
+            const QJsonArray cells = sv.toObject().value("cells").toArray();
+            QCOMPARE(cells.size(), 2);
+            QCOMPARE(cells[0].toArray()[3].toString(), QStringLiteral("first"));
+            QCOMPARE(cells[1].toArray()[3].toString(), QStringLiteral("second"));
+        }
+    }
+
     void refusesWhatDoesNotFitTheStream()
     {
         B book;
