@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/error.h"
+#include "workbook/gridlimits.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheetkind.h"
 
@@ -31,6 +32,8 @@ public:
     virtual QString sheetName(int sheet) const = 0;
     virtual SheetKind sheetKind(int sheet) const = 0;
     virtual SheetVisibility sheetVisibility(int sheet) const = 0;
+    // The rows and columns this format's sheets hold.
+    virtual GridLimits gridLimits() const = 0;
     // Gives the sheet a name the front has already checked against the naming rules, and
     // rewrites every reference to the old one. False with *error set when the workbook could
     // not be kept consistent; everything then stays as it was.
