@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/filecontent.h"
 #include "workbook/error.h"
 #include "workbook/gridlimits.h"
 #include "workbook/pagesetup.h"
@@ -7,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
 
 namespace workbook
@@ -27,6 +29,13 @@ class Document
 {
 public:
     virtual ~Document() = default;
+
+    // The file whose bytes the document reads in place, kept as long as the document: the
+    // base's members outlive every view a backend holds.
+    void keepSource(std::shared_ptr<const FileContent> source) { m_source = std::move(source); }
+    // Whether those bytes vanished under the document (the file was shortened since it was
+    // opened): what was read from them cannot be trusted.
+    bool lostSource() const { return m_source && m_source->WasTruncated(); }
 
     virtual int sheetCount() const = 0;
     virtual QString sheetName(int sheet) const = 0;
@@ -81,6 +90,9 @@ public:
 
 private:
     edit::CellChangeListener *m_cellListener = nullptr;
+
+private:
+    std::shared_ptr<const FileContent> m_source;
 };
 
 } // namespace workbook
