@@ -6,7 +6,7 @@
 
 // Real files in a temporary folder: read small, mapped large, and one shortened in place by
 // another writer while it is mapped.
-class TestFileContent : public QObject
+class FileContentTest : public QObject
 {
     Q_OBJECT
 
@@ -132,5 +132,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFileContent)
+QTEST_GUILESS_MAIN(FileContentTest)
 #include "tst_filecontent.moc"
