@@ -133,4 +133,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(FileContentTest)
-#include "tst_filecontent.moc"
+#include "filecontenttest.moc"
