@@ -29,6 +29,7 @@ const int kGuardSlots = 256;
 GuardSlot g_slots[kGuardSlots];
 struct sigaction g_previous;
 std::once_flag g_installed;
+std::uintptr_t g_pageSize = 4096;
 
 void onBusError(int signal, siginfo_t *info, void *context)
 {
@@ -36,10 +37,10 @@ void onBusError(int signal, siginfo_t *info, void *context)
     for (GuardSlot &slot : g_slots) {
         if (address < slot.begin.load() || address >= slot.end.load())
             continue;
-        const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
-        void *start = reinterpret_cast<void *>(address & ~(page - 1));
-        // The access is retried on return and now reads zeros.
-        if (::mmap(start, page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+        void *start = reinterpret_cast<void *>(address & ~(g_pageSize - 1));
+        // The access is retried on return and now reads zeros. (mmap is a plain system call
+        // on Linux, safe here although POSIX does not list it for signal handlers.)
+        if (::mmap(start, g_pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
             MAP_FAILED) {
             slot.truncated.store(true);
             return;
@@ -62,6 +63,7 @@ bool installGuard()
 {
     static bool installed = false;
     std::call_once(g_installed, [] {
+        g_pageSize = std::uintptr_t(::sysconf(_SC_PAGESIZE));
         struct sigaction action;
         std::memset(&action, 0, sizeof action);
         action.sa_sigaction = onBusError;
