@@ -2,7 +2,8 @@
 # Times the workbook server against peers doing the same job in one process per folder:
 # find "Foo" replace "Bar" over every .xlsx/.xlsm, and a search that matches nothing. The .xls
 # sets (the corpus's .xls files, a generated 65,536 x 10 workbook) are searched list-only, since
-# .xls workbooks are not changed yet, against xlrd, which only reads.
+# .xls workbooks are not changed yet, against xlrd, which only reads, and LibreOffice listing
+# the same way (BENCH_LIST_ONLY=1 in peers/libreoffice_replace.bas).
 # Prints per-workbook milliseconds, peak memory and the ratio of each peer to the server.
 #
 #   bench/run.sh                      everything
@@ -93,7 +94,10 @@ command_for() {
     xlrd) cmd=("$python" "$here/peers/xlrd_list.py" "$folder" "$find") ;;
     openpyxl) cmd=("$python" "$here/peers/openpyxl_replace.py" "$folder" "$find" Bar) ;;
     exceljs) cmd=(node "$here/peers/exceljs_replace.js" "$folder" "$find" Bar) ;;
-    libreoffice) cmd=("$here/peers/libreoffice_replace.sh" "$folder" "$find" Bar) ;;
+    libreoffice)
+        cmd=(env "BENCH_LIST_ONLY=$([ -n "$list_only" ] && echo 1 || echo 0)"
+            "$here/peers/libreoffice_replace.sh" "$folder" "$find" Bar)
+        ;;
     esac
 }
 
@@ -144,7 +148,7 @@ PY
     for job in $jobs; do
         for peer in $peers; do
             case $set/$peer in
-            xls/server | bigxls/server | xls/xlrd | bigxls/xlrd) ;;
+            xls/server | bigxls/server | xls/xlrd | bigxls/xlrd | xls/libreoffice | bigxls/libreoffice) ;;
             xls/* | bigxls/* | */xlrd) continue ;;
             esac
             if [ "$peer" = server ] && [ -z "$cli" ]; then

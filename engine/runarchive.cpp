@@ -1,6 +1,7 @@
 #include "engine/runarchive.h"
 
 #include "engine/filedigest.h"
+#include "platform/lockedfile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,11 +11,6 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 const char *const RunArchive::kManifestName = "manifest.jsonl";
 const char *const RunArchive::kPrunedListName = "pruned.txt";
@@ -27,24 +23,14 @@ QByteArray jsonLine(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QString systemError(const QString &what)
-{
-    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
-}
-
 // Bytes a kept file holds on its own: none while another name still links to it.
 qint64 heldBytes(const QString &kept)
 {
-    struct stat st;
-    if (::lstat(QFile::encodeName(kept).constData(), &st) != 0 || st.st_nlink > 1)
+    FileIdentity identity;
+    std::uint64_t links = 0;
+    if (!IdentifyFileEntry(kept, &identity, nullptr, &links) || links > 1)
         return 0;
-    return qint64(st.st_size);
-}
-
-bool sameFile(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    return qint64(identity.size);
 }
 
 // Removes a run: its kept files (also those in a fallback folder), then its folder.
@@ -166,19 +152,18 @@ void RunArchive::Prune(const Limits &limits)
             continue;
         }
         // A run still being written or undone holds its manifest locked.
-        const QByteArray manifest =
-            QFile::encodeName(run.folder + QLatin1Char('/') + QLatin1String(kManifestName));
-        const int fd = ::open(manifest.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
+        bool busy = false;
+        const std::unique_ptr<LockedFile> manifest =
+            LockedFile::Open(run.folder + QLatin1Char('/') + QLatin1String(kManifestName),
+                             LockedFile::Mode::ReadExisting, false, &busy, nullptr);
+        if (!manifest && !busy)
             continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
+        if (!manifest) {
             held += own;
             ++kept;
             continue;
         }
         removeRun(run);
-        ::close(fd);
         pruned << run.id;
     }
     if (pruned.isEmpty())
@@ -191,20 +176,6 @@ void RunArchive::Prune(const Limits &limits)
 QByteArray RunArchive::FileDigest(const QString &path, qint64 *size)
 {
     return ::FileDigest::Sha256(path, size);
-}
-
-bool RunArchive::Append(int fd, const QByteArray &line)
-{
-    qint64 done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(fd, line.constData() + done, size_t(line.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 RunArchive::RunArchive(const QString &sourceFolder, const QString &operation, Limits limits)
@@ -228,30 +199,28 @@ QString RunArchive::FallbackFolder() const
 
 bool RunArchive::CreateRunFolder(QString *reason)
 {
-    if (m_manifest >= 0)
+    if (m_manifest)
         return true;
     m_folder = RunsFolder() + QLatin1Char('/') + m_id;
     if (!QDir().mkpath(m_folder)) {
         *reason = QStringLiteral("cannot create the run folder ") + m_folder;
         return false;
     }
-    const QByteArray manifest =
-        QFile::encodeName(m_folder + QLatin1Char('/') + QLatin1String(kManifestName));
-    m_manifest =
-        ::open(manifest.constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-    if (m_manifest < 0) {
-        *reason = systemError(QStringLiteral("cannot create ") + QFile::decodeName(manifest));
+    const QString manifest = m_folder + QLatin1Char('/') + QLatin1String(kManifestName);
+    // Held locked until the run ends, so that no pruning removes the run while it is written.
+    QString why;
+    m_manifest = LockedFile::Open(manifest, LockedFile::Mode::CreateNew, true, nullptr, &why);
+    if (!m_manifest) {
+        *reason = QStringLiteral("cannot create ") + manifest + QStringLiteral(": ") + why;
         return false;
     }
-    // Held until the run ends, so that no pruning removes the run while it is written.
-    ::flock(m_manifest, LOCK_EX);
     QJsonObject head;
     head.insert(QStringLiteral("run"), m_id);
     head.insert(QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODate));
     head.insert(QStringLiteral("folder"), m_sourceFolder);
     head.insert(QStringLiteral("operation"), m_operation);
-    if (!Append(m_manifest, jsonLine(head))) {
-        *reason = systemError(QStringLiteral("cannot write the manifest"));
+    if (!m_manifest->Append(jsonLine(head))) {
+        *reason = QStringLiteral("cannot write the manifest");
         return false;
     }
     return true;
@@ -262,24 +231,24 @@ bool RunArchive::Keep(const QString &path, QString *reason)
     m_pendingPath.clear();
     if (m_finished || !CreateRunFolder(reason))
         return false;
-    const QByteArray source = QFile::encodeName(path);
-    if (::lstat(source.constData(), &m_pendingStat) != 0 || !S_ISREG(m_pendingStat.st_mode)) {
-        *reason = systemError(QStringLiteral("cannot keep the original"));
+    bool regular = false;
+    if (!IdentifyFileEntry(path, &m_pendingIdentity, &regular) || !regular) {
+        *reason = QStringLiteral("cannot keep the original: it is no longer a regular file");
         return false;
     }
     const QString name =
         QString::number(++m_sequence) + QLatin1Char('-') + QFileInfo(path).fileName();
     QString kept = m_folder + QLatin1Char('/') + name;
-    int linked = ::link(source.constData(), QFile::encodeName(kept).constData());
-    if (linked != 0 && errno == EXDEV) {
+    LinkOutcome linked = LinkFile(path, kept);
+    if (linked == LinkOutcome::OtherFileSystem) {
         // The data folder is on another file system: a link beside the workbooks instead.
         const QString fallback = FallbackFolder();
         if (QDir().mkpath(fallback)) {
             kept = fallback + QLatin1Char('/') + name;
-            linked = ::link(source.constData(), QFile::encodeName(kept).constData());
+            linked = LinkFile(path, kept);
         }
     }
-    if (linked != 0) {
+    if (linked != LinkOutcome::Linked) {
         // No link is possible here: a copy, in the data folder.
         kept = m_folder + QLatin1Char('/') + name;
         QFile::remove(kept);
@@ -300,9 +269,9 @@ void RunArchive::Saved(const QString &path, bool saved)
         return;
     const QString kept = m_pendingKept;
     m_pendingPath.clear();
-    struct stat now;
-    const bool replaced = saved && ::lstat(QFile::encodeName(path).constData(), &now) == 0 &&
-                          !sameFile(now, m_pendingStat);
+    FileIdentity now;
+    const bool replaced =
+        saved && IdentifyFileEntry(path, &now, nullptr) && now != m_pendingIdentity;
     if (!replaced) {
         QFile::remove(kept);
         return;
@@ -314,7 +283,7 @@ void RunArchive::Saved(const QString &path, bool saved)
     entry.insert(QStringLiteral("kept"), kept);
     entry.insert(QStringLiteral("size"), double(size));
     entry.insert(QStringLiteral("sha256"), QString::fromLatin1(digest));
-    if (Append(m_manifest, jsonLine(entry)))
+    if (m_manifest->Append(jsonLine(entry)))
         ++m_entries;
 }
 
@@ -323,7 +292,7 @@ void RunArchive::Finish()
     if (m_finished)
         return;
     m_finished = true;
-    if (m_manifest < 0)
+    if (!m_manifest)
         return;
     if (m_entries == 0) {
         // Nothing replaced: nothing to take back.
@@ -332,7 +301,6 @@ void RunArchive::Finish()
         QDir().rmdir(m_sourceFolder + QStringLiteral("/.tessaromandel/runs"));
         QDir().rmdir(m_sourceFolder + QStringLiteral("/.tessaromandel"));
     }
-    ::close(m_manifest);
-    m_manifest = -1;
+    m_manifest.reset();
     Prune(m_limits);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "platform/fileidentity.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
-#include <sys/stat.h>
+#include <memory>
+
+class LockedFile;
 
 // The undo data of runs: before a run's save replaces a workbook, the original is kept in the
 // run's own folder under $XDG_DATA_HOME/Tessaromandel/runs/<time>-<id>/, by a hard link where
@@ -51,8 +55,6 @@ public:
     static void Prune(const Limits &limits);
     // SHA-256 of a file, hex; empty when it cannot be read. *size gets its size.
     static QByteArray FileDigest(const QString &path, qint64 *size);
-    // Appends one line to a run's manifest.
-    static bool Append(int fd, const QByteArray &line);
 
     RunArchive(const QString &sourceFolder, const QString &operation, Limits limits);
     ~RunArchive();
@@ -81,13 +83,12 @@ private:
     Limits m_limits;
     QString m_id;
     QString m_folder;
-    int m_manifest = -1;
+    std::unique_ptr<LockedFile> m_manifest;
     int m_sequence = 0;
     int m_entries = 0;
     bool m_finished = false;
     // The file Keep() last kept, waiting for its save.
     QString m_pendingPath;
     QString m_pendingKept;
-    struct stat m_pendingStat {
-    };
+    FileIdentity m_pendingIdentity;
 };

@@ -2,8 +2,9 @@
 
 #include "engine/csvfile.h"
 #include "engine/runarchive.h"
-#include "workbook/atomicfile.h"
-#include "workbook/fileidentity.h"
+#include "platform/atomicfile.h"
+#include "platform/fileidentity.h"
+#include "platform/lockedfile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -11,9 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace
 {
@@ -22,13 +20,13 @@ namespace
 // Returns the outcome: 0 restored, 1 already as before, 2 left (with *why).
 int restore(const RunArchive::Entry &entry, QString *why)
 {
-    const QByteArray name = QFile::encodeName(entry.path);
-    struct stat st;
-    if (::lstat(name.constData(), &st) != 0) {
+    FileIdentity identity;
+    bool regular = false;
+    if (!IdentifyFileEntry(entry.path, &identity, &regular)) {
         *why = QStringLiteral("不存在 it is no longer there");
         return 2;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!regular) {
         *why = QStringLiteral("已不是普通文件 it is no longer a regular file");
         return 2;
     }
@@ -56,9 +54,8 @@ int restore(const RunArchive::Entry &entry, QString *why)
         return 2;
     }
     // Replaced only while the path still names the file just hashed, unchanged.
-    workbook::FileIdentity written;
-    if (!workbook::AtomicFile::write(entry.path, original, workbook::FileIdentity::of(st), &written,
-                                     why))
+    FileIdentity written;
+    if (!AtomicFile::Write(entry.path, original, identity, &written, why))
         return 2;
     return 0;
 }
@@ -89,23 +86,19 @@ UndoRun::Result UndoRun::Execute(const QString &id)
         result.status = Status::NotKept;
         return result;
     }
-    const QByteArray manifestName =
-        QFile::encodeName(run.folder + QLatin1Char('/') + QLatin1String(RunArchive::kManifestName));
-    const int manifest = ::open(manifestName.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (manifest < 0 || ::flock(manifest, LOCK_EX | LOCK_NB) != 0) {
-        if (manifest >= 0)
-            ::close(manifest);
+    const std::unique_ptr<LockedFile> manifest =
+        LockedFile::Open(run.folder + QLatin1Char('/') + QLatin1String(RunArchive::kManifestName),
+                         LockedFile::Mode::AppendExisting, false, nullptr, nullptr);
+    if (!manifest) {
         result.status = Status::Busy;
         return result;
     }
     // Read again under the lock: another undo may have finished meanwhile.
     if (!RunArchive::Read(result.id, &run, &result.reason)) {
-        ::close(manifest);
         result.status = Status::NotKept;
         return result;
     }
     if (run.undone) {
-        ::close(manifest);
         result.status = Status::AlreadyUndone;
         return result;
     }
@@ -123,7 +116,7 @@ UndoRun::Result UndoRun::Execute(const QString &id)
         const QString folder = QFileInfo(entry.path).absolutePath();
         if (!cleanedFolders.contains(folder)) {
             cleanedFolders.insert(folder);
-            workbook::AtomicFile::removeStaleTemporaries(folder);
+            AtomicFile::RemoveStaleTemporaries(folder);
         }
         QString why;
         switch (restore(entry, &why)) {
@@ -148,9 +141,7 @@ UndoRun::Result UndoRun::Execute(const QString &id)
     undone.insert(QStringLiteral("undone"), QDateTime::currentDateTime().toString(Qt::ISODate));
     undone.insert(QStringLiteral("restored"), result.restored.size());
     undone.insert(QStringLiteral("left"), result.left.size());
-    RunArchive::Append(manifest,
-                       QJsonDocument(undone).toJson(QJsonDocument::Compact) + QByteArray("\n"));
-    ::close(manifest);
+    manifest->Append(QJsonDocument(undone).toJson(QJsonDocument::Compact) + QByteArray("\n"));
     result.status = Status::Done;
     return result;
 }

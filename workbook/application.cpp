@@ -1,9 +1,9 @@
 #include "workbook/application.h"
 
-#include "workbook/atomicfile.h"
+#include "platform/atomicfile.h"
+#include "platform/fileidentity.h"
 #include "workbook/document.h"
 #include "workbook/documentfactory.h"
-#include "workbook/fileidentity.h"
 #include "workbook/workbook.h"
 
 #include <QFileInfo>
@@ -49,7 +49,7 @@ Workbook *Application::Open(const QString &path, Error *error)
     const QString folder = QFileInfo(path).absolutePath();
     if (!m_cleanedFolders.contains(folder)) {
         m_cleanedFolders.insert(folder);
-        AtomicFile::removeStaleTemporaries(folder);
+        AtomicFile::RemoveStaleTemporaries(folder);
     }
     FileIdentity identity;
     std::unique_ptr<Document> document =

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/filecontent.h"
 #include "workbook/error.h"
+#include "workbook/gridlimits.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheetkind.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
 
 namespace workbook
@@ -27,10 +30,19 @@ class Document
 public:
     virtual ~Document() = default;
 
+    // The file whose bytes the document reads in place, kept as long as the document: the
+    // base's members outlive every view a backend holds.
+    void keepSource(std::shared_ptr<const FileContent> source) { m_source = std::move(source); }
+    // Whether those bytes vanished under the document (the file was shortened since it was
+    // opened): what was read from them cannot be trusted.
+    bool lostSource() const { return m_source && m_source->WasTruncated(); }
+
     virtual int sheetCount() const = 0;
     virtual QString sheetName(int sheet) const = 0;
     virtual SheetKind sheetKind(int sheet) const = 0;
     virtual SheetVisibility sheetVisibility(int sheet) const = 0;
+    // The rows and columns this format's sheets hold.
+    virtual GridLimits gridLimits() const = 0;
     // Gives the sheet a name the front has already checked against the naming rules, and
     // rewrites every reference to the old one. False with *error set when the workbook could
     // not be kept consistent; everything then stays as it was.
@@ -78,6 +90,9 @@ public:
 
 private:
     edit::CellChangeListener *m_cellListener = nullptr;
+
+private:
+    std::shared_ptr<const FileContent> m_source;
 };
 
 } // namespace workbook

@@ -1,18 +1,10 @@
 #include "workbook/documentfactory.h"
 
-#include "workbook/atomicfile.h"
+#include "platform/filecontent.h"
 #include "workbook/compoundfilefront.h"
 #include "workbook/document.h"
-#include "workbook/fileidentity.h"
 #include "workbook/limits.h"
 #include "workbook/ooxml/ooxmldocument.h"
-
-#include <QFile>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace workbook
 {
@@ -23,6 +15,23 @@ namespace
 QString describeHead(const QByteArray &head)
 {
     return QString::fromLatin1(head.left(8).toHex(' '));
+}
+
+Error::Kind kindOf(FileContent::Failure failure)
+{
+    switch (failure) {
+    case FileContent::Failure::SymbolicLink:
+    case FileContent::Failure::NotRegularFile:
+        return Error::Kind::NotAWorkbook;
+    case FileContent::Failure::TooLarge:
+        return Error::Kind::BeyondLimit;
+    case FileContent::Failure::Changed:
+        return Error::Kind::ChangedWhileEditing;
+    case FileContent::Failure::None:
+    case FileContent::Failure::Io:
+        break;
+    }
+    return Error::Kind::Io;
 }
 
 } // namespace
@@ -39,70 +48,29 @@ DocumentFactory::Format DocumentFactory::detect(const QByteArray &head)
 std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, Error *error,
                                                     FileIdentity *identity)
 {
-    // Plain calls: a run opens thousands of small files, and every system call shows.
-    // Non-blocking, so that a FIFO named like a workbook cannot stall the run; not through a
-    // link, so that what is read is the file a save will replace.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0) {
-        if (errno == ELOOP)
-            fail(error, Error::Kind::NotAWorkbook,
-                 QStringLiteral("expected a regular file, found a symbolic link"));
-        else
-            fail(error, Error::Kind::Io,
-                 QStringLiteral("cannot read the file: %1")
-                     .arg(QString::fromLocal8Bit(strerror(errno))));
+    FileContent::Failure failure = FileContent::Failure::None;
+    QString detail;
+    const std::shared_ptr<const FileContent> content =
+        FileContent::Open(path, limits::kMaxFileSize, &failure, &detail);
+    if (!content) {
+        fail(error, kindOf(failure), detail);
         return nullptr;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        fail(error, Error::Kind::NotAWorkbook, QStringLiteral("expected a regular file"));
+    std::unique_ptr<Document> document = openBytes(content->Bytes(), error);
+    if (!document)
         return nullptr;
-    }
-    if (st.st_size > limits::kMaxFileSize) {
-        ::close(fd);
-        fail(error, Error::Kind::BeyondLimit,
-             QStringLiteral("expected a file of at most %1 bytes, found %2 bytes")
-                 .arg(limits::kMaxFileSize)
-                 .arg(qint64(st.st_size)));
-        return nullptr;
-    }
-    // One byte more than the size: a file that grew since fstat shows it by filling it.
-    QByteArray bytes(int(st.st_size) + 1, Qt::Uninitialized);
-    qint64 got = 0;
-    int readErr = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            readErr = errno;
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    struct stat after;
-    const bool examined = ::fstat(fd, &after) == 0;
-    ::close(fd);
-    if (readErr != 0) {
-        fail(error, Error::Kind::Io,
-             QStringLiteral("cannot read the whole file: %1")
-                 .arg(QString::fromLocal8Bit(strerror(readErr))));
-        return nullptr;
-    }
-    const FileIdentity before = FileIdentity::of(st);
-    if (!examined || got != st.st_size || FileIdentity::of(after) != before) {
+    // Most of the file is read while it is opened: a file shortened meanwhile is caught here,
+    // later ones by the workbook after every call.
+    if (content->WasTruncated()) {
         fail(error, Error::Kind::ChangedWhileEditing,
-             QStringLiteral("while being read: ") +
-                 (examined ? before.differenceFrom(FileIdentity::of(after))
-                           : QStringLiteral("it cannot be examined again")));
+             QStringLiteral("while being read: the file was shortened"));
         return nullptr;
     }
-    bytes.chop(1);
+    if (content->IsMapped())
+        document->keepSource(content);
     if (identity)
-        *identity = before;
-    return openBytes(bytes, error);
+        *identity = content->Identity();
+    return document;
 }
 
 std::unique_ptr<Document> DocumentFactory::openBytes(const QByteArray &bytes, Error *error)

@@ -1,8 +1,8 @@
 #include "workbook/ownerfile.h"
 
-#include <QFile>
+#include "platform/fileidentity.h"
+
 #include <QFileInfo>
-#include <sys/stat.h>
 
 namespace workbook
 {
@@ -13,8 +13,7 @@ QString OwnerFile::besides(const QString &path)
     const QString folder = info.path() + QLatin1Char('/');
     for (const QString &owner : {QStringLiteral("~$") + info.fileName(),
                                  QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#')}) {
-        struct stat st;
-        if (::lstat(QFile::encodeName(folder + owner).constData(), &st) == 0)
+        if (IdentifyFileEntry(folder + owner, nullptr, nullptr))
             return folder + owner;
     }
     return QString();

@@ -1,6 +1,6 @@
 #include "workbook/workbook.h"
 
-#include "workbook/atomicfile.h"
+#include "platform/atomicfile.h"
 #include "workbook/document.h"
 #include "workbook/ownerfile.h"
 #include "workbook/sheet.h"
@@ -57,7 +57,7 @@ bool Workbook::Save(Error *error)
             return;
         QString atomicWhy;
         if (!m_path.isEmpty() &&
-            !AtomicFile::write(m_path, bytes, m_identity, &m_identity, &atomicWhy)) {
+            !AtomicFile::Write(m_path, bytes, m_identity, &m_identity, &atomicWhy)) {
             const QString changed = QLatin1String(AtomicFile::kChangedWhileEditing);
             if (atomicWhy.startsWith(changed))
                 why = Error{Error::Kind::ChangedWhileEditing,
@@ -91,9 +91,10 @@ Error Workbook::givenUp() const
 {
     if (m_failure.isEmpty())
         return Error{Error::Kind::Io, QStringLiteral("the workbook is closed")};
-    // The reasons a workbook is given up for are limits met: memory, or its budget.
-    const QString prefix = Error::kindName(Error::Kind::BeyondLimit) + QStringLiteral(": ");
-    return Error{Error::Kind::BeyondLimit,
+    // The reasons a workbook is given up for are limits met (memory, or its budget) and a
+    // file shortened under the bytes read in place.
+    const QString prefix = Error::kindName(m_failureKind) + QStringLiteral(": ");
+    return Error{m_failureKind,
                  m_failure.startsWith(prefix) ? m_failure.mid(prefix.size()) : m_failure};
 }
 
@@ -112,6 +113,13 @@ bool Workbook::guarded(const std::function<void(Document &)> &call)
                    .arg(QString::fromLatin1(e.what())));
         return false;
     }
+    if (m_document->lostSource()) {
+        giveUp(Error{Error::Kind::ChangedWhileEditing,
+                     QStringLiteral("the file was shortened while it was being read")}
+                   .toString(),
+               Error::Kind::ChangedWhileEditing);
+        return false;
+    }
     const QString failure = m_document->failure();
     if (!failure.isEmpty()) {
         giveUp(failure);
@@ -120,9 +128,10 @@ bool Workbook::guarded(const std::function<void(Document &)> &call)
     return true;
 }
 
-void Workbook::giveUp(const QString &reason)
+void Workbook::giveUp(const QString &reason, Error::Kind kind)
 {
     m_failure = reason;
+    m_failureKind = kind;
     // Whatever the document held is released now, before the next workbook needs the room.
     m_document.reset();
 }

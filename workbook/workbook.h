@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/fileidentity.h"
 #include "workbook/error.h"
-#include "workbook/fileidentity.h"
 
 #include <QByteArray>
 #include <QString>
@@ -52,7 +52,8 @@ public:
     // Whether anything changed since opening or the last save.
     bool isModified() const;
 
-    // Why the workbook was given up while being worked on (out of memory, beyond a limit);
+    // Why the workbook was given up while being worked on (out of memory, beyond a limit, its
+    // file shortened under it);
     // empty while it is sound. A given-up workbook is closed: it has no sheets, and Save()
     // fails with this reason, so its file stays as it was.
     QString failure() const { return m_failure; }
@@ -75,13 +76,14 @@ public:
     ChangeListener *changeListener() const { return m_changeListener; }
 
 private:
-    void giveUp(const QString &reason);
+    void giveUp(const QString &reason, Error::Kind kind = Error::Kind::BeyondLimit);
 
     std::unique_ptr<Document> m_document;
     QString m_path;
     FileIdentity m_identity;
     QByteArray m_savedBytes;
     QString m_failure;
+    Error::Kind m_failureKind = Error::Kind::BeyondLimit;
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     ChangeListener *m_changeListener = nullptr;
 };

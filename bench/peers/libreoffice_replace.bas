@@ -2,14 +2,18 @@ REM Find and replace over every .xlsx/.xlsm below a folder with LibreOffice Calc
 REM headless process. Same job as the server's replace run: every sheet is searched without
 REM regard to case; a workbook is stored only when something was replaced. Document macros
 REM never run. Parameters come from the environment (BENCH_FOLDER, BENCH_FIND,
-REM BENCH_REPLACE); the counts go as one JSON line to the file BENCH_OUT.
+REM BENCH_REPLACE); the counts go as one JSON line to the file BENCH_OUT. With BENCH_LIST_ONLY=1
+REM it lists instead, as the server's list-only run over .xls workbooks does: every .xls below
+REM the folder is searched sheet by sheet until the text is found, and nothing is stored.
 
 Dim nWorkbooks As Long, nOpened As Long, nMatched As Long, nSaved As Long, nUnopenable As Long
+Dim bListOnly As Boolean
 
 Sub Main
     Dim sfa As Object
     sfa = createUnoService("com.sun.star.ucb.SimpleFileAccess")
     nWorkbooks = 0 : nOpened = 0 : nMatched = 0 : nSaved = 0 : nUnopenable = 0
+    bListOnly = Environ("BENCH_LIST_ONLY") = "1"
     Visit(ConvertToURL(Environ("BENCH_FOLDER")), sfa)
     Dim n As Integer
     n = FreeFile
@@ -27,7 +31,8 @@ Sub Visit(url As String, sfa As Object)
             Visit(entries(i), sfa)
         Else
             lower = LCase(entries(i))
-            If (Right(lower, 5) = ".xlsx" Or Right(lower, 5) = ".xlsm") And InStr(entries(i), "~$") = 0 Then
+            If InStr(entries(i), "~$") = 0 And ((Not bListOnly And (Right(lower, 5) = ".xlsx" Or _
+                    Right(lower, 5) = ".xlsm")) Or (bListOnly And Right(lower, 4) = ".xls")) Then
                 nWorkbooks = nWorkbooks + 1
                 Process(entries(i))
             End If
@@ -52,6 +57,19 @@ Sub Process(url As String)
     On Error GoTo Done
     sheets = doc.Sheets
     hits = 0
+    If bListOnly Then
+        For i = 0 To sheets.Count - 1
+            sheet = sheets.getByIndex(i)
+            desc = sheet.createSearchDescriptor()
+            desc.SearchString = Environ("BENCH_FIND")
+            desc.SearchCaseSensitive = False
+            If Not IsNull(sheet.findFirst(desc)) Then
+                nMatched = nMatched + 1
+                Exit For
+            End If
+        Next i
+        GoTo Done
+    End If
     For i = 0 To sheets.Count - 1
         sheet = sheets.getByIndex(i)
         desc = sheet.createReplaceDescriptor()

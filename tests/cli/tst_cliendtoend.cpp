@@ -10,7 +10,7 @@
 
 // tessaromandel-cli on real workbooks served by the native server; openpyxl writes the
 // workbooks and reads them back independently.
-class TestCliEndToEnd : public QObject
+class CliEndToEndTest : public QObject
 {
     Q_OBJECT
 
@@ -338,5 +338,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCliEndToEnd)
+QTEST_GUILESS_MAIN(CliEndToEndTest)
 #include "tst_cliendtoend.moc"

@@ -9,7 +9,7 @@
 
 // tessaromandel-cli as a real process: its exit codes, what it prints and the reports it writes.
 // The runs go through a build of it that serves fake workbooks (see fakeclimain.cpp).
-class TestCliProcess : public QObject
+class CliProcessTest : public QObject
 {
     Q_OBJECT
 
@@ -356,5 +356,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCliProcess)
+QTEST_GUILESS_MAIN(CliProcessTest)
 #include "tst_cliprocess.moc"

@@ -10,7 +10,7 @@
 // Two tessaromandel-cli processes over the same folder at once, as two windows, a colleague
 // on a shared drive or a script would run them: every workbook afterwards holds exactly the
 // changes its runs reported, and a change a run could not make safely it reports as such.
-class TestCliTwoRuns : public QObject
+class CliTwoRunsTest : public QObject
 {
     Q_OBJECT
 
@@ -164,6 +164,6 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCliTwoRuns)
+QTEST_GUILESS_MAIN(CliTwoRunsTest)
 
 #include "tst_clitworuns.moc"

@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <cstdio>
 
-class TestCommandLine : public QObject
+class CommandLineTest : public QObject
 {
     Q_OBJECT
 
@@ -152,5 +152,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCommandLine)
+QTEST_GUILESS_MAIN(CommandLineTest)
 #include "tst_commandline.moc"

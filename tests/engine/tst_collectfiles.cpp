@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestCollectFiles : public QObject
+class CollectFilesTest : public QObject
 {
     Q_OBJECT
 
@@ -93,5 +93,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCollectFiles)
+QTEST_GUILESS_MAIN(CollectFilesTest)
 #include "tst_collectfiles.moc"

@@ -5,7 +5,7 @@
 
 // The engine and the command line sit below the window: they must build and run without the
 // widget module, so that a machine without a display can use them.
-class TestLayering : public QObject
+class LayeringTest : public QObject
 {
     Q_OBJECT
 
@@ -34,5 +34,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLayering)
+QTEST_GUILESS_MAIN(LayeringTest)
 #include "tst_layering.moc"

@@ -5,7 +5,7 @@
 
 #include <QtTest>
 
-class TestMultiPairReplaceRun : public QObject
+class MultiPairReplaceRunTest : public QObject
 {
     Q_OBJECT
 
@@ -108,5 +108,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMultiPairReplaceRun)
+QTEST_GUILESS_MAIN(MultiPairReplaceRunTest)
 #include "tst_multipairreplacerun.moc"

@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-class TestPageHeaderFooterRun : public QObject
+class PageHeaderFooterRunTest : public QObject
 {
     Q_OBJECT
 
@@ -140,5 +140,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPageHeaderFooterRun)
+QTEST_GUILESS_MAIN(PageHeaderFooterRunTest)
 #include "tst_pageheaderfooterrun.moc"

@@ -80,7 +80,7 @@ public slots:
     void on_Set_pBtn_Enable() { buttonsEnabled = true; }
 };
 
-class TestRunProtocol : public QObject
+class RunProtocolTest : public QObject
 {
     Q_OBJECT
 
@@ -256,12 +256,12 @@ private slots:
     }
 };
 
-QStringList TestRunProtocol::s_shown;
-QMutex TestRunProtocol::s_shownMutex;
-QSemaphore TestRunProtocol::s_entered;
-QSemaphore TestRunProtocol::s_release;
-std::atomic<bool> TestRunProtocol::s_firstReturned{false};
-std::atomic<int> TestRunProtocol::s_calls{0};
+QStringList RunProtocolTest::s_shown;
+QMutex RunProtocolTest::s_shownMutex;
+QSemaphore RunProtocolTest::s_entered;
+QSemaphore RunProtocolTest::s_release;
+std::atomic<bool> RunProtocolTest::s_firstReturned{false};
+std::atomic<int> RunProtocolTest::s_calls{0};
 
-QTEST_GUILESS_MAIN(TestRunProtocol)
+QTEST_GUILESS_MAIN(RunProtocolTest)
 #include "tst_runprotocol.moc"

@@ -9,7 +9,7 @@
 #include <QtTest>
 #include <cstdio>
 
-class TestRunReports : public QObject
+class RunReportsTest : public QObject
 {
     Q_OBJECT
 
@@ -164,5 +164,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRunReports)
+QTEST_GUILESS_MAIN(RunReportsTest)
 #include "tst_runreports.moc"

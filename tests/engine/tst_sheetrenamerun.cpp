@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-class TestSheetRenameRun : public QObject
+class SheetRenameRunTest : public QObject
 {
     Q_OBJECT
 
@@ -127,5 +127,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSheetRenameRun)
+QTEST_GUILESS_MAIN(SheetRenameRunTest)
 #include "tst_sheetrenamerun.moc"

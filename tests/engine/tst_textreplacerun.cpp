@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-class TestTextReplaceRun : public QObject
+class TextReplaceRunTest : public QObject
 {
     Q_OBJECT
 
@@ -216,5 +216,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTextReplaceRun)
+QTEST_GUILESS_MAIN(TextReplaceRunTest)
 #include "tst_textreplacerun.moc"

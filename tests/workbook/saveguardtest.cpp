@@ -1,7 +1,8 @@
+#include "platform/atomicfile.h"
+#include "platform/filecontent.h"
+#include "platform/savemarker.h"
 #include "tests/workbook/support/testworkbook.h"
 #include "workbook/application.h"
-#include "workbook/atomicfile.h"
-#include "workbook/savemarker.h"
 #include "workbook/sheet.h"
 #include "workbook/usedrange.h"
 #include "workbook/workbook.h"
@@ -255,6 +256,28 @@ private slots:
         qInfo("%d of 5 refused while being read", refusedAtOpen);
     }
 
+    void aFileShortenedUnderAnOpenWorkbookGivesItUp()
+    {
+        const QString path = m_dir.path() + "/shortened.xlsx";
+        const QByteArray original = largeWorkbookBytes();
+        QVERIFY2(original.size() >= FileContent::kMapFrom, "expected a workbook that is mapped");
+        QVERIFY(writeFile(path, original));
+        Application app;
+        QString reason;
+        Workbook *wb = app.Open(path, &reason);
+        QVERIFY2(wb, qPrintable(reason));
+        // Another program cuts the file down in place while the run still reads it.
+        QCOMPARE(::truncate(encoded(path).constData(), 100), 0);
+        workbook::UsedRange *range = wb->Item(1)->usedRange();
+        QVERIFY(!range->Replace("before", "after"));
+        QVERIFY2(range->lastError().kind == workbook::Error::Kind::ChangedWhileEditing,
+                 qPrintable(range->lastError().toString()));
+        QVERIFY(wb->isClosed());
+        QVERIFY(!wb->Save(&reason));
+        QVERIFY2(reason.startsWith("changed while being edited"), qPrintable(reason));
+        QCOMPARE(readAll(path), original.left(100));
+    }
+
     void aUserFileWithATemporaryLikeNameIsKept()
     {
         const QString folder = m_dir.path() + "/names";
@@ -269,9 +292,9 @@ private slots:
         const QString dead = folder + "/.~tmbbbbbbbbbbbb.tsave";
         QVERIFY(writeFile(live, "live"));
         QVERIFY(writeFile(dead, "dead"));
-        QByteArray mark = workbook::SaveMarker::current();
-        QVERIFY(::setxattr(encoded(live).constData(), workbook::SaveMarker::kAttributeName,
-                           mark.constData(), size_t(mark.size()), 0) == 0);
+        QByteArray mark = SaveMarker::Current();
+        QVERIFY(::setxattr(encoded(live).constData(), SaveMarker::kAttributeName, mark.constData(),
+                           size_t(mark.size()), 0) == 0);
         QProcess gone;
         gone.start("true", QStringList());
         QVERIFY(gone.waitForStarted());
@@ -280,8 +303,8 @@ private slots:
         QList<QByteArray> fields = mark.split(' ');
         fields[3] = QByteArray::number(gonePid);
         mark = fields.join(' ');
-        QVERIFY(::setxattr(encoded(dead).constData(), workbook::SaveMarker::kAttributeName,
-                           mark.constData(), size_t(mark.size()), 0) == 0);
+        QVERIFY(::setxattr(encoded(dead).constData(), SaveMarker::kAttributeName, mark.constData(),
+                           size_t(mark.size()), 0) == 0);
 
         QString reason;
         QVERIFY2(changeAndSave(
@@ -332,8 +355,8 @@ private slots:
         QCOMPARE(QByteArray(got, int(size)), value);
         QCOMPARE(::getxattr(encoded(path).constData(), "user.empty", got, sizeof got), ssize_t(0));
         // Our own mark does not stay on the workbook.
-        QVERIFY(::getxattr(encoded(path).constData(), workbook::SaveMarker::kAttributeName, got,
-                           sizeof got) < 0);
+        QVERIFY(::getxattr(encoded(path).constData(), SaveMarker::kAttributeName, got, sizeof got) <
+                0);
     }
 };
 

@@ -1,6 +1,6 @@
+#include "platform/atomicfile.h"
 #include "tests/workbook/support/testworkbook.h"
 #include "workbook/application.h"
-#include "workbook/atomicfile.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheet.h"
 #include "workbook/usedrange.h"

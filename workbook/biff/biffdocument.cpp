@@ -103,6 +103,7 @@ bool BiffDocument::find(int sheet, const QString &what, Error *error)
     context.strings = m_strings.get();
     context.styles = m_workbook.get();
     context.dates = m_workbook->dateSystem();
+    context.grid = gridLimits();
     bool found = false;
     return edit::SheetFindReplace::find(cells, context, what, &found, error) && found;
 }

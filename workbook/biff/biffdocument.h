@@ -33,6 +33,7 @@ public:
     QString sheetName(int sheet) const override;
     SheetKind sheetKind(int sheet) const override { return m_sheets[sheet].kind; }
     SheetVisibility sheetVisibility(int sheet) const override;
+    GridLimits gridLimits() const override { return GridLimits::biff8(); }
     bool renameSheet(int sheet, const QString &name, Error *error) override;
 
     bool find(int sheet, const QString &what, Error *error) override;

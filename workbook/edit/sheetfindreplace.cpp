@@ -9,6 +9,7 @@
 #include "workbook/text/celltyping.h"
 #include "workbook/text/findpattern.h"
 #include "workbook/text/formulabartext.h"
+#include "workbook/text/formulagrid.h"
 #include "workbook/text/formulalimits.h"
 #include "workbook/text/formulasheetreferences.h"
 #include "workbook/text/patternset.h"
@@ -215,7 +216,7 @@ QString cellName(const SourceCell &cell)
 
 // Why a cell whose text matched cannot take its new text, or empty when it can.
 QString refusal(const CellTyping::Result &result, CellTyping::Was was, const QString &newText,
-                const QString &oldText, bool arrayAnchor, const QStringList &sheetNames)
+                const QString &oldText, bool arrayAnchor, const SheetFindReplace::Context &context)
 {
     if (result.becomes == CellTyping::Becomes::Unchanged) {
         if (newText.size() > CellTyping::kMaxTextLength)
@@ -227,10 +228,18 @@ QString refusal(const CellTyping::Result &result, CellTyping::Was was, const QSt
     }
     if (result.becomes == CellTyping::Becomes::Formula) {
         const QString missing =
-            FormulaSheetReferences::newlyMissingSheet(oldText, result.text, sheetNames);
+            FormulaSheetReferences::newlyMissingSheet(oldText, result.text, context.sheetNames);
         if (!missing.isEmpty())
             return QStringLiteral("the formula would refer to sheet '%1', which does not exist")
                 .arg(missing);
+        const QString beyond =
+            FormulaGrid::referenceBeyond(result.text, context.grid.rows, context.grid.columns);
+        if (!beyond.isEmpty())
+            return QStringLiteral("over a limit: the formula would refer to %1, beyond the "
+                                  "sheet's %2 rows and %3 columns")
+                .arg(beyond)
+                .arg(context.grid.rows)
+                .arg(context.grid.columns);
     } else if (arrayAnchor) {
         return QStringLiteral("part of an array formula cannot become a constant");
     }
@@ -444,7 +453,7 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                     if (r.becomes == CellTyping::Becomes::Unchanged)
                         return refuse(cell, sst->text(k), newText,
                                       refusal(r, CellTyping::Was::Text, newText, sst->text(k),
-                                              false, context.sheetNames));
+                                              false, context));
                     FormattedText old;
                     if (r.becomes == CellTyping::Becomes::Empty) {
                         sc.empty = changes = true;
@@ -497,7 +506,7 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             const QString why = !cells.storedExactly()
                                     ? QLatin1String(kNotExact)
                                     : refusal(*result, content.was, newText, content.text.mid(1),
-                                              content.isArrayAnchor, context.sheetNames);
+                                              content.isArrayAnchor, context);
             if (!why.isEmpty())
                 return refuse(cell, content.text, newText, why);
             QString headerWhy;

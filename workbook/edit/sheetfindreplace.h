@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/error.h"
+#include "workbook/gridlimits.h"
 #include "workbook/text/datetext.h"
 
 #include <QString>
@@ -34,6 +35,8 @@ public:
         StringTable *strings = nullptr; // null: the workbook has none
         const StyleFacts *styles = nullptr;
         DateSystem dates = DateSystem::Date1900;
+        // A changed formula may refer only to cells inside the format's grid.
+        GridLimits grid = GridLimits::ooxml();
         bool isProtected = false;
         // The workbook's sheets: a changed formula may refer only to these.
         QStringList sheetNames;

@@ -284,6 +284,7 @@ edit::SheetFindReplace::Context OoxmlDocument::editContext(const QByteArray &xml
     context.strings = m_sharedStrings.get();
     context.styles = m_styles.get();
     context.dates = m_workbook.date1904() ? DateSystem::Date1904 : DateSystem::Date1900;
+    context.grid = gridLimits();
     context.isProtected = SheetProtection::isProtected(xml);
     for (const SheetInfo &s : qAsConst(m_sheets))
         context.sheetNames << s.name;

@@ -32,6 +32,7 @@ public:
     QString sheetName(int sheet) const override;
     SheetKind sheetKind(int sheet) const override;
     SheetVisibility sheetVisibility(int sheet) const override;
+    GridLimits gridLimits() const override { return GridLimits::ooxml(); }
     bool renameSheet(int sheet, const QString &name, Error *error) override;
 
     bool find(int sheet, const QString &what, Error *error) override;

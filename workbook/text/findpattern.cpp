@@ -79,7 +79,14 @@ void appendUtf8(QByteArray &out, char32_t c)
 
 bool containsBytes(const char *data, qsizetype size, const QByteArray &needle)
 {
+#ifdef _WIN32
+    // The C library there has no memmem.
+    const char *end = data + size;
+    return std::search(data, end, needle.constData(), needle.constData() + needle.size()) != end ||
+           needle.isEmpty();
+#else
     return memmem(data, size_t(size), needle.constData(), size_t(needle.size())) != nullptr;
+#endif
 }
 
 } // namespace

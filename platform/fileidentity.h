@@ -1,37 +1,23 @@
 #pragma once
 
 #include <QString>
-#include <sys/stat.h>
-#include <sys/types.h>
-
-namespace workbook
-{
+#include <cstdint>
 
 // Which file, in which state: a save replaces a workbook only while its path still names the
-// very file that was read, unchanged since.
+// very file that was read, unchanged since. The device and index are the volume and file
+// number (st_dev and st_ino on POSIX, the volume serial number and file index on Windows).
 struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    time_t modifiedSeconds = 0;
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    std::int64_t size = -1;
+    std::int64_t modifiedSeconds = 0;
     long modifiedNanoseconds = 0;
-
-    static FileIdentity of(const struct stat &st)
-    {
-        FileIdentity id;
-        id.device = st.st_dev;
-        id.inode = st.st_ino;
-        id.size = st.st_size;
-        id.modifiedSeconds = st.st_mtim.tv_sec;
-        id.modifiedNanoseconds = st.st_mtim.tv_nsec;
-        return id;
-    }
 
     bool isKnown() const { return size >= 0; }
 
     bool operator==(const FileIdentity &o) const
     {
-        return device == o.device && inode == o.inode && size == o.size &&
+        return device == o.device && index == o.index && size == o.size &&
                modifiedSeconds == o.modifiedSeconds && modifiedNanoseconds == o.modifiedNanoseconds;
     }
     bool operator!=(const FileIdentity &o) const { return !(*this == o); }
@@ -39,7 +25,7 @@ struct FileIdentity {
     // What differs, for a reason text: "another file", "its size", "its modification time".
     QString differenceFrom(const FileIdentity &o) const
     {
-        if (device != o.device || inode != o.inode)
+        if (device != o.device || index != o.index)
             return QStringLiteral("another file now has its name");
         if (size != o.size)
             return QStringLiteral("its size went from %1 to %2 bytes")
@@ -49,4 +35,8 @@ struct FileIdentity {
     }
 };
 
-} // namespace workbook
+// The identity of the entry path names, without following a link. False when there is no
+// such entry; *regular says whether it is a regular file (not a link, folder or device),
+// *links how many names the file has.
+bool IdentifyFileEntry(const QString &path, FileIdentity *identity, bool *regular,
+                       std::uint64_t *links = nullptr);

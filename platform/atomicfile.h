@@ -1,12 +1,9 @@
 #pragma once
 
-#include "workbook/fileidentity.h"
+#include "platform/fileidentity.h"
 
 #include <QByteArray>
 #include <QString>
-
-namespace workbook
-{
 
 // Replaces a file's content so that, whatever happens (full disk, no permission, a crash or
 // a kill), the file holds either its old content or the new one, whole; and only while the
@@ -23,16 +20,20 @@ public:
     // renames it over the original; but first checks that path is, without following links,
     // the regular file expected (when known). On failure the original is untouched, the
     // temporary removed, and *reason says what failed. *written gets the new file's identity.
-    static bool write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
+    // On Windows ReplaceFileW does the renaming and keeps the original's access list, owner,
+    // attributes and alternate data streams; the lock is LockFileEx's.
+    static bool Write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
                       FileIdentity *written, QString *reason);
 
     // Removes, from folder, the temporaries that saves now gone left behind: only files named
-    // like one and bearing the mark of a save whose process has ended on this machine.
-    static void removeStaleTemporaries(const QString &folder);
+    // like one and bearing the mark of a save whose process has ended on this machine. None on
+    // Windows, where temporaries carry no mark.
+    static void RemoveStaleTemporaries(const QString &folder);
+
+    // A fresh file name of that form, drawn at random.
+    static QByteArray NewTemporaryName();
 
     // Whether a file name has the form of a temporary (".~tm<hex>.tsave"); the form alone
     // never makes a file ours.
-    static bool hasTemporaryName(const QByteArray &fileName);
+    static bool HasTemporaryName(const QByteArray &fileName);
 };
-
-} // namespace workbook

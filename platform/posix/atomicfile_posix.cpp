@@ -1,10 +1,9 @@
-#include "workbook/atomicfile.h"
-
-#include "workbook/extendedattributes.h"
-#include "workbook/savemarker.h"
+#include "platform/atomicfile.h"
+#include "platform/posix/extendedattributes.h"
+#include "platform/posix/statidentity.h"
+#include "platform/savemarker.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
@@ -15,17 +14,9 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-namespace workbook
-{
-
-const char *const AtomicFile::kChangedWhileEditing = "changed while being edited";
-
 namespace
 {
 
-const char kTemporaryPrefix[] = ".~tm";
-const char kTemporarySuffix[] = ".tsave";
-const int kRandomBytes = 6;
 // Another run holds the workbook only for the moment of its own check and rename.
 const int kLockAttempts = 1000;
 const unsigned long kLockPauseMicroseconds = 2000;
@@ -64,13 +55,6 @@ QByteArray folderOf(const QByteArray &path)
     return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-QByteArray randomHex()
-{
-    // The system generator: two processes started together still draw different names.
-    const quint64 random = QRandomGenerator::system()->generate64();
-    return QByteArray(reinterpret_cast<const char *>(&random), kRandomBytes).toHex();
-}
-
 // The file stays open: its lock orders two runs that save the same workbook.
 class OpenFile
 {
@@ -107,7 +91,7 @@ bool giveName(int fd, const QByteArray &folder, QByteArray *name)
 {
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        *name = folder + '/' + kTemporaryPrefix + randomHex() + kTemporarySuffix;
+        *name = folder + '/' + AtomicFile::NewTemporaryName();
         if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name->constData(), AT_SYMLINK_FOLLOW) ==
                 0 ||
             (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, name->constData(), AT_EMPTY_PATH) == 0))
@@ -123,22 +107,7 @@ bool giveName(int fd, const QByteArray &folder, QByteArray *name)
 
 } // namespace
 
-bool AtomicFile::hasTemporaryName(const QByteArray &fileName)
-{
-    const int minimum = int(sizeof kTemporaryPrefix - 1 + sizeof kTemporarySuffix - 1);
-    if (fileName.size() != minimum + 2 * kRandomBytes || !fileName.startsWith(kTemporaryPrefix) ||
-        !fileName.endsWith(kTemporarySuffix))
-        return false;
-    for (int i = int(sizeof kTemporaryPrefix - 1);
-         i < int(sizeof kTemporaryPrefix - 1) + 2 * kRandomBytes; ++i) {
-        const char c = fileName.at(i);
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
-void AtomicFile::removeStaleTemporaries(const QString &folder)
+void AtomicFile::RemoveStaleTemporaries(const QString &folder)
 {
     const QByteArray folderName =
         QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
@@ -151,7 +120,7 @@ void AtomicFile::removeStaleTemporaries(const QString &folder)
         return;
     }
     while (const dirent *entry = ::readdir(dir)) {
-        if (!hasTemporaryName(QByteArray(entry->d_name)))
+        if (!HasTemporaryName(QByteArray(entry->d_name)))
             continue;
         const OpenFile file(
             ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
@@ -161,7 +130,7 @@ void AtomicFile::removeStaleTemporaries(const QString &folder)
         char mark[512];
         const ssize_t size = ::fgetxattr(file.fd(), SaveMarker::kAttributeName, mark, sizeof mark);
         // Unmarked: not provably ours, so it stays, whatever its name.
-        if (size <= 0 || !SaveMarker::isStale(QByteArray(mark, int(size))))
+        if (size <= 0 || !SaveMarker::IsStale(QByteArray(mark, int(size))))
             continue;
         struct stat named;
         if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -171,7 +140,7 @@ void AtomicFile::removeStaleTemporaries(const QString &folder)
     ::closedir(dir);
 }
 
-bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
+bool AtomicFile::Write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
                        FileIdentity *written, QString *reason)
 {
     auto fail = [reason](const QString &text) {
@@ -194,7 +163,7 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileI
         return fail(errnoText("cannot examine the file", errno));
     if (!S_ISREG(st.st_mode))
         return fail(changed(QStringLiteral("expected a regular file")));
-    const FileIdentity found = FileIdentity::of(st);
+    const FileIdentity found = IdentityOfStat(st);
     if (expected.isKnown() && found != expected)
         return fail(changed(expected.differenceFrom(found)));
     // A file nobody may write is read-only on purpose; replacing it through the folder would
@@ -212,7 +181,7 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileI
     int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     const bool unnamed = fd >= 0;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        tempName = folder + '/' + kTemporaryPrefix + randomHex() + kTemporarySuffix;
+        tempName = folder + '/' + AtomicFile::NewTemporaryName();
         fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     0600);
         if (fd < 0 && errno != EEXIST)
@@ -222,7 +191,7 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileI
         return fail(errnoText("cannot create a temporary file beside the workbook", errno));
     // Unmarked (a file system without user attributes) a named temporary is never cleaned up
     // by a later run, only by this one.
-    const QByteArray mark = SaveMarker::current();
+    const QByteArray mark = SaveMarker::Current();
     const bool marked =
         ::fsetxattr(fd, SaveMarker::kAttributeName, mark.constData(), size_t(mark.size()), 0) == 0;
     auto abandon = [&](const QString &text) {
@@ -241,7 +210,7 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileI
     if (::fchmod(fd, st.st_mode & 07777) != 0)
         return abandon(errnoText("cannot set the permission bits", errno));
     QString why;
-    if (!ExtendedAttributes::copy(original.fd(), fd, SaveMarker::kAttributeName, &why))
+    if (!ExtendedAttributes::Copy(original.fd(), fd, SaveMarker::kAttributeName, &why))
         return abandon(why);
     if (::fdatasync(fd) != 0)
         return abandon(errnoText("cannot flush the temporary file to disk", errno));
@@ -253,14 +222,14 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileI
     struct stat now;
     if (::fstat(original.fd(), &now) != 0)
         return abandon(errnoText("cannot examine the file", errno));
-    if (FileIdentity::of(now) != found)
-        return abandon(changed(found.differenceFrom(FileIdentity::of(now))));
+    if (IdentityOfStat(now) != found)
+        return abandon(changed(found.differenceFrom(IdentityOfStat(now))));
     if (::lstat(targetName.constData(), &now) != 0)
         return abandon(changed(QStringLiteral("it was moved or deleted")));
     if (S_ISLNK(now.st_mode))
         return abandon(changed(QStringLiteral("its name now holds a symbolic link")));
-    if (FileIdentity::of(now) != found)
-        return abandon(changed(found.differenceFrom(FileIdentity::of(now))));
+    if (IdentityOfStat(now) != found)
+        return abandon(changed(found.differenceFrom(IdentityOfStat(now))));
 
     if (unnamed && !giveName(fd, folder, &tempName))
         return abandon(errnoText("cannot name the temporary file", errno));
@@ -276,8 +245,6 @@ bool AtomicFile::write(const QString &path, const QByteArray &bytes, const FileI
     // The content is on disk already; a late error of close changes nothing of it.
     ::close(fd);
     if (written)
-        *written = FileIdentity::of(result);
+        *written = IdentityOfStat(result);
     return true;
 }
-
-} // namespace workbook

@@ -1,13 +1,10 @@
-#include "workbook/savemarker.h"
+#include "platform/savemarker.h"
 
 #include <QFile>
 #include <QList>
 #include <cerrno>
 #include <csignal>
 #include <unistd.h>
-
-namespace workbook
-{
 
 const char *const SaveMarker::kAttributeName = "user.tessaromandel.save";
 
@@ -50,14 +47,14 @@ QByteArray startTime(qint64 pid)
 
 } // namespace
 
-QByteArray SaveMarker::current()
+QByteArray SaveMarker::Current()
 {
     const qint64 pid = qint64(::getpid());
     return "v1 " + hostName().toPercentEncoding() + ' ' + bootId() + ' ' + QByteArray::number(pid) +
            ' ' + startTime(pid);
 }
 
-bool SaveMarker::isStale(const QByteArray &mark)
+bool SaveMarker::IsStale(const QByteArray &mark)
 {
     const QList<QByteArray> fields = mark.split(' ');
     if (fields.size() != 5 || fields.at(0) != "v1" || fields.at(2).isEmpty() ||
@@ -78,5 +75,3 @@ bool SaveMarker::isStale(const QByteArray &mark)
     const QByteArray started = startTime(pid);
     return !started.isEmpty() && started != fields.at(4);
 }
-
-} // namespace workbook

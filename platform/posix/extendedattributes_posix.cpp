@@ -1,12 +1,9 @@
-#include "workbook/extendedattributes.h"
+#include "platform/posix/extendedattributes.h"
 
 #include <QByteArray>
 #include <cerrno>
 #include <cstring>
 #include <sys/xattr.h>
-
-namespace workbook
-{
 
 namespace
 {
@@ -49,7 +46,7 @@ template <typename Query> bool readGrowing(Query query, QByteArray *out, int *er
 
 } // namespace
 
-bool ExtendedAttributes::copy(int from, int to, const char *skip, QString *reason)
+bool ExtendedAttributes::Copy(int from, int to, const char *skip, QString *reason)
 {
     QByteArray names;
     int err = 0;
@@ -88,5 +85,3 @@ bool ExtendedAttributes::copy(int from, int to, const char *skip, QString *reaso
     }
     return true;
 }
-
-} // namespace workbook

@@ -2,9 +2,6 @@
 
 #include <QString>
 
-namespace workbook
-{
-
 // The extended attributes of a file (user.*, security.*, trusted.*, and POSIX ACLs, which
 // live in system.posix_acl_*) carried over to its replacement.
 class ExtendedAttributes
@@ -15,7 +12,5 @@ public:
     // allow (ENOTSUP, EPERM, EACCES) is left out silently: the file is still saved, as a copy
     // by any other program would be. False with *reason only when reading them fails
     // otherwise or a permitted one cannot be written.
-    static bool copy(int from, int to, const char *skip, QString *reason);
+    static bool Copy(int from, int to, const char *skip, QString *reason);
 };
-
-} // namespace workbook
