@@ -3,8 +3,11 @@
 #include <QFile>
 
 #ifdef _WIN32
-#include <bcrypt.h>
+// windows.h comes first: bcrypt.h needs its declarations.
+// clang-format off
 #include <windows.h>
+#include <bcrypt.h>
+// clang-format on
 #else
 #include <openssl/evp.h>
 #endif
