@@ -36,6 +36,7 @@ constexpr quint16 kRk = 0x027E;
 constexpr quint16 kFormat = 0x041E;
 constexpr quint16 kShrFmla = 0x04BC;
 constexpr quint16 kBof = 0x0809;
+constexpr quint16 kUncalced = 0x005E;
 // BOF record types of the older versions, which are refused by name.
 constexpr quint16 kBofBiff2 = 0x0009;
 constexpr quint16 kBofBiff3 = 0x0209;
