@@ -162,6 +162,7 @@ bool CompoundFile::readFat(QString *reason)
             return false;
         }
         seenDifat[difatSector] = true;
+        m_difatSectors.append(difatSector);
         ByteCursor d(m_bytes, sectorOffset(difatSector), sectorSize);
         for (int i = 0; i < perDifat && fatIds.size() < fatSectors; ++i)
             fatIds.push_back(d.u32());
@@ -187,6 +188,7 @@ bool CompoundFile::readFat(QString *reason)
         ByteCursor s(m_bytes, sectorOffset(id), sectorSize);
         for (qint64 i = 0; i < sectorSize / 4; ++i)
             m_fat.append(s.remaining() >= 4 ? s.u32() : kFreeSector);
+        m_fatSectors.append(id);
     }
     return true;
 }
@@ -292,6 +294,7 @@ bool CompoundFile::readDirectory(QString *reason)
                               .arg(limits::kMaxDirectoryEntries));
         return false;
     }
+    m_directorySectors = sectors;
     for (quint32 s : sectors) {
         ByteCursor sector(m_bytes, sectorOffset(s), sectorSize);
         while (sector.remaining() >= kDirectoryEntrySize) {

@@ -40,6 +40,22 @@ public:
     // then refers to the file's bytes, which *owner keeps alive (left empty for a copy).
     bool readStreamInPlace(int index, QByteArray *out, QByteArray *owner, QString *reason) const;
 
+    // The layout as read, for writing the file back in place.
+    int entryCount() const { return m_entries.size(); }
+    int sectorShift() const { return m_sectorShift; }
+    // Whole or partial sectors after the header.
+    qint64 sectorsInFile() const { return m_sectorsInFile; }
+    const QVector<quint32> &fat() const { return m_fat; }
+    const QVector<quint32> &fatSectors() const { return m_fatSectors; }
+    const QVector<quint32> &difatSectors() const { return m_difatSectors; }
+    const QVector<quint32> &directorySectors() const { return m_directorySectors; }
+    quint32 firstMiniFatSector() const { return m_firstMiniFatSector; }
+    quint32 miniFatSectorCount() const { return m_miniFatSectors; }
+    const QVector<quint32> &miniFat() const { return m_miniFat; }
+    const QByteArray &miniStream() const { return m_miniStream; }
+    // Why the mini stream or its FAT could not be read; empty when they could (or are absent).
+    const QString &miniError() const { return m_miniError; }
+
 private:
     CompoundFile() = default;
     bool load(QString *reason);
@@ -61,6 +77,9 @@ private:
     quint32 m_miniFatSectors = 0;
     qint64 m_sectorsInFile = 0;
     QVector<quint32> m_fat;
+    QVector<quint32> m_fatSectors;
+    QVector<quint32> m_difatSectors;
+    QVector<quint32> m_directorySectors;
     QVector<quint32> m_miniFat;
     QByteArray m_miniStream;
     QString m_miniError; // why the mini stream is unusable, if it is
