@@ -18,7 +18,6 @@ namespace
 
 using Role = BiffCellSource::Role;
 
-constexpr quint16 kBlankRecord = 0x0201;
 
 // FORMULA grbit: recalculate whenever the workbook is calculated.
 constexpr quint16 kAlwaysCalc = 0x0001;
@@ -279,7 +278,7 @@ bool BiffCellSink::cellRecords(const Change &c, QVector<NewRecord> *out, qint64 
     QByteArray body = cellHeader(row, column, xf);
     switch (c.kind) {
     case Kind::Empty:
-        out->append(NewRecord{kBlankRecord, body});
+        out->append(NewRecord{rt::kBlank, body});
         return true;
     case Kind::Text: {
         // One new item per distinct text, however many cells take it.

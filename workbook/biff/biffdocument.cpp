@@ -21,14 +21,6 @@
 namespace workbook::biff
 {
 
-namespace
-{
-
-// Records that hold sheet names as text.
-constexpr quint16 kHyperlink = 0x01B8;
-constexpr quint16 kDataConsolidationReference = 0x0051;
-
-} // namespace
 
 BiffDocument::BiffDocument() = default;
 BiffDocument::~BiffDocument() = default;
@@ -269,11 +261,11 @@ bool BiffDocument::renameSheet(int sheet, const QString &name, Error *error)
             renamed = true;
             result = SheetRenameText::Result::Changed;
             break;
-        case kHyperlink:
+        case rt::kHLink:
             body = r.body.bytes(r.body.size());
             result = SheetRenameText::hyperlink(body, oldName, name, &out, &why);
             break;
-        case kDataConsolidationReference:
+        case rt::kDConRef:
             body = r.body.bytes(r.body.size());
             result = SheetRenameText::dataConsolidationReference(body, oldName, name, &out, &why);
             break;

@@ -62,6 +62,12 @@ constexpr quint16 kUncalced = 0x005E;
 constexpr quint16 kHeaderFooter = 0x089C;
 constexpr quint16 kUnits = 0x1001;
 constexpr quint16 kChart = 0x1002;
+constexpr quint16 kMulBlank = 0x00BE;
+constexpr quint16 kDbCell = 0x00D7;
+constexpr quint16 kExtSst = 0x00FF;
+constexpr quint16 kBlank = 0x0201;
+constexpr quint16 kRow = 0x0208;
+constexpr quint16 kIndex = 0x020B;
 // BOF record types of the older versions, which are refused by name.
 constexpr quint16 kBofBiff2 = 0x0009;
 constexpr quint16 kBofBiff3 = 0x0209;
