@@ -251,7 +251,57 @@ private slots:
         QCOMPARE(wb->Item(2)->pageSetup()->CenterHeader(), QString());
     }
 
-    void changesAreRefusedWithTheReason()
+    // Replace, rename and header changes go into the saved file and read back: a string used
+    // on another sheet gets its own item, one used only here changes in place (also the one a
+    // CONTINUE cut), a number inside a MULRK splits it, the string table cut by a CONTINUE is
+    // written back whole.
+    void changesAreStoredInTheFile()
+    {
+        auto rk = [](int v) { return B::u32(quint32(v) << 2 | 2); };
+        B b;
+        b.globals = sharedStrings();
+        b.sheets = {{"S", 0, 0, 0x0010,
+                     labelSst(0, 0, 0) + labelSst(1, 0, 1) +
+                         B::record(0x00BD, B::u16(2) + B::u16(0) + B::u16(0) + rk(1) + B::u16(0) +
+                                               rk(2) + B::u16(0) + rk(3) + B::u16(2))},
+                    {"T", 0, 0, 0x0010, labelSst(0, 0, 0) + labelSst(0, 1, 2)}};
+        workbook::Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(b.file());
+        QVERIFY(wb);
+        workbook::UsedRange *range = wb->Item(1)->usedRange();
+        QVERIFY(!range->Replace("absent", "x"));
+        QVERIFY(!range->lastError().isSet()); // a miss, not a failure
+        QVERIFY(!wb->isModified());
+        QVERIFY(range->Replace("hell", "Jell"));
+        QVERIFY(range->Replace("2", "5"));
+        QVERIFY(range->Replace(QString::fromUtf8("中文"), "x"));
+        QVERIFY(wb->isModified());
+        Error why;
+        QVERIFY2(wb->Item(1)->SetName("Neu", &why), qPrintable(why.toString()));
+        QVERIFY2(wb->Item(2)->pageSetup()->setSection(
+                     workbook::HeaderFooterSection::CenterHeader, "Kopf", &why),
+                 qPrintable(why.toString()));
+        QVERIFY2(wb->Save(&why), qPrintable(why.toString()));
+        const QByteArray saved = wb->savedBytes();
+        QVERIFY(!saved.isEmpty());
+
+        QString reason;
+        QCOMPARE(texts(saved, 0, &reason),
+                 QStringList({"Jello", QString::fromUtf8("abcx!"), "1", "5", "3"}));
+        QCOMPARE(texts(saved, 1, &reason), QStringList({"Hello", QString::fromUtf8("Zürich")}));
+        workbook::Application again;
+        workbook::Workbook *back = again.OpenFromMemory(saved);
+        QVERIFY(back);
+        QCOMPARE(back->Item(1)->Name(), QString("Neu"));
+        QCOMPARE(back->Item(2)->pageSetup()->CenterHeader(), QString("Kopf"));
+        // The other sheet's use kept the item; the changed one lives in its own.
+        auto *d = static_cast<BiffDocument *>(back->document());
+        QCOMPARE(d->workbook().sharedStringCount(), 4);
+    }
+
+    // A cell that matched but cannot take its new content leaves the sheet and workbook as
+    // they were, with the reason.
+    void refusedChangeLeavesTheWorkbook()
     {
         B b;
         b.globals = sharedStrings();
@@ -260,20 +310,10 @@ private slots:
         workbook::Workbook *wb = app.OpenFromMemory(b.file());
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
-        QVERIFY(!range->Replace("absent", "x"));
-        QVERIFY(!range->lastError().isSet()); // a miss, not a failure
-        QVERIFY(!range->Replace("hell", "x"));
-        QCOMPARE(range->lastError().kind, Error::Kind::UnsupportedFormat);
-        QCOMPARE(range->lastError().detail, BiffDocument::unsupportedChange());
-        Error why;
-        QVERIFY(!wb->Item(1)->SetName("New", &why));
-        QCOMPARE(why.kind, Error::Kind::UnsupportedFormat);
-        QCOMPARE(why.detail, BiffDocument::unsupportedChange());
-        why.clear();
-        QVERIFY(!wb->Item(1)->pageSetup()->setSection(workbook::HeaderFooterSection::CenterHeader,
-                                                      "x", &why));
-        QCOMPARE(why.kind, Error::Kind::UnsupportedFormat);
+        QVERIFY(!range->Replace("Hello", QString(33000, 'x')));
+        QCOMPARE(range->lastError().kind, Error::Kind::CannotChange);
         QVERIFY(!wb->isModified());
+        QCOMPARE(texts(b.file()), QStringList({"Hello"}));
     }
 
     void damagedSheetCannotBeSearched_data()
