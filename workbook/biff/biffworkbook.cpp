@@ -185,11 +185,14 @@ bool BiffWorkbook::readGlobals(QString *reason)
             const quint16 flags = c.u16();
             c.u8();
             const int cch = c.u8();
-            c.skip(2 + 2 + 2 + 4);
+            c.skip(2 + 2);
+            const int itab = c.u16();
+            c.skip(4);
             QString name = BiffString::readNoCount(c, cch, r.continues);
             if (flags & 0x0020)
                 name = builtInName(name.isEmpty() ? -1 : name.at(0).unicode());
             m_names.append(c.ok() ? name : QString());
+            m_nameSheets.append(itab - 1);
             break;
         }
         default:
@@ -290,6 +293,111 @@ bool BiffWorkbook::externalName(int ixti, int index, QString *out) const
                ? QStringLiteral("[%1]!").arg(sb.externalNumber) + sb.externNames[index - 1]
                : sb.externNames[index - 1];
     return true;
+}
+
+bool BiffWorkbook::sheetIndex(int book, const QString &firstSheet, const QString &lastSheet,
+                              int *ixti, QString *reason) const
+{
+    const QString &last = lastSheet.isEmpty() ? firstSheet : lastSheet;
+    auto position = [](const QStringList &names, const QString &name) {
+        for (int i = 0; i < names.size(); ++i) {
+            if (names[i].compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    };
+    QStringList names;
+    int supBook = -1;
+    for (int i = 0; i < m_supBooks.size() && supBook < 0; ++i) {
+        const SupBook &sb = m_supBooks[i];
+        if (book == 0 && sb.kind == SupBookKind::Self)
+            supBook = i;
+        else if (book > 0 && sb.kind == SupBookKind::External && sb.externalNumber == book)
+            supBook = i;
+    }
+    if (book == 0) {
+        for (const SheetEntry &e : m_sheets)
+            names.append(e.name);
+    } else if (supBook >= 0) {
+        names = m_supBooks[supBook].sheetNames;
+    }
+    const int first = position(names, firstSheet);
+    const int lastIndex = position(names, last);
+    const QString what = lastSheet.isEmpty() ? firstSheet : firstSheet + QLatin1Char(':') + last;
+    if (first < 0 || lastIndex < 0) {
+        if (reason)
+            *reason = book == 0 ? QStringLiteral("no sheet named %1").arg(what)
+                                : QStringLiteral("external workbook [%1] has no sheet %2")
+                                      .arg(book)
+                                      .arg(what);
+        return false;
+    }
+    for (int i = 0; i < m_xtis.size(); ++i) {
+        const Xti &x = m_xtis[i];
+        if (x.supBook == supBook && x.first == first && x.last == lastIndex) {
+            *ixti = i;
+            return true;
+        }
+    }
+    if (reason)
+        *reason = QStringLiteral("the workbook has no EXTERNSHEET entry for %1 yet").arg(what);
+    return false;
+}
+
+bool BiffWorkbook::deletedSheetIndex(int *ixti) const
+{
+    for (int i = 0; i < m_xtis.size(); ++i) {
+        const Xti &x = m_xtis[i];
+        if (x.supBook >= 0 && x.supBook < m_supBooks.size() &&
+            m_supBooks[x.supBook].kind == SupBookKind::Self &&
+            (x.first < 0 || x.first >= m_sheets.size())) {
+            *ixti = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool BiffWorkbook::definedNameIndex(const QString &name, int sheet, int *index) const
+{
+    int global = -1;
+    for (int i = 0; i < m_names.size(); ++i) {
+        if (m_names[i].compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (sheet >= 0 && m_nameSheets[i] == sheet) {
+            *index = i + 1;
+            return true;
+        }
+        if (m_nameSheets[i] < 0 && global < 0)
+            global = i;
+    }
+    if (global < 0)
+        return false;
+    *index = global + 1;
+    return true;
+}
+
+bool BiffWorkbook::externalNameIndex(int book, const QString &name, int *ixti, int *index) const
+{
+    for (int i = 0; i < m_xtis.size(); ++i) {
+        const int b = m_xtis[i].supBook;
+        if (b < 0 || b >= m_supBooks.size())
+            continue;
+        const SupBook &sb = m_supBooks[b];
+        const bool wanted = book == 0 ? sb.kind == SupBookKind::AddIn
+                                      : sb.kind == SupBookKind::External &&
+                                            sb.externalNumber == book;
+        if (!wanted)
+            continue;
+        for (int n = 0; n < sb.externNames.size(); ++n) {
+            if (sb.externNames[n].compare(name, Qt::CaseInsensitive) == 0) {
+                *ixti = i;
+                *index = n + 1;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 } // namespace workbook::biff

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/biff/formulanames.h"
+#include "workbook/biff/formulareferences.h"
 #include "workbook/cfb/bytecursor.h"
 #include "workbook/edit/stringtable.h"
 #include "workbook/sheetkind.h"
@@ -20,7 +21,7 @@ namespace workbook::biff
 // The workbook globals of a BIFF8 workbook stream: sheets, string table, number formats and
 // cell styles, date system, protection, and what formulas refer to (EXTERNSHEET, SUPBOOK,
 // EXTERNNAME, NAME). Sheets themselves are read on demand, cell by cell (BiffCellSource).
-class BiffWorkbook : public FormulaNames, public edit::StyleFacts
+class BiffWorkbook : public FormulaNames, public FormulaReferences, public edit::StyleFacts
 {
 public:
     // BOUNDSHEET8 sheet types.
@@ -67,6 +68,12 @@ public:
     bool definedName(int index, QString *out) const override;
     bool externalName(int ixti, int index, QString *out) const override;
 
+    bool sheetIndex(int book, const QString &firstSheet, const QString &lastSheet, int *ixti,
+                    QString *reason) const override;
+    bool deletedSheetIndex(int *ixti) const override;
+    bool definedNameIndex(const QString &name, int sheet, int *index) const override;
+    bool externalNameIndex(int book, const QString &name, int *ixti, int *index) const override;
+
 private:
     enum class SupBookKind { Self, AddIn, External };
     struct SupBook {
@@ -99,6 +106,7 @@ private:
     int m_externalBooks = 0;
     QVector<Xti> m_xtis;
     QStringList m_names;
+    QVector<int> m_nameSheets; // the sheet a NAME belongs to, -1 for the workbook's
     bool m_structureProtected = false;
 };
 

@@ -6,6 +6,7 @@
 namespace workbook::biff
 {
 
+class FormulaNames;
 class FormulaReferences;
 
 // Formula text, as the formula bar shows it, compiled to BIFF8 parsed tokens: the inverse of
@@ -22,6 +23,43 @@ public:
     // parts). False with *reason when it does not compile to what Excel would store.
     static bool compile(const QString &text, const FormulaReferences &references, Output *out,
                         QString *reason);
+
+    // Where the formula is stored decides the class of its result and which defined names
+    // it sees.
+    enum class Kind {
+        Cell,  // FORMULA: a value
+        Array, // ARRAY: an array
+        Name,  // NAME: a reference
+    };
+    struct Options {
+        Kind kind = Kind::Cell;
+        int sheet = -1; // the formula's sheet (BOUNDSHEET8 index), for sheet-level names
+    };
+    static bool compile(const QString &text, const FormulaReferences &references,
+                        const Options &options, Output *out, QString *reason);
+
+    // A stored formula as a caller found it.
+    struct Stored {
+        QByteArray tokens;
+        QByteArray extra;
+        int row = 0; // the cell it belongs to (0-based)
+        int column = 0;
+        bool shared = false; // SHRFMLA: relative references stored as offsets from the cell
+        Options options;
+    };
+    // Whether compiling the stored formula's own text gives its tokens back, so that a cell
+    // may be rewritten from text without changing what it means. Shared formulas compare as
+    // the cell formula they stand for at (row, column). False with *reason otherwise.
+    static bool roundTrips(const Stored &stored, const FormulaNames &names,
+                           const FormulaReferences &references, QString *reason);
+    // Whether compiled tokens mean what stored ones do, byte for byte but for the bytes Excel
+    // leaves unused and the choice between equal EXTERNSHEET entries.
+    static bool sameTokens(const QByteArray &compiled, const QByteArray &stored,
+                           const FormulaNames &names);
+    // A shared formula's tokens as the cell formula they stand for at (row, column): tRefN and
+    // tAreaN become tRef and tArea, relative offsets become rows and columns. False for tokens
+    // that cannot be walked.
+    static bool sharedAsCell(const QByteArray &tokens, int row, int column, QByteArray *out);
 };
 
 } // namespace workbook::biff
