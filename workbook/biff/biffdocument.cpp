@@ -342,12 +342,21 @@ bool BiffDocument::setHeaderFooter(int sheet, bool footer, const QString &text, 
     int depth = 0;
     qsizetype existing = -1;
     QByteArray existingBody;
+    // A custom view's page settings are its own, not the sheet's.
+    bool inCustomView = false;
     while (reader.next(&r)) {
         if (r.type == rt::kBof && ++depth > 1)
             continue;
         if (r.type == rt::kEof && --depth > 0)
             continue;
         if (depth > 1)
+            continue;
+        if (r.type == rt::kUserSViewBegin)
+            inCustomView = true;
+        const bool skip = inCustomView;
+        if (r.type == rt::kUserSViewEnd)
+            inCustomView = false;
+        if (skip)
             continue;
         records.append(qMakePair(r.type, r.offset));
         if (r.type == type && existing < 0) {
