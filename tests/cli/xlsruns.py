@@ -300,7 +300,8 @@ def run(exe, corpus, work):
 
     # Header, and rename: the made workbooks and the corpus.
     folder = os.path.join(work, 'header')
-    pairs = copy_set(made_files + readable, folder)
+    # Half the corpus for each, to keep the test short.
+    pairs = copy_set(made_files + readable[0::2], folder)
     cli(exe, ['header', folder, '--position', 'center', '--replace', 'Kopf &P'])
     refused = report(folder, COULD_NOT)
     for source, target in pairs:
@@ -316,7 +317,7 @@ def run(exe, corpus, work):
     check(len(refused) < len(pairs) // 10, 'header refused %d of %d' % (len(refused), len(pairs)))
 
     folder = os.path.join(work, 'rename')
-    pairs = copy_set(made_files + readable, folder)
+    pairs = copy_set(made_files + readable[1::2], folder)
     cli(exe, ['rename-sheets', folder, '--find', 'a', '--replace', 'ä'])
     refused = report(folder, COULD_NOT)
     for source, target in pairs:
@@ -330,7 +331,7 @@ def run(exe, corpus, work):
               '%s: names %r from %r' % (target, now, names))
         expect_cells(source, target, lambda sheet, at, cell: {cell}) if names == now else None
         same_other_streams(source, target, {'workbook', SUMMARY.lower()})
-    to_convert += [p for p in pairs if os.path.basename(p[0]) == 'Xlwt.xls']
+    to_convert += [p for p in pairs if os.path.basename(p[0]) in ('Xlwt.xls', 'Office.xls')]
 
     # Replace on the corpus: a found cell changes, or its workbook is left whole.
     folder = os.path.join(work, 'corpus')
@@ -353,7 +354,7 @@ def run(exe, corpus, work):
 
         expect_cells(source, target, corpus_change)
         same_other_streams(source, target, {'workbook'})
-        if len(to_convert) < 24:
+        if len(to_convert) < 6:
             to_convert.append((source, target))
     check(changed > 20, 'corpus workbooks changed: %d' % changed)
 
@@ -362,7 +363,9 @@ def run(exe, corpus, work):
     os.makedirs(out)
     inputs = []
     for i, (source, target) in enumerate(to_convert):
-        for role, path in (('before', source), ('after', target)):
+        roles = (('after', target),) if source.startswith(made) else (('before', source),
+                                                                       ('after', target))
+        for role, path in roles:
             name = os.path.join(work, 'lo', '%02d-%s.xls' % (i, role))
             os.makedirs(os.path.dirname(name), exist_ok=True)
             shutil.copyfile(path, name)
@@ -371,7 +374,7 @@ def run(exe, corpus, work):
     for i, (source, target) in enumerate(to_convert):
         before = os.path.join(out, '%02d-before.xlsx' % i)
         after = os.path.join(out, '%02d-after.xlsx' % i)
-        if os.path.exists(before):
+        if source.startswith(made) or os.path.exists(before):
             check(os.path.exists(after), 'LibreOffice did not open %s' % target)
     # The formulas the replacement changed, computed by LibreOffice.
     expected = {'Xlwt.xls': [('Data', 'C1', 11), ('Other', 'B2', 13.5)],
