@@ -18,7 +18,6 @@ namespace
 
 using Role = BiffCellSource::Role;
 
-
 // FORMULA grbit: recalculate whenever the workbook is calculated.
 constexpr quint16 kAlwaysCalc = 0x0001;
 

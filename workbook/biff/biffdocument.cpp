@@ -21,7 +21,6 @@
 namespace workbook::biff
 {
 
-
 BiffDocument::BiffDocument() = default;
 BiffDocument::~BiffDocument() = default;
 

@@ -278,8 +278,8 @@ private slots:
         QVERIFY(wb->isModified());
         Error why;
         QVERIFY2(wb->Item(1)->SetName("Neu", &why), qPrintable(why.toString()));
-        QVERIFY2(wb->Item(2)->pageSetup()->setSection(
-                     workbook::HeaderFooterSection::CenterHeader, "Kopf", &why),
+        QVERIFY2(wb->Item(2)->pageSetup()->setSection(workbook::HeaderFooterSection::CenterHeader,
+                                                      "Kopf", &why),
                  qPrintable(why.toString()));
         QVERIFY2(wb->Save(&why), qPrintable(why.toString()));
         const QByteArray saved = wb->savedBytes();
