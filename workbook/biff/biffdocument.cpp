@@ -164,6 +164,10 @@ bool BiffDocument::replace(int sheet, const QString &what, const QString &with, 
     if (!facts.read(*m_workbook, entry, &why))
         return fail(error, Error::Kind::Damaged, why);
     BiffCellSource cells(*m_workbook, entry);
+    // The search just made it: formulas whose text cannot match are passed over here too (a
+    // shared formula's cells all pass or not, so a changed group's cells are all seen).
+    if (m_precheck && m_precheck->isActive())
+        cells.setPrecheck(m_precheck.get());
     BiffCellSink sink(cells, *m_workbook, entry, *m_strings);
     edit::SheetFindReplace::Context context;
     context.strings = m_strings.get();

@@ -21,7 +21,7 @@ struct StoredItem {
     bool cut = false;
 };
 
-bool readItem(const BiffWorkbook &workbook, int index, StoredItem *out)
+bool readItem(const BiffWorkbook &workbook, int index, StoredItem *out, bool withText = true)
 {
     const QVector<quint32> &starts = workbook.sharedStringStarts();
     if (index < 0 || index >= starts.size())
@@ -56,11 +56,18 @@ bool readItem(const BiffWorkbook &workbook, int index, StoredItem *out)
         const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
         if (fit <= 0)
             return false;
-        out->text += wide ? c.utf16(fit) : c.latin1(fit);
+        if (withText)
+            out->text += wide ? c.utf16(fit) : c.latin1(fit);
+        else
+            c.skip(wide ? qsizetype(fit) * 2 : fit);
         left -= fit;
     }
-    out->runs = c.bytes(qsizetype(runs) * 4);
-    out->phonetic = c.bytes(phonetic);
+    if (withText) {
+        out->runs = c.bytes(qsizetype(runs) * 4);
+        out->phonetic = c.bytes(phonetic);
+    } else {
+        c.skip(qsizetype(runs) * 4 + phonetic);
+    }
     out->end = c.position();
     return c.ok();
 }
@@ -248,8 +255,12 @@ QByteArray BiffStringTable::encode(const edit::FormattedText &text)
 
 bool BiffStringTable::storedItem(const BiffWorkbook &workbook, int index, QByteArray *out)
 {
+    // Most items lie whole between two CONTINUE boundaries: their bytes are copied as stored,
+    // without decoding them.
     StoredItem item;
-    if (!readItem(workbook, index, &item))
+    if (!readItem(workbook, index, &item, false))
+        return false;
+    if (item.cut && !readItem(workbook, index, &item))
         return false;
     if (!item.cut) {
         const cfb::ByteCursor &table = workbook.sharedStringTable();
