@@ -139,6 +139,20 @@ void toRuns(const QString &text, const QByteArray &runs, edit::FormattedText *ou
     }
 }
 
+// An item this table encoded (no CONTINUE boundary in it).
+void decodeItem(const QByteArray &bytes, QString *text, QByteArray *runs)
+{
+    cfb::ByteCursor c(bytes);
+    const int count = c.u16();
+    const quint8 flags = c.u8();
+    const int runCount = (flags & 0x08) ? c.u16() : 0;
+    if (flags & 0x04)
+        c.u32();
+    *text = (flags & 0x01) ? c.utf16(count) : c.latin1(count);
+    if (runs)
+        *runs = c.bytes(qsizetype(runCount) * 4);
+}
+
 } // namespace
 
 int BiffStringTable::count() const
@@ -149,10 +163,17 @@ int BiffStringTable::count() const
 QString BiffStringTable::text(int index) const
 {
     const int stored = m_workbook->sharedStringCount();
-    if (index >= stored)
-        return index - stored < m_added.size() ? m_added[index - stored].plainText() : QString();
+    QString out;
+    if (index >= stored) {
+        if (index - stored < m_added.size())
+            decodeItem(m_added[index - stored], &out, nullptr);
+        return out;
+    }
     const auto it = m_changed.constFind(index);
-    return it != m_changed.constEnd() ? it.value().plainText() : m_workbook->sharedString(index);
+    if (it == m_changed.constEnd())
+        return m_workbook->sharedString(index);
+    decodeItem(it.value(), &out, nullptr);
+    return out;
 }
 
 bool BiffStringTable::formattedText(int index, edit::FormattedText *out) const
@@ -161,13 +182,12 @@ bool BiffStringTable::formattedText(int index, edit::FormattedText *out) const
     if (index < 0 || index >= count())
         return false;
     const int stored = m_workbook->sharedStringCount();
-    if (index >= stored) {
-        *out = m_added[index - stored];
-        return true;
-    }
     const auto it = m_changed.constFind(index);
-    if (it != m_changed.constEnd()) {
-        *out = it.value();
+    if (index >= stored || it != m_changed.constEnd()) {
+        QString text;
+        QByteArray runs;
+        decodeItem(index >= stored ? m_added[index - stored] : it.value(), &text, &runs);
+        toRuns(text, runs, out);
         return true;
     }
     StoredItem item;
@@ -181,14 +201,14 @@ void BiffStringTable::setItem(int index, const edit::FormattedText &text)
 {
     const int stored = m_workbook->sharedStringCount();
     if (index >= stored && index < count())
-        m_added[index - stored] = text;
+        m_added[index - stored] = encode(text);
     else if (index >= 0 && index < stored)
-        m_changed.insert(index, text);
+        m_changed.insert(index, encode(text));
 }
 
 int BiffStringTable::append(const edit::FormattedText &text)
 {
-    m_added.append(text);
+    m_added.append(encode(text));
     if (hasUseCounts())
         useCounts().append(0);
     return count() - 1;
@@ -203,15 +223,14 @@ bool BiffStringTable::items(QVector<QByteArray> *out, QString *reason) const
         const auto it = m_changed.constFind(i);
         QByteArray bytes;
         if (it != m_changed.constEnd()) {
-            bytes = encode(it.value());
+            bytes = it.value();
         } else if (!storedItem(*m_workbook, i, &bytes)) {
             *reason = QStringLiteral("shared string %1 cannot be read back").arg(i);
             return false;
         }
         out->append(bytes);
     }
-    for (const edit::FormattedText &t : m_added)
-        out->append(encode(t));
+    out->append(m_added);
     return true;
 }
 
@@ -266,7 +285,8 @@ bool BiffStringTable::storedItem(const BiffWorkbook &workbook, int index, QByteA
         const cfb::ByteCursor &table = workbook.sharedStringTable();
         cfb::ByteCursor c = table;
         c.seek(item.begin);
-        *out = c.bytes(item.end - item.begin);
+        // A view: the table outlives the edits the item goes into.
+        *out = c.view(item.end - item.begin);
         return c.ok();
     }
     *out = encodeItem(item.text, item.runs, item.phonetic);

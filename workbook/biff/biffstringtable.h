@@ -31,7 +31,8 @@ public:
     int append(const edit::FormattedText &text);
     bool hasChanges() const { return !m_changed.isEmpty() || !m_added.isEmpty(); }
     // Every item as its XLUnicodeRichExtendedString bytes, in index order: unchanged items as
-    // they were stored (runs and phonetic blocks included), changed and new ones encoded.
+    // they were stored (runs and phonetic blocks included; views of the table, valid while
+    // its workbook is), changed and new ones encoded.
     bool items(QVector<QByteArray> *out, QString *reason) const;
     // The stream now holds the changes: workbook is the one read from it.
     void adopt(const BiffWorkbook &workbook);
@@ -44,13 +45,16 @@ public:
     // text.
     static QByteArray encode(const edit::FormattedText &text);
     // The stored item at index as one contiguous XLUnicodeRichExtendedString (characters
-    // that the stored table cut at a CONTINUE boundary joined again); false when damaged.
+    // that the stored table cut at a CONTINUE boundary joined again; otherwise a view of the
+    // stored bytes, valid while workbook is); false when damaged.
     static bool storedItem(const BiffWorkbook &workbook, int index, QByteArray *out);
 
 private:
     const BiffWorkbook *m_workbook;
-    QHash<int, edit::FormattedText> m_changed; // items set since the stream was last rebuilt
-    QVector<edit::FormattedText> m_added;
+    // Items set since the stream was last rebuilt, and new ones, as their bytes: a replace
+    // may change most of a large table.
+    QHash<int, QByteArray> m_changed;
+    QVector<QByteArray> m_added;
 };
 
 } // namespace workbook::biff
