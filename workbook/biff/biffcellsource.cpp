@@ -186,7 +186,14 @@ bool BiffCellSource::next(edit::SourceCell *cell)
                     return false;
                 found = !skip;
                 if (skip) {
-                    // Its views into the record end with the record.
+                    // Nothing of the passed-over cell may stick to the next one: a text cell
+                    // after it would read as its formula or its cached number. Its views
+                    // into the record end with the record.
+                    *cell = edit::SourceCell();
+                    m_value = Value::None;
+                    m_inGroup = false;
+                    m_dataTable = false;
+                    m_groupRecord = -1;
                     m_tokens.clear();
                     m_extra.clear();
                 }

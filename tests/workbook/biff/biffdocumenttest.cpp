@@ -387,6 +387,26 @@ private slots:
         QCOMPARE(types.value(sheetBof + 1), quint16(0x005E));
     }
 
+    // A formula the search passes over by its tokens leaves nothing behind: the text cell
+    // after it is still seen (and changed) as text.
+    void cellAfterAPassedOverFormulaIsItself()
+    {
+        const QByteArray onePlusTwo =
+            B::u8(0x1E) + B::u16(1) + B::u8(0x1E) + B::u16(2) + B::u8(0x03);
+        B b;
+        b.globals = sharedStrings();
+        b.sheets = {{"S", 0, 0, 0x0010, formula(0, 0, onePlusTwo) + labelSst(0, 1, 0)}};
+        workbook::Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(b.file());
+        QVERIFY(wb);
+        QVERIFY(wb->Item(1)->usedRange()->Find("hello"));
+        QVERIFY(wb->Item(1)->usedRange()->Replace("hello", "Howdy"));
+        Error why;
+        QVERIFY2(wb->Save(&why), qPrintable(why.toString()));
+        QString reason;
+        QCOMPARE(texts(wb->savedBytes(), 0, &reason), QStringList({"=1+2", "Howdy"}));
+    }
+
     // A cell that matched but cannot take its new content leaves the sheet and workbook as
     // they were, with the reason.
     void refusedChangeLeavesTheWorkbook()
