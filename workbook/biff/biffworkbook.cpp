@@ -326,10 +326,10 @@ bool BiffWorkbook::sheetIndex(int book, const QString &firstSheet, const QString
     const QString what = lastSheet.isEmpty() ? firstSheet : firstSheet + QLatin1Char(':') + last;
     if (first < 0 || lastIndex < 0) {
         if (reason)
-            *reason = book == 0 ? QStringLiteral("no sheet named %1").arg(what)
-                                : QStringLiteral("external workbook [%1] has no sheet %2")
-                                      .arg(book)
-                                      .arg(what);
+            *reason =
+                book == 0
+                    ? QStringLiteral("no sheet named %1").arg(what)
+                    : QStringLiteral("external workbook [%1] has no sheet %2").arg(book).arg(what);
         return false;
     }
     for (int i = 0; i < m_xtis.size(); ++i) {
@@ -384,9 +384,9 @@ bool BiffWorkbook::externalNameIndex(int book, const QString &name, int *ixti, i
         if (b < 0 || b >= m_supBooks.size())
             continue;
         const SupBook &sb = m_supBooks[b];
-        const bool wanted = book == 0 ? sb.kind == SupBookKind::AddIn
-                                      : sb.kind == SupBookKind::External &&
-                                            sb.externalNumber == book;
+        const bool wanted = book == 0
+                                ? sb.kind == SupBookKind::AddIn
+                                : sb.kind == SupBookKind::External && sb.externalNumber == book;
         if (!wanted)
             continue;
         for (int n = 0; n < sb.externNames.size(); ++n) {

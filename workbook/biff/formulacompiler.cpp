@@ -11,7 +11,6 @@
 
 #include <QVector>
 #include <QtEndian>
-
 #include <cmath>
 #include <cstring>
 
@@ -25,7 +24,10 @@ constexpr int kMaxRow = 0xFFFF;
 constexpr int kMaxColumn = 0xFF;
 constexpr int kMaxStringLength = 255;
 constexpr int kMaxArguments = 30;
-constexpr int kMaxDepth = 200;
+constexpr int kMaxDepth = 200;   // nested groups and calls while parsing
+constexpr int kMaxHeight = 1000; // operations over operations, chains included
+// What the FORMULA record has room for after its fixed fields.
+constexpr int kMaxTokenBytes = 8224 - 22;
 
 // Token classes as the high bits of an operand or function token.
 constexpr quint8 classBits(char c)
@@ -59,14 +61,15 @@ struct Node {
     double number = 0;
     bool negative = false; // a number with the minus sign typed before it
     QString text;
-    quint8 code = 0;   // error code, boolean, operator token
-    int ixti = -1;     // 3-D references and tNameX; -1 for this sheet
-    int index = 0;     // name index, function index
+    quint8 code = 0; // error code, boolean, operator token
+    int ixti = -1;   // 3-D references and tNameX; -1 for this sheet
+    int index = 0;   // name index, function index
     quint16 rows[2] = {0, 0};
     quint16 columns[2] = {0, 0}; // with the relative flags in the high bits
     QVector<int> children;
     QByteArray array; // rgcb of an array constant
     char cls = 'R';
+    int height = 0; // operations below this one, for the depth the writer recurses to
 };
 
 bool isLetter(QChar c)
@@ -156,6 +159,12 @@ private:
     QString whitespace();
     int add(Node n)
     {
+        for (int child : n.children)
+            n.height = qMax(n.height, m_nodes[child].height + 1);
+        if (n.height > kMaxHeight) {
+            fail(QStringLiteral("the formula nests more than %1 operations deep").arg(kMaxHeight));
+            return -1;
+        }
         m_nodes.append(std::move(n));
         return m_nodes.size() - 1;
     }
@@ -173,6 +182,7 @@ private:
     int range();
     int primary();
     int binary(quint8 ptg, const QString &before, int left, int right);
+    bool isReference(int node) const;
     int parenthesis(const QString &before);
     int stringLiteral(const QString &before);
     int arrayConstant(const QString &before);
@@ -243,8 +253,41 @@ int Compiler::expression(bool unionAllowed)
     return left;
 }
 
+// Whether a node yields a reference, as the operands of the range, union and intersection
+// operators must.
+bool Compiler::isReference(int index) const
+{
+    const Node &n = m_nodes[index];
+    switch (n.kind) {
+    case Kind::Ref:
+    case Kind::Area:
+    case Kind::RefError:
+    case Kind::Name:
+    case Kind::NameX:
+        return true;
+    case Kind::Paren:
+        return isReference(n.children[0]);
+    case Kind::Binary:
+        return n.code == 0x0F || n.code == 0x10 || n.code == 0x11;
+    case Kind::Function: {
+        const FunctionTable::Function *f = FunctionTable::find(quint16(n.index));
+        return !f || f->resultClass == 'R';
+    }
+    default:
+        return false;
+    }
+}
+
 int Compiler::binary(quint8 ptg, const QString &before, int left, int right)
 {
+    if ((ptg == 0x0F || ptg == 0x10 || ptg == 0x11) &&
+        (!isReference(left) || !isReference(right))) {
+        fail(QStringLiteral("the \"%1\" operator joins references only")
+                 .arg(ptg == 0x0F   ? QStringLiteral(" ")
+                      : ptg == 0x10 ? QStringLiteral(",")
+                                    : QStringLiteral(":")));
+        return -1;
+    }
     Node n;
     n.kind = Kind::Binary;
     n.code = ptg;
@@ -1048,8 +1091,7 @@ int Compiler::call(const QString &before, const QString &name)
                 n.beforeClose = trail;
                 break;
             }
-            fail(QStringLiteral("a function call to %1 without its closing parenthesis")
-                     .arg(name));
+            fail(QStringLiteral("a function call to %1 without its closing parenthesis").arg(name));
             return -1;
         }
     }
@@ -1154,6 +1196,13 @@ void Compiler::transformFunction(Node &node, char wanted, bool forceArray)
         const bool passesOn = node.index == 1 || node.index == 100;
         if (!simpleValue && a == 'V' && (cls != 'R' || passesOn) &&
             m_options.kind == FormulaCompiler::Kind::Array)
+            a = 'A';
+        // INDEX looks into an array where its first argument is computed rather than a
+        // reference.
+        const Kind k = m_nodes[children[first + i]].kind;
+        if (node.index == 29 && i == 0 &&
+            (k == Kind::Paren || k == Kind::Unary || k == Kind::Percent ||
+             (k == Kind::Binary && m_nodes[children[first + i]].code < 0x0F)))
             a = 'A';
         transform(children[first + i], a, forceArgs);
     }
@@ -1403,6 +1452,9 @@ bool Compiler::run(FormulaCompiler::Output *out, QString *reason)
             }
         }
     }
+    // The "=" a cell's text starts with is not part of the formula.
+    if (m_text.startsWith(u'='))
+        m_pos = 1;
     const int root = expression(m_options.kind == FormulaCompiler::Kind::Name);
     if (root < 0)
         return refuse();
@@ -1423,8 +1475,9 @@ bool Compiler::run(FormulaCompiler::Output *out, QString *reason)
     }
     if (!writeNode(root, tokens))
         return refuse();
-    if (tokens.size() > 1800) {
-        fail(QStringLiteral("the formula's tokens take more than 1800 bytes"));
+    if (tokens.size() + m_extra.size() > kMaxTokenBytes) {
+        fail(QStringLiteral("the formula's tokens take more than the %1 bytes a record holds")
+                 .arg(kMaxTokenBytes));
         return refuse();
     }
     out->tokens = tokens;
@@ -1535,14 +1588,13 @@ bool sameMeaning(const QByteArray &a, const QByteArray &b, const FormulaNames &n
             to = at + 1;
         } else if (base == 0x23) {
             to = at + 3;
-        } else if (base == 0x39 || base == 0x3A || base == 0x3B || base == 0x3C ||
-                   base == 0x3D) {
+        } else if (base == 0x39 || base == 0x3A || base == 0x3B || base == 0x3C || base == 0x3D) {
             const int ia = read16(a, at + 1), ib = read16(b, at + 1);
             QString pa, pb;
-            const bool found =
-                base == 0x39 ? names.externalName(ia, read16(a, at + 3), &pa) &&
-                                   names.externalName(ib, read16(b, at + 3), &pb)
-                             : names.sheetPrefix(ia, &pa) && names.sheetPrefix(ib, &pb);
+            const bool found = base == 0x39
+                                   ? names.externalName(ia, read16(a, at + 3), &pa) &&
+                                         names.externalName(ib, read16(b, at + 3), &pb)
+                                   : names.sheetPrefix(ia, &pa) && names.sheetPrefix(ib, &pb);
             const bool same = ia == ib || (found && pa == pb);
             if (!same)
                 return false;
@@ -1560,14 +1612,20 @@ bool sameMeaning(const QByteArray &a, const QByteArray &b, const FormulaNames &n
 
 } // namespace
 
+bool FormulaCompiler::skipToken(quint8 ptg, cfb::ByteCursor *c)
+{
+    const qsizetype size = tokenSize(ptg, *c);
+    return size >= 0 && c->skip(size);
+}
+
 bool FormulaCompiler::sameTokens(const QByteArray &compiled, const QByteArray &stored,
                                  const FormulaNames &names)
 {
     return sameMeaning(compiled, stored, names);
 }
 
-bool FormulaCompiler::compile(const QString &text, const FormulaReferences &references,
-                              Output *out, QString *reason)
+bool FormulaCompiler::compile(const QString &text, const FormulaReferences &references, Output *out,
+                              QString *reason)
 {
     return compile(text, references, Options(), out, reason);
 }
@@ -1579,8 +1637,7 @@ bool FormulaCompiler::compile(const QString &text, const FormulaReferences &refe
     return c.run(out, reason);
 }
 
-bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column,
-                                   QByteArray *out)
+bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column, QByteArray *out)
 {
     QByteArray result = tokens;
     cfb::ByteCursor c(tokens);
@@ -1588,9 +1645,7 @@ bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column
         result[at] = char(v & 0xFF);
         result[at + 1] = char(v >> 8);
     };
-    auto at16 = [&](int at) {
-        return quint16(quint8(tokens[at]) | (quint8(tokens[at + 1]) << 8));
-    };
+    auto at16 = [&](int at) { return quint16(quint8(tokens[at]) | (quint8(tokens[at + 1]) << 8)); };
     // Rows and columns stored as offsets where relative.
     auto fix = [&](int rowAt, int columnAt) {
         const quint16 col = at16(columnAt);
@@ -1608,11 +1663,11 @@ bool FormulaCompiler::sharedAsCell(const QByteArray &tokens, int row, int column
         if (col2 & 0x8000)
             put16(at + 2, quint16((row + qint16(at16(at + 2))) & kMaxRow));
         if (col1 & 0x4000)
-            put16(at + 4, quint16((col1 & 0xC000) |
-                                  ((column + qint8(quint8(col1 & 0xFF))) & kMaxColumn)));
+            put16(at + 4,
+                  quint16((col1 & 0xC000) | ((column + qint8(quint8(col1 & 0xFF))) & kMaxColumn)));
         if (col2 & 0x4000)
-            put16(at + 6, quint16((col2 & 0xC000) |
-                                  ((column + qint8(quint8(col2 & 0xFF))) & kMaxColumn)));
+            put16(at + 6,
+                  quint16((col2 & 0xC000) | ((column + qint8(quint8(col2 & 0xFF))) & kMaxColumn)));
     };
     while (!c.atEnd()) {
         const int at = int(c.position());

@@ -1,7 +1,6 @@
 #include "workbook/biff/functiontable.h"
 
 #include <QHash>
-
 #include <algorithm>
 #include <iterator>
 
@@ -12,13 +11,14 @@ namespace
 {
 
 // Sorted by index. Indexes of macro-sheet-only commands are left out. Argument counts and
-// classes were checked against xlwt's table; GETPIVOTDATA and RTD take up to 30 arguments.
+// classes were checked against xlwt's table (tests/workbook/biff/formulacompilertest.cpp);
+// FIXED takes one to three arguments, as Excel's formula bar shows.
 constexpr FunctionTable::Function kFunctions[] = {
-    {0, "COUNT", 0, 30, 'V', "R"},
+    {0, "COUNT", 1, 30, 'V', "R"},
     {1, "IF", 2, 3, 'R', "VR"},
     {2, "ISNA", 1, 1, 'V', "V"},
     {3, "ISERROR", 1, 1, 'V', "V"},
-    {4, "SUM", 0, 30, 'V', "R"},
+    {4, "SUM", 1, 30, 'V', "R"},
     {5, "AVERAGE", 1, 30, 'V', "R"},
     {6, "MIN", 1, 30, 'V', "R"},
     {7, "MAX", 1, 30, 'V', "R"},
@@ -28,7 +28,7 @@ constexpr FunctionTable::Function kFunctions[] = {
     {11, "NPV", 2, 30, 'V', "VR"},
     {12, "STDEV", 1, 30, 'V', "R"},
     {13, "DOLLAR", 1, 2, 'V', "V"},
-    {14, "FIXED", 2, 3, 'V', "V"},
+    {14, "FIXED", 1, 3, 'V', "V"},
     {15, "SIN", 1, 1, 'V', "V"},
     {16, "COS", 1, 1, 'V', "V"},
     {17, "TAN", 1, 1, 'V', "V"},
@@ -133,8 +133,8 @@ constexpr FunctionTable::Function kFunctions[] = {
     {165, "MMULT", 2, 2, 'A', "A"},
     {167, "IPMT", 4, 6, 'V', "V"},
     {168, "PPMT", 4, 6, 'V', "V"},
-    {169, "COUNTA", 0, 30, 'V', "R"},
-    {183, "PRODUCT", 0, 30, 'V', "R"},
+    {169, "COUNTA", 1, 30, 'V', "R"},
+    {183, "PRODUCT", 1, 30, 'V', "R"},
     {184, "FACT", 1, 1, 'V', "V"},
     {189, "DPRODUCT", 3, 3, 'V', "R"},
     {190, "ISNONTEXT", 1, 1, 'V', "V"},
@@ -227,7 +227,7 @@ constexpr FunctionTable::Function kFunctions[] = {
     {318, "DEVSQ", 1, 30, 'V', "R"},
     {319, "GEOMEAN", 1, 30, 'V', "R"},
     {320, "HARMEAN", 1, 30, 'V', "R"},
-    {321, "SUMSQ", 0, 30, 'V', "R"},
+    {321, "SUMSQ", 1, 30, 'V', "R"},
     {322, "KURT", 1, 30, 'V', "R"},
     {323, "SKEW", 1, 30, 'V', "R"},
     {324, "ZTEST", 2, 3, 'V', "RV"},
@@ -239,7 +239,7 @@ constexpr FunctionTable::Function kFunctions[] = {
     {330, "MODE", 1, 30, 'V', "A"},
     {331, "TRIMMEAN", 2, 2, 'V', "RV"},
     {332, "TINV", 2, 2, 'V', "V"},
-    {336, "CONCATENATE", 0, 30, 'V', "V"},
+    {336, "CONCATENATE", 1, 30, 'V', "V"},
     {337, "POWER", 2, 2, 'V', "V"},
     {342, "RADIANS", 1, 1, 'V', "V"},
     {343, "DEGREES", 1, 1, 'V', "V"},

@@ -3,6 +3,7 @@
 #include "workbook/biff/formuladecompiler.h"
 #include "workbook/biff/recordreader.h"
 #include "workbook/biff/recordtypes.h"
+#include "workbook/cfb/bytecursor.h"
 #include "workbook/documentfactory.h"
 
 #include <QtTest>
@@ -127,6 +128,25 @@ QString hex(const QByteArray &b)
     return QString::fromLatin1(b.toHex(' '));
 }
 
+// Whether tokens hold a lost reference (tRefErr, tAreaErr, tRefErr3d, tAreaErr3d). They show
+// as #REF!, which reads back as the error constant, and the text does not say whether a cell
+// or a range was lost: such formulas never come back the same, and are never rewritten.
+bool holdsLostReference(const QByteArray &tokens)
+{
+    workbook::cfb::ByteCursor c(tokens);
+    while (!c.atEnd()) {
+        const quint8 ptg = c.u8();
+        if (ptg >= 0x20) {
+            const quint8 base = (ptg & 0x1F) | 0x20;
+            if (base == 0x2A || base == 0x2B || base == 0x3C || base == 0x3D)
+                return true;
+        }
+        if (!FormulaCompiler::skipToken(ptg, &c))
+            return false;
+    }
+    return false;
+}
+
 } // namespace
 
 // Compiling the text of every formula in the corpus gives its tokens back: the proof that the
@@ -159,7 +179,7 @@ private slots:
                 known.insert(line.section('\t', 0, 0));
         }
 
-        int total = 0, identical = 0, normalised = 0, listed = 0;
+        int total = 0, identical = 0, shared = 0, normalised = 0, lost = 0, listed = 0;
         qint64 compileNanoseconds = 0;
         QStringList unexpected;
         QSet<QString> seenKnown;
@@ -194,7 +214,9 @@ private slots:
                     same = compiled && f.stored.extra.startsWith(out.extra) &&
                            FormulaCompiler::sameTokens(out.tokens, expected, wb);
                     if (same)
-                        ++(out.tokens == f.stored.tokens ? identical : normalised);
+                        ++(out.tokens == f.stored.tokens ? identical
+                           : out.tokens == expected      ? shared
+                                                         : normalised);
                     else if (compiled)
                         reason = "compiled " + hex(out.tokens) + " stored " + hex(expected);
                 }
@@ -203,6 +225,10 @@ private slots:
                 QCOMPARE(FormulaCompiler::roundTrips(f.stored, wb, wb, &why2), same);
                 if (same)
                     continue;
+                if (text.contains("#REF!") && holdsLostReference(f.stored.tokens)) {
+                    ++lost;
+                    continue;
+                }
                 if (known.contains(f.where)) {
                     ++listed;
                     seenKnown.insert(f.where);
@@ -211,9 +237,10 @@ private slots:
                 unexpected << f.where + "\t" + text + "\t" + reason;
             }
         }
-        qInfo("%d formulas: %d identical, %d the same up to the normalisations, %d "
-              "listed differences, %d unexpected; compiling took %.2f us a formula",
-              total, identical, normalised, listed, int(unexpected.size()),
+        qInfo("%d formulas: %d identical, %d shared ones identical as cell formulas, %d the "
+              "same up to unused bytes and equal EXTERNSHEET entries, %d with lost references, "
+              "%d listed differences, %d unexpected; compiling took %.2f us a formula",
+              total, identical, shared, normalised, lost, listed, int(unexpected.size()),
               total ? compileNanoseconds / 1000.0 / total : 0.0);
         for (const QString &u : unexpected)
             qInfo("differs: %s", qPrintable(u));
