@@ -12,6 +12,7 @@ namespace
 {
 
 constexpr qsizetype kMaxBody = 8224;
+constexpr qsizetype kMinRoomForString = 12;
 
 void putU16(QByteArray *out, qsizetype at, quint16 v)
 {
@@ -118,8 +119,10 @@ bool SstWriter::append(const QVector<QByteArray> &strings, quint32 uses, QByteAr
                               .arg(s.size());
             return false;
         }
-        // The fixed header is never cut, and a string starts with at least one character.
-        if (cut.room() < p.header + (p.chars ? p.charWidth : 0))
+        // The fixed header is never cut, and a string starts with at least one character. Excel
+        // starts no string in the last 11 bytes of a record, even one that would fit there.
+        if (cut.room() <
+            std::max<qsizetype>(kMinRoomForString, p.header + (p.chars ? p.charWidth : 0)))
             cut.startContinue();
         if (i % m_perSet == 0)
             m_sets.append({quint32(stream->size()), quint16(stream->size() - cut.header())});
@@ -146,10 +149,13 @@ bool SstWriter::append(const QVector<QByteArray> &strings, quint32 uses, QByteAr
             at += n * 4;
             left -= n;
         }
+        // The phonetic block is made of two-byte fields and is cut between them.
         for (qsizetype left = p.phonetic; left > 0;) {
-            if (cut.room() == 0)
+            if (cut.room() < std::min<qsizetype>(left, 2))
                 cut.startContinue();
-            const qsizetype n = std::min(left, cut.room());
+            qsizetype n = std::min(left, cut.room() - cut.room() % 2);
+            if (n == 0)
+                n = left; // a last odd byte, which no well-formed block has
             stream->append(bytes + at, n);
             at += n;
             left -= n;

@@ -337,6 +337,14 @@ bool Rebuild::original(quint16 type, qsizetype at, qsizetype end, qsizetype leng
     const qsizetype newAt = newPosition(at);
     seeOld(type, at, end, row);
     switch (type) {
+    case rt::kFilePass:
+        // Encrypted records are keyed by their stream position: none may move.
+        if (!m_edits.replaced.isEmpty() || !m_edits.insertedBefore.isEmpty() ||
+            m_edits.stringsChanged)
+            return fail(
+                QStringLiteral("the workbook stream is encrypted (FILEPASS at offset %1)").arg(at));
+        seeNew(type, newAt, newAt + (end - at), row);
+        return true;
     case rt::kBof:
         if (m_open.isEmpty())
             m_bofMoved.insert(at, newAt);
@@ -443,7 +451,7 @@ bool Rebuild::run(QByteArray *out, QString *reason)
                 break;
         }
         if (replaced != m_edits.replaced.cend() && replaced.key() == at) {
-            if (isStructural(type) || (type == rt::kExtSst && m_edits.stringsChanged)) {
+            if (isStructural(type)) {
                 m_reason = QStringLiteral("the edits replace record %1 at offset %2, which is "
                                           "written only as the records around it decide")
                                .arg(hex(type))
@@ -465,10 +473,11 @@ bool Rebuild::run(QByteArray *out, QString *reason)
         at = end;
     }
     if (m_reason.isEmpty()) {
-        const qsizetype left =
-            replaced != m_edits.replaced.cend()
-                ? replaced.key()
-                : (inserted != m_edits.insertedBefore.cend() ? inserted.key() : -1);
+        qsizetype left = -1;
+        if (replaced != m_edits.replaced.cend())
+            left = replaced.key();
+        if (inserted != m_edits.insertedBefore.cend() && (left < 0 || inserted.key() < left))
+            left = inserted.key();
         if (left >= 0)
             m_reason = QStringLiteral("an edit at offset %1, where no record of the workbook "
                                       "stream starts")
