@@ -179,7 +179,8 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
     for (quint32 i = 0; i < properties; ++i) {
         const quint32 id = u32At(set, 8 + i * 8);
         const quint32 offset = u32At(set, 12 + i * 8);
-        if (offset < 8 + properties * 8 || offset > setSize - qMin<quint32>(setSize, 8)) {
+        // Each value starts with its type and two bytes of padding.
+        if (offset < 8 + properties * 8 || qint64(offset) + 4 > qint64(setSize)) {
             setReason(reason,
                       QStringLiteral("document summary: property %1 lies outside its set").arg(id));
             return Result::Unreadable;
@@ -187,7 +188,7 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
         offsets.append(offset);
         if (id == kTitlesId)
             titlesAt = offset;
-        else if (id == kCodePageId &&
+        else if (id == kCodePageId && qint64(offset) + 6 <= qint64(setSize) &&
                  qFromLittleEndian<quint16>(set.constData() + offset) == kTypeShort)
             codePage = qFromLittleEndian<quint16>(set.constData() + offset + 4);
     }
@@ -260,9 +261,12 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
     if (!changed)
         return Result::Unchanged;
 
-    // Whatever followed the titles in their room stays, and the growth is kept to whole
-    // four-byte steps, so every later property keeps its alignment.
-    value.append(set.mid(valueEnd, slotEnd - valueEnd));
+    // The growth is kept to whole four-byte steps, so every later property keeps its
+    // alignment. Zero bytes after the titles are padding, sized afresh (a rename and its
+    // undoing give back the stream as it was); anything else there stays.
+    const QByteArray tail = set.mid(valueEnd, slotEnd - valueEnd);
+    if (tail.count('\0') != tail.size())
+        value.append(tail);
     const qsizetype oldLength = slotEnd - titlesAt;
     value.append((4 - (value.size() - oldLength) % 4) % 4, '\0');
     const qsizetype delta = value.size() - oldLength;

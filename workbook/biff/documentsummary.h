@@ -16,7 +16,8 @@ public:
     static const char *const kStreamName;
 
     // The stream with the sheet title `from` named `to`, the heading pairs and every other
-    // property kept (Changed, *out set); Unchanged when no title names it.
+    // property kept (Changed, *out set); Unchanged when no title names it. Unreadable, with
+    // *reason, also when the set's 8-bit code page cannot hold the new name.
     static SheetRenameText::Result renameTitle(const QByteArray &stream, const QString &from,
                                                const QString &to, QByteArray *out, QString *reason);
 };

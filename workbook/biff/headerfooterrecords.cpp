@@ -12,11 +12,9 @@ namespace
 
 constexpr int kMaxLength = 255;
 
-// Records that come after HEADER and FOOTER in a worksheet's or a chart sheet's substream: the
-// rest of the page settings block (Setup is in both kinds), then what follows the block. The
-// records before it (calculation settings, WSBOOL, page breaks; a chart sheet's protection
-// flag and pictures) are in neither list, so the first of these marks the place.
-bool followsHeaderFooter(quint16 type)
+// HEADER and FOOTER open the page settings block, in a worksheet and a chart sheet alike;
+// these records make up the rest of it (SETUP is in every block Excel writes).
+bool inPageSettings(quint16 type)
 {
     switch (type) {
     case rt::kHCenter:
@@ -27,6 +25,46 @@ bool followsHeaderFooter(quint16 type)
     case rt::kBottomMargin:
     case rt::kPls:
     case rt::kSetup:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What comes before the block: a worksheet's calculation and print settings, WSBOOL and the
+// page breaks; a chart sheet's write protection.
+bool precedesPageSettings(quint16 type)
+{
+    switch (type) {
+    case rt::kUncalced:
+    case rt::kIndex:
+    case rt::kCalcCount:
+    case rt::kCalcMode:
+    case rt::kRefMode:
+    case rt::kDelta:
+    case rt::kIteration:
+    case rt::kSaveRecalc:
+    case rt::kPrintHeaders:
+    case rt::kPrintGridlines:
+    case rt::kGuts:
+    case rt::kWsBool:
+    case rt::kGridSet:
+    case rt::kSync:
+    case rt::kLPr:
+    case rt::kHorizontalPageBreaks:
+    case rt::kVerticalPageBreaks:
+    case rt::kWriteProtect:
+    case rt::kDefaultRowHeight:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What follows the block, for a sheet that has none of it.
+bool followsPageSettings(quint16 type)
+{
+    switch (type) {
     case rt::kPrintSize:
     case rt::kHeaderFooter:
     case rt::kBkHim:
@@ -85,32 +123,38 @@ bool HeaderFooterRecords::body(const QString &text, QByteArray *out, QString *re
 qsizetype HeaderFooterRecords::insertionPoint(const QVector<QPair<quint16, qsizetype>> &records,
                                               bool footer)
 {
+    // Into the block where it exists; else after what precedes it; else before what follows
+    // it; else before the sheet's EOF.
+    qsizetype afterPreceding = -1;
+    qsizetype firstFollowing = -1;
     int depth = 0;
-    bool afterHeader = false;
-    for (const auto &record : records) {
-        const quint16 type = record.first;
-        const qsizetype offset = record.second;
-        if (afterHeader)
-            return offset;
+    for (int i = 0; i < records.size(); ++i) {
+        const quint16 type = records[i].first;
+        const qsizetype offset = records[i].second;
+        const qsizetype next = i + 1 < records.size() ? records[i + 1].second : -1;
         if (type == rt::kBof) {
-            // An embedded chart's substream: the sheet's own block is before it.
-            if (depth++ == 1)
-                return offset;
+            // An embedded chart's substream, with page settings of its own.
+            if (depth++ == 1 && firstFollowing < 0)
+                firstFollowing = offset;
             continue;
         }
         if (type == rt::kEof) {
-            if (depth-- == 1)
-                return offset;
-            continue;
+            if (depth-- != 1)
+                continue;
+            if (afterPreceding >= 0)
+                return afterPreceding;
+            return firstFollowing >= 0 ? firstFollowing : offset;
         }
         if (depth != 1)
             continue;
-        if (footer && type == rt::kHeader) {
-            afterHeader = true;
-            continue;
-        }
-        if ((!footer && type == rt::kFooter) || followsHeaderFooter(type))
+        if (footer && type == rt::kHeader)
+            return next;
+        if ((!footer && type == rt::kFooter) || inPageSettings(type))
             return offset;
+        if (precedesPageSettings(type))
+            afterPreceding = next;
+        else if (followsPageSettings(type) && firstFollowing < 0)
+            firstFollowing = offset;
     }
     return -1;
 }
