@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <algorithm>
-#include <climits>
 
 namespace workbook::biff
 {
@@ -161,9 +160,6 @@ public:
     Rebuild(const QByteArray &stream, const StreamEdits &edits)
         : m_stream(stream), m_in(stream), m_edits(edits)
     {
-        // The new stream is about the old one's size: growing it step by step would hold
-        // the old buffer and the new one at each step.
-        m_out.reserve(int(qMin<qsizetype>(stream.size() + stream.size() / 16 + 4096, INT_MAX / 2)));
     }
 
     bool run(QByteArray *out, QString *reason);
