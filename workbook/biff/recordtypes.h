@@ -74,7 +74,6 @@ constexpr quint16 kRk = 0x027E;
 constexpr quint16 kFormat = 0x041E;
 constexpr quint16 kShrFmla = 0x04BC;
 constexpr quint16 kBof = 0x0809;
-constexpr quint16 kUncalced = 0x005E;
 constexpr quint16 kUserSViewBegin = 0x01AA;
 constexpr quint16 kUserSViewEnd = 0x01AB;
 constexpr quint16 kHeaderFooter = 0x089C;
@@ -85,7 +84,6 @@ constexpr quint16 kDbCell = 0x00D7;
 constexpr quint16 kExtSst = 0x00FF;
 constexpr quint16 kBlank = 0x0201;
 constexpr quint16 kRow = 0x0208;
-constexpr quint16 kIndex = 0x020B;
 // BOF record types of the older versions, which are refused by name.
 constexpr quint16 kBofBiff2 = 0x0009;
 constexpr quint16 kBofBiff3 = 0x0209;
