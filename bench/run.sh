@@ -1,9 +1,9 @@
 #!/bin/bash
 # Times the workbook server against peers doing the same job in one process per folder:
 # find "Foo" replace "Bar" over every .xlsx/.xlsm, and a search that matches nothing. The .xls
-# sets (the corpus's .xls files, a generated 65,536 x 10 workbook) are searched list-only, since
-# .xls workbooks are not changed yet, against xlrd, which only reads, and LibreOffice listing
-# the same way (BENCH_LIST_ONLY=1 in peers/libreoffice_replace.bas).
+# sets (the corpus's .xls files, a generated 65,536 x 10 workbook) are replaced and saved the
+# same way, against LibreOffice and a script that reads with xlrd and writes a copy with xlwt
+# (which loses formatting, formulas and every other stream: see peers/xlrd_xlwt_replace.py).
 # Prints per-workbook milliseconds, peak memory and the ratio of each peer to the server.
 #
 #   bench/run.sh                      everything
@@ -11,7 +11,7 @@
 #
 # Environment: BENCH_WORK (scratch folder, default /tmp/tessaromandel-bench), BENCH_CORPUS,
 # BENCH_SETS (xlsxwriter corpus big xls bigxls), BENCH_PEERS (server openpyxl exceljs libreoffice
-# xlrd), BENCH_JOBS
+# xlrdxlwt), BENCH_JOBS
 # (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), BENCH_TIMEOUT (seconds one run may
 # take, default 600), BENCH_REPEAT (runs per measurement, the best counts; default 5),
 # BENCH_BIG_REPEAT (the same for the big set, default 1), TESSAROMANDEL_CLI (the server's command-line driver; default:
@@ -25,7 +25,7 @@ work=${BENCH_WORK:-/tmp/tessaromandel-bench}
 export XDG_DATA_HOME="$work/data-home"
 corpus=${BENCH_CORPUS:-$(cd "$root/.." && pwd)/shared/corpus}
 sets=${BENCH_SETS:-xlsxwriter corpus big xls bigxls}
-peers=${BENCH_PEERS:-server openpyxl exceljs libreoffice xlrd}
+peers=${BENCH_PEERS:-server openpyxl exceljs libreoffice xlrdxlwt}
 jobs=${BENCH_JOBS:-nomatch foo}
 big_rows=${BENCH_BIG_ROWS:-100000}
 run_timeout=${BENCH_TIMEOUT:-600}
@@ -92,6 +92,7 @@ command_for() {
     case $peer in
     server) cmd=("$cli" replace "$folder" --find "$find" --replace Bar $list_only) ;;
     xlrd) cmd=("$python" "$here/peers/xlrd_list.py" "$folder" "$find") ;;
+    xlrdxlwt) cmd=("$python" "$here/peers/xlrd_xlwt_replace.py" "$folder" "$find" Bar) ;;
     openpyxl) cmd=("$python" "$here/peers/openpyxl_replace.py" "$folder" "$find" Bar) ;;
     exceljs) cmd=(node "$here/peers/exceljs_replace.js" "$folder" "$find" Bar) ;;
     libreoffice)
@@ -130,9 +131,7 @@ done
 for set in $sets; do
     prepare_inputs "$set"
     count=$(find "$work/inputs/$set" -type f \( -iname '*.xlsx' -o -iname '*.xlsm' -o -iname '*.xls' \) | wc -l)
-    # .xls sets are list-only runs, against the peer that reads .xls; the others replace.
     list_only=""
-    case $set in xls | bigxls) list_only=--list-only ;; esac
     if [ "$set" = big ]; then
         "$python" - "$work/inputs/big/big.xlsx" <<'PY' >&2
 import sys, zipfile
@@ -143,13 +142,23 @@ for i in z.infolist():
               f"{i.compress_size / 2**20:.1f} MiB in the zip")
 PY
     fi
+    if [ "$set" = bigxls ]; then
+        "$python" - "$work/inputs/bigxls/big.xls" <<'PY' >&2
+import sys, olefile
+with olefile.OleFileIO(sys.argv[1]) as ole:
+    size = ole.get_size("Workbook")
+print(f"  Workbook stream: {size / 2**20:.1f} MiB; 3 times that is {3 * size / 2**20:.1f} MiB")
+PY
+    fi
     repeat_for_set=$repeat
     case $set in big | bigxls) repeat_for_set=$big_repeat ;; esac
     for job in $jobs; do
         for peer in $peers; do
+            # xlrd and xlwt only know .xls; the OOXML peers only the others.
             case $set/$peer in
-            xls/server | bigxls/server | xls/xlrd | bigxls/xlrd | xls/libreoffice | bigxls/libreoffice) ;;
-            xls/* | bigxls/* | */xlrd) continue ;;
+            xls/server | bigxls/server | xls/libreoffice | bigxls/libreoffice) ;;
+            xls/xlrd | bigxls/xlrd | xls/xlrdxlwt | bigxls/xlrdxlwt) ;;
+            xls/* | bigxls/* | */xlrd | */xlrdxlwt) continue ;;
             esac
             if [ "$peer" = server ] && [ -z "$cli" ]; then
                 echo "server: no driver found (build the project or set TESSAROMANDEL_CLI); skipped" >&2

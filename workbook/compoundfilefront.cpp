@@ -56,7 +56,7 @@ QString olderBiffVersion(const QByteArray &stream)
 std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, Error *error)
 {
     QString why;
-    const std::unique_ptr<cfb::CompoundFile> file = cfb::CompoundFile::open(bytes, &why);
+    std::unique_ptr<cfb::CompoundFile> file = cfb::CompoundFile::open(bytes, &why);
     if (!file) {
         fail(error, kindOf(why), why);
         return nullptr;
@@ -90,7 +90,8 @@ std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, Error
              QStringLiteral("the Workbook stream holds %1").arg(older));
         return nullptr;
     }
-    return biff::BiffDocument::open(stream, owner, error);
+    // The file and its parsed directory stay with the workbook: saving rewrites the file.
+    return biff::BiffDocument::open(std::move(file), bytes, workbook, stream, owner, error);
 }
 
 } // namespace workbook

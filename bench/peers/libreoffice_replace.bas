@@ -1,4 +1,4 @@
-REM Find and replace over every .xlsx/.xlsm below a folder with LibreOffice Calc, in one
+REM Find and replace over every .xlsx/.xlsm/.xls below a folder with LibreOffice Calc, in one
 REM headless process. Same job as the server's replace run: every sheet is searched without
 REM regard to case; a workbook is stored only when something was replaced. Document macros
 REM never run. Parameters come from the environment (BENCH_FOLDER, BENCH_FIND,
@@ -31,8 +31,7 @@ Sub Visit(url As String, sfa As Object)
             Visit(entries(i), sfa)
         Else
             lower = LCase(entries(i))
-            If InStr(entries(i), "~$") = 0 And ((Not bListOnly And (Right(lower, 5) = ".xlsx" Or _
-                    Right(lower, 5) = ".xlsm")) Or (bListOnly And Right(lower, 4) = ".xls")) Then
+            If (Right(lower, 5) = ".xlsx" Or Right(lower, 5) = ".xlsm" Or Right(lower, 4) = ".xls") And InStr(entries(i), "~$") = 0 Then
                 nWorkbooks = nWorkbooks + 1
                 Process(entries(i))
             End If

@@ -352,6 +352,62 @@ private slots:
         QCOMPARE(Read(QString::fromLocal8Bit(settingsFilePath)), QByteArray("<missing>"));
     }
 
+    // Each run of the window on a real .xls workbook (xlwt writes it, xlrd reads it back).
+    void xlsWorkbooksTakeEveryRun()
+    {
+        const QString folder = m_dir.filePath(QString("xls%1").arg(m_case));
+        const QJsonObject books{
+            {"Book.xls", QJsonArray{QJsonArray{"S1", QJsonArray{"abc one", "keep"}},
+                                    QJsonArray{"S2", QJsonArray{"abc"}}}}};
+        QProcess process;
+        process.start("/usr/bin/python3",
+                      {Helper(), "make-all", folder,
+                       QString::fromUtf8(QJsonDocument(books).toJson(QJsonDocument::Compact))});
+        QVERIFY2(process.waitForFinished(60000) && process.exitCode() == 0,
+                 "xlwt for /usr/bin/python3 is needed");
+        const QString path = folder + "/Book.xls";
+        control<QLineEdit>("lEdt_SourcePath")->setText(folder + "/");
+        auto fresh = []() {
+            QMutexLocker locker(&viewedMutex);
+            viewed.clear();
+        };
+
+        const QMap<QString, QByteArray> before = Fingerprints(folder);
+        control<QCheckBox>("cBox_JustShow")->setChecked(true);
+        control<QLineEdit>("lEdt_FindText")->setText("abc");
+        control<QLineEdit>("lEdt_ReplaceExcelText")->setText("x");
+        QVERIFY(clickAndFinish("pBtn_ReplaceExcelText", 1));
+        QCOMPARE(Fingerprints(folder), before);
+        control<QCheckBox>("cBox_JustShow")->setChecked(false);
+        fresh();
+        QVERIFY(clickAndFinish("pBtn_ReplaceExcelText", 1));
+        QJsonArray book = Dump(path);
+        QCOMPARE(CellA1(book, 0), QString("x one"));
+        QCOMPARE(CellA1(book, 1), QString("x"));
+
+        fresh();
+        control<QPlainTextEdit>("pTEdt_FindText")->setPlainText("x one\nkeep");
+        control<QPlainTextEdit>("pTEdt_ReplaceExcelText")->setPlainText("y\nkept");
+        QVERIFY(clickAndFinish("pBtn_ReplaceExcelText_2", 1));
+        book = Dump(path);
+        QCOMPARE(CellA1(book, 0), QString("y"));
+        QCOMPARE(book.at(0).toArray().at(1).toArray().at(1).toString(), QString("kept"));
+
+        fresh();
+        control<QLineEdit>("lEdt_PageHeader")->setText("Page A");
+        // Nothing to report: every workbook was changed.
+        QVERIFY(clickAndFinish("pBtn_PageHeaderFooter", 0));
+        fresh();
+        control<QLineEdit>("lEdt_FindShtName")->setText("S");
+        control<QLineEdit>("lEdt_ReplaceShtName")->setText("Tab");
+        QVERIFY(clickAndFinish("pBtn_ReplaceShtName", 0));
+        book = Dump(path);
+        QCOMPARE(SheetNames(book), QStringList({"Tab1", "Tab2"}));
+        for (const QJsonValue &sheet : book)
+            QCOMPARE(sheet.toArray().at(2).toArray().at(1).toString(), QString("Page A"));
+        QCOMPARE(CellA1(book, 1), QString("x"));
+    }
+
     void aMissingFolderOnlyShowsTheMessageAfterDeletingOldReports()
     {
         const QString missing = m_books + "/gone";

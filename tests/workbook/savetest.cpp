@@ -1,4 +1,5 @@
 #include "platform/atomicfile.h"
+#include "tests/workbook/support/biffstreambuilder.h"
 #include "tests/workbook/support/testworkbook.h"
 #include "workbook/application.h"
 #include "workbook/pagesetup.h"
@@ -50,6 +51,26 @@ TestWorkbook largeWorkbook()
     return t;
 }
 
+// An .xls workbook with one sheet of own-text (LABEL) cells, one per row.
+QByteArray xlsWorkbook(const QVector<QString> &texts)
+{
+    using B = BiffStreamBuilder;
+    QByteArray records;
+    for (int r = 0; r < texts.size(); ++r)
+        records += B::record(0x0204, B::u16(r) + B::u16(0) + B::u16(0) + B::string(texts[r]));
+    B b;
+    b.sheets = {{"Big", 0, 0, 0x0010, records}};
+    return b.file();
+}
+
+QVector<QString> numberedTexts(int rows)
+{
+    QVector<QString> texts;
+    for (int r = 1; r <= rows; ++r)
+        texts << QStringLiteral("before %1").arg(r);
+    return texts;
+}
+
 bool run(const QString &program, const QStringList &args)
 {
     QProcess p;
@@ -80,6 +101,12 @@ private:
         if (!t.write(path))
             qWarning() << "cannot write" << path;
         return path;
+    }
+
+    static bool writeBytes(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
     }
 
     // A small tmpfs, or empty when this machine does not allow mounting one.
@@ -236,11 +263,23 @@ private slots:
         QVERIFY(temporariesBeside(path).isEmpty());
     }
 
+    void killedSaveLeavesTheOldOrTheNewFileWhole_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("xlsx") << "xlsx";
+        QTest::newRow("xls") << "xls";
+    }
+
     void killedSaveLeavesTheOldOrTheNewFileWhole()
     {
-        const QString source = writeWorkbook(largeWorkbook(), "source.xlsx");
+        QFETCH(QString, format);
+        const QString source = m_dir.path() + "/source." + format;
+        if (format == "xls")
+            QVERIFY(writeBytes(source, xlsWorkbook(numberedTexts(59999))));
+        else
+            writeWorkbook(largeWorkbook(), "source.xlsx");
         const QByteArray before = readAll(source);
-        const QString path = m_dir.path() + "/killed.xlsx";
+        const QString path = m_dir.path() + "/killed." + format;
         int interrupted = 0;
         // Kills at fixed delays. The new file has no name until just before the rename, so a
         // kill rarely finds a temporary to leave behind.
@@ -276,12 +315,24 @@ private slots:
         QVERIFY(temporariesBeside(path).isEmpty());
     }
 
+    void readOnlyFolderFailsAndLeavesTheOriginal_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("xlsx") << "xlsx";
+        QTest::newRow("xls") << "xls";
+    }
+
     void readOnlyFolderFailsAndLeavesTheOriginal()
     {
+        QFETCH(QString, format);
         const QString mount = mountTmpfs("size=4m");
         if (mount.isEmpty())
             QSKIP("cannot mount a tmpfs here (needs root): read-only folder not tested");
-        const QString path = writeWorkbook(smallWorkbook(), "ro.xlsx", mount);
+        const QString path = mount + "/ro." + format;
+        if (format == "xls")
+            QVERIFY(writeBytes(path, xlsWorkbook({"before", "other"})));
+        else
+            writeWorkbook(smallWorkbook(), "ro.xlsx", mount);
         const QByteArray before = readAll(path);
         QVERIFY(run("mount", {"-o", "remount,ro", mount}));
         Application app;
@@ -293,14 +344,23 @@ private slots:
         QCOMPARE(readAll(path), before);
     }
 
+    void fullDiskFailsAndLeavesNoTemporary_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("xlsx") << "xlsx";
+        QTest::newRow("xls") << "xls";
+    }
+
     void fullDiskFailsAndLeavesNoTemporary()
     {
+        QFETCH(QString, format);
         const QString mount = mountTmpfs("size=1m");
         if (mount.isEmpty())
             QSKIP("cannot mount a tmpfs here (needs root): full disk not tested");
         // Text that does not compress, so the saved file needs real room.
         TestWorkbook t;
         QByteArray data;
+        QVector<QString> texts;
         quint32 seed = 12345;
         for (int r = 1; r <= 400; ++r) {
             QByteArray text;
@@ -308,11 +368,16 @@ private slots:
                 seed = seed * 1103515245u + 12345u;
                 text += char('a' + (seed >> 16) % 26);
             }
+            texts << QString::fromLatin1("before " + text);
             data += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"A" + QByteArray::number(r) +
                     "\" t=\"inlineStr\"><is><t>before " + text + "</t></is></c></row>";
         }
         t.addSheet("Full", TestWorkbook::worksheet(data));
-        const QString path = writeWorkbook(t, "full.xlsx", mount);
+        const QString path = mount + "/full." + format;
+        if (format == "xls")
+            QVERIFY(writeBytes(path, xlsWorkbook(texts)));
+        else
+            writeWorkbook(t, "full.xlsx", mount);
         const QByteArray before = readAll(path);
         QVERIFY(before.size() > 60000);
         QFile filler(mount + "/filler");

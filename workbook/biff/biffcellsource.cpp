@@ -91,6 +91,7 @@ bool BiffCellSource::next(edit::SourceCell *cell)
     m_dataTable = false;
     m_tokens.clear();
     m_extra.clear();
+    m_groupRecord = -1;
     if (m_mulLeft > 0) {
         --m_mulLeft;
         m_column = m_mulColumn++;
@@ -185,7 +186,14 @@ bool BiffCellSource::next(edit::SourceCell *cell)
                     return false;
                 found = !skip;
                 if (skip) {
-                    // Its views into the record end with the record.
+                    // Nothing of the passed-over cell may stick to the next one: a text cell
+                    // after it would read as its formula or its cached number. Its views
+                    // into the record end with the record.
+                    *cell = edit::SourceCell();
+                    m_value = Value::None;
+                    m_inGroup = false;
+                    m_dataTable = false;
+                    m_groupRecord = -1;
                     m_tokens.clear();
                     m_extra.clear();
                 }
@@ -216,6 +224,7 @@ bool BiffCellSource::next(edit::SourceCell *cell)
                     QStringLiteral("expected at most %1 cells").arg(limits::kMaxCellsPerPart));
     cell->row = m_row + 1;
     cell->column = m_column + 1;
+    m_xf = quint16(cell->style);
     switch (m_value) {
     case Value::Number:
     case Value::Rk:
@@ -332,6 +341,7 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
         if (!readGroup(r))
             return false;
         m_reader = peek;
+        m_groupRecord = r.offset;
     }
     m_afterFormula = m_reader.position();
     const quint32 key = cellKey(hostRow, hostColumn);
@@ -410,6 +420,53 @@ bool BiffCellSource::ownFormulaText(QString *out)
                        (g.area.top == m_row + 1 && g.area.left == m_column + 1)))
         return true;
     return decompile(g.tokens, g.extra, !g.isArray, out);
+}
+
+BiffCellSource::Storage BiffCellSource::storage() const
+{
+    Storage s;
+    s.record = m_record.offset;
+    s.type = m_record.type;
+    s.row = m_row;
+    s.column = m_column;
+    s.xf = m_xf;
+    if (m_record.type == rt::kFormula) {
+        s.groupRecord = m_groupRecord;
+        if (m_value == Value::FormulaString)
+            s.stringRecord = m_afterFormula;
+        s.role = Role::Formula;
+        if (m_dataTable) {
+            s.role = Role::Other;
+        } else if (m_inGroup) {
+            s.group = m_groupKey;
+            const Group &g = m_groups[m_groupKey];
+            const bool isHost = g.host == cellKey(m_row, m_column);
+            if (g.isArray)
+                s.role = isHost || (g.area.top == m_row + 1 && g.area.left == m_column + 1)
+                             ? Role::ArrayAnchor
+                             : Role::Other;
+            else
+                s.role = isHost ? Role::SharedHost : Role::SharedMember;
+        }
+    }
+    return s;
+}
+
+bool BiffCellSource::formulaTokens(QByteArray *tokens, QByteArray *extra, bool *relative) const
+{
+    *relative = false;
+    if (m_record.type != rt::kFormula || m_dataTable)
+        return false;
+    if (!m_inGroup) {
+        *tokens = m_tokens;
+        *extra = m_extra;
+        return true;
+    }
+    const Group &g = m_groups[m_groupKey];
+    *tokens = g.tokens;
+    *extra = g.extra;
+    *relative = !g.isArray;
+    return true;
 }
 
 bool BiffCellSource::number(double *out) const

@@ -44,6 +44,31 @@ public:
     // the cells an array or data table covers); false when it cannot be decompiled.
     bool ownFormulaText(QString *out);
 
+    // Where and how the current cell is stored, for a sink that rewrites it.
+    enum class Role : quint8 {
+        Value,        // a cell of its own record, or one of a MULRK
+        Formula,      // a formula of its own
+        SharedHost,   // the cell a shared formula (SHRFMLA) follows
+        SharedMember, // another cell of a shared formula
+        ArrayAnchor,  // the first cell of an array formula (ARRAY follows it)
+        Other         // a cell of an array formula or data table other than its first
+    };
+    struct Storage {
+        qsizetype record = 0; // the offset of the cell's record
+        quint16 type = 0;     // its type; a MULRK holds other cells beside this one
+        int row = 0;          // 0-based
+        int column = 0;
+        quint16 xf = 0;
+        Role role = Role::Value;
+        qsizetype groupRecord = -1;  // the SHRFMLA or ARRAY record following it, or -1
+        qsizetype stringRecord = -1; // where a text result's STRING record would be, or -1
+        quint32 group = 0;           // the shared or array formula it belongs to
+    };
+    Storage storage() const;
+    // The tokens the current formula cell is computed by: its own, or its group's (relative
+    // for a shared formula: *relative set).
+    bool formulaTokens(QByteArray *tokens, QByteArray *extra, bool *relative) const;
+
 private:
     // A shared formula (SHRFMLA) or an array formula (ARRAY).
     struct Group {
@@ -80,6 +105,8 @@ private:
     // The current cell (0-based).
     int m_row = 0;
     int m_column = 0;
+    quint16 m_xf = 0;
+    qsizetype m_groupRecord = -1; // a SHRFMLA or ARRAY record right after the formula
     Value m_value = Value::None;
     quint64 m_bits = 0; // the number, RK value, boolean or error code
     int m_sst = -1;

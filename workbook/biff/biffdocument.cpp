@@ -1,8 +1,19 @@
 #include "workbook/biff/biffdocument.h"
 
+#include "workbook/biff/biffcellsink.h"
 #include "workbook/biff/biffcellsource.h"
 #include "workbook/biff/biffsheet.h"
+#include "workbook/biff/boundsheetrecord.h"
+#include "workbook/biff/documentsummary.h"
 #include "workbook/biff/formulaprecheck.h"
+#include "workbook/biff/headerfooterrecords.h"
+#include "workbook/biff/recordreader.h"
+#include "workbook/biff/recordtypes.h"
+#include "workbook/biff/sheetrenametext.h"
+#include "workbook/biff/streamedits.h"
+#include "workbook/biff/streamrebuilder.h"
+#include "workbook/cfb/compoundfile.h"
+#include "workbook/cfb/compoundfilewriter.h"
 #include "workbook/edit/formattedtext.h"
 #include "workbook/edit/sheetfindreplace.h"
 #include "workbook/text/formulabartext.h"
@@ -10,13 +21,27 @@
 namespace workbook::biff
 {
 
-const QString &BiffDocument::unsupportedChange()
-{
-    static const QString text = QStringLiteral("changing .xls workbooks is not supported yet");
-    return text;
-}
-
+BiffDocument::BiffDocument() = default;
 BiffDocument::~BiffDocument() = default;
+
+std::unique_ptr<Document> BiffDocument::open(std::unique_ptr<cfb::CompoundFile> file,
+                                             const QByteArray &bytes, int entry,
+                                             const QByteArray &stream, const QByteArray &owner,
+                                             Error *error)
+{
+    std::unique_ptr<Document> opened = open(stream, owner, error);
+    if (!opened)
+        return nullptr;
+    auto *d = static_cast<BiffDocument *>(opened.get());
+    d->m_file = bytes;
+    d->m_workbookEntry = entry;
+    d->m_summaryEntry = file->findRootEntry(QLatin1String(DocumentSummary::kStreamName));
+    if (d->m_summaryEntry >= 0 &&
+        file->entry(d->m_summaryEntry).type != cfb::CompoundFile::EntryType::Stream)
+        d->m_summaryEntry = -1;
+    d->m_compound = std::move(file);
+    return opened;
+}
 
 std::unique_ptr<Document> BiffDocument::open(const QByteArray &stream, const QByteArray &owner,
                                              Error *error)
@@ -76,16 +101,6 @@ bool BiffDocument::hasCells(int sheet) const
             m_sheets[sheet].kind == SheetKind::Macrosheet);
 }
 
-bool BiffDocument::refuseChange(Error *error) const
-{
-    return fail(error, Error::Kind::UnsupportedFormat, unsupportedChange());
-}
-
-bool BiffDocument::renameSheet(int, const QString &, Error *error)
-{
-    return refuseChange(error);
-}
-
 bool BiffDocument::find(int sheet, const QString &what, Error *error)
 {
     if (!hasCells(sheet))
@@ -108,12 +123,198 @@ bool BiffDocument::find(int sheet, const QString &what, Error *error)
     return edit::SheetFindReplace::find(cells, context, what, &found, error) && found;
 }
 
-bool BiffDocument::replace(int sheet, const QString &what, const QString &, Error *error)
+bool BiffDocument::countSharedStringUses(int exceptEntry, Error *error)
 {
-    // A sheet without a match stays as it is, which an .xls workbook can do.
+    QVector<int> &uses = m_strings->useCounts();
+    const auto &entries = m_workbook->sheets();
+    for (int i = 0; i < entries.size(); ++i) {
+        if (i == exceptEntry)
+            continue;
+        RecordReader reader(m_workbook->stream(), entries[i].offset);
+        Record r;
+        int depth = 0;
+        while (reader.next(&r)) {
+            if (r.type == rt::kBof) {
+                ++depth;
+            } else if (r.type == rt::kEof) {
+                if (--depth <= 0)
+                    break;
+            } else if (depth == 1 && r.type == rt::kLabelSst) {
+                r.body.skip(6);
+                const quint32 k = r.body.u32();
+                if (r.body.ok() && k < quint32(uses.size()))
+                    ++uses[int(k)];
+            }
+        }
+        if (!reader.error().isEmpty())
+            // A sheet that cannot be read might use any string: none may change in place.
+            return fail(error, Error::Kind::Damaged,
+                        QStringLiteral("sheet '%1': %2").arg(entries[i].name, reader.error()));
+    }
+    return true;
+}
+
+bool BiffDocument::replace(int sheet, const QString &what, const QString &with, Error *error)
+{
+    // A sheet without a match stays as it is, and costs only the search.
     if (!find(sheet, what, error))
         return false;
-    return refuseChange(error);
+    const int entry = m_sheets[sheet].entry;
+    BiffSheet facts;
+    QString why;
+    if (!facts.read(*m_workbook, entry, &why))
+        return fail(error, Error::Kind::Damaged, why);
+    BiffCellSource cells(*m_workbook, entry);
+    // The search just made it: formulas whose text cannot match are passed over here too (a
+    // shared formula's cells all pass or not, so a changed group's cells are all seen).
+    if (m_precheck && m_precheck->isActive())
+        cells.setPrecheck(m_precheck.get());
+    BiffCellSink sink(cells, *m_workbook, entry, *m_strings);
+    edit::SheetFindReplace::Context context;
+    context.strings = m_strings.get();
+    context.styles = m_workbook.get();
+    context.dates = m_workbook->dateSystem();
+    context.isProtected = facts.isProtected();
+    for (int i = 0; i < m_sheets.size(); ++i)
+        context.sheetNames << sheetName(i);
+    context.changes = cellListener();
+    context.countOtherSheetsUses = [this, entry](Error *e) {
+        return countSharedStringUses(entry, e);
+    };
+    edit::SheetFindReplace::Outcome outcome;
+    StreamEdits edits;
+    qint64 usesDelta = 0;
+    if (!edit::SheetFindReplace::replace(cells, sink, context, what, with, &outcome, error) ||
+        (outcome.cellsChanged && !sink.finish(&edits, &usesDelta, error))) {
+        m_strings->dropChanges();
+        return false;
+    }
+    if (sink.failed()) {
+        m_strings->dropChanges();
+        if (error)
+            *error = sink.error();
+        return false;
+    }
+    if (!outcome.cellsChanged && !outcome.stringsChanged)
+        return false;
+    if (m_strings->hasChanges()) {
+        edits.stringsChanged = true;
+        if (!m_strings->items(&edits.strings, &why)) {
+            m_strings->dropChanges();
+            return fail(error, Error::Kind::Damaged, why);
+        }
+        edits.stringUses =
+            quint32(qMax<qint64>(0, qint64(m_workbook->sharedStringUses()) + usesDelta));
+    }
+    if (!apply(edits, error)) {
+        m_strings->dropChanges();
+        return false;
+    }
+    return true;
+}
+
+bool BiffDocument::apply(const StreamEdits &edits, Error *error)
+{
+    QByteArray rebuilt;
+    QString why;
+    if (!StreamRebuilder::rebuild(m_workbook->stream(), edits, &rebuilt, &why))
+        return fail(error,
+                    why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
+                                                                      : Error::Kind::Damaged,
+                    QStringLiteral("the workbook stream could not be rebuilt: %1").arg(why));
+    std::unique_ptr<BiffWorkbook> workbook = BiffWorkbook::read(rebuilt, &why);
+    if (!workbook || workbook->sheets().size() != m_workbook->sheets().size())
+        return fail(error, Error::Kind::Damaged,
+                    QStringLiteral("the rebuilt workbook stream does not read back: %1").arg(why));
+    // What was learnt of the old stream does not hold for the new one.
+    m_precheck.reset();
+    m_precheckText.clear();
+    m_workbook = std::move(workbook);
+    m_strings->adopt(*m_workbook);
+    ++m_generation;
+    m_modified = true;
+    return true;
+}
+
+bool BiffDocument::renameSheet(int sheet, const QString &name, Error *error)
+{
+    if (sheet < 0 || sheet >= m_sheets.size())
+        return fail(error, Error::Kind::Rejected, QStringLiteral("no such sheet"));
+    const QString oldName = sheetName(sheet);
+    if (name == oldName)
+        return true;
+    const int entry = m_sheets[sheet].entry;
+    // Every new record is made first, so one that cannot be read leaves all as it was.
+    StreamEdits edits;
+    QString why;
+    RecordReader reader(m_workbook->stream(), 0);
+    Record r;
+    int boundSheets = 0;
+    bool renamed = false;
+    while (reader.next(&r)) {
+        QByteArray body, out;
+        SheetRenameText::Result result = SheetRenameText::Result::Unchanged;
+        switch (r.type) {
+        case rt::kBoundSheet:
+            if (boundSheets++ != entry)
+                continue;
+            body = r.body.bytes(r.body.size());
+            if (!BoundSheetRecord::renamed(body, name, &out, &why))
+                return fail(error, Error::Kind::Rejected,
+                            QStringLiteral("sheet '%1': %2").arg(oldName, why));
+            renamed = true;
+            result = SheetRenameText::Result::Changed;
+            break;
+        case rt::kHLink:
+            body = r.body.bytes(r.body.size());
+            result = SheetRenameText::hyperlink(body, oldName, name, &out, &why);
+            break;
+        case rt::kDConRef:
+            body = r.body.bytes(r.body.size());
+            result = SheetRenameText::dataConsolidationReference(body, oldName, name, &out, &why);
+            break;
+        default:
+            continue;
+        }
+        if (result == SheetRenameText::Result::Unreadable)
+            return fail(error, Error::Kind::Damaged,
+                        QStringLiteral("record %1 at offset %2: %3")
+                            .arg(r.type, 4, 16, QLatin1Char('0'))
+                            .arg(r.offset)
+                            .arg(why));
+        if (result == SheetRenameText::Result::Changed)
+            edits.replaced.insert(r.offset, {NewRecord{r.type, out}});
+    }
+    if (!reader.error().isEmpty())
+        return fail(error, Error::Kind::Damaged, reader.error());
+    if (!renamed)
+        return fail(error, Error::Kind::Damaged,
+                    QStringLiteral("no BOUNDSHEET8 record for sheet '%1'").arg(oldName));
+    // The sheet titles of the document summary, which a reader shows without opening the
+    // workbook stream.
+    QByteArray summary;
+    bool summaryChanged = false;
+    if (m_summaryEntry >= 0) {
+        QByteArray current = m_summary;
+        if (current.isNull() && !m_compound->readStream(m_summaryEntry, &current, &why))
+            return fail(error, Error::Kind::Damaged,
+                        QStringLiteral("document summary: %1").arg(why));
+        switch (DocumentSummary::renameTitle(current, oldName, name, &summary, &why)) {
+        case SheetRenameText::Result::Unreadable:
+            return fail(error, Error::Kind::Damaged,
+                        QStringLiteral("document summary: %1").arg(why));
+        case SheetRenameText::Result::Changed:
+            summaryChanged = true;
+            break;
+        case SheetRenameText::Result::Unchanged:
+            break;
+        }
+    }
+    if (!apply(edits, error))
+        return false;
+    if (summaryChanged)
+        m_summary = summary;
+    return true;
 }
 
 bool BiffDocument::headerFooter(int sheet, bool footer, QString *text, Error *error) const
@@ -129,14 +330,88 @@ bool BiffDocument::headerFooter(int sheet, bool footer, QString *text, Error *er
     return true;
 }
 
-bool BiffDocument::setHeaderFooter(int, bool, const QString &, Error *error)
+bool BiffDocument::setHeaderFooter(int sheet, bool footer, const QString &text, Error *error)
 {
-    return refuseChange(error);
+    if (sheet < 0 || sheet >= m_sheets.size())
+        return fail(error, Error::Kind::Rejected, QStringLiteral("no such sheet"));
+    QByteArray body;
+    QString why;
+    if (!HeaderFooterRecords::body(text, &body, &why))
+        return fail(error, Error::Kind::BeyondLimit, why);
+    // The sheet's own records, not those of a chart embedded in it.
+    const quint16 type = footer ? rt::kFooter : rt::kHeader;
+    QVector<QPair<quint16, qsizetype>> records;
+    RecordReader reader(m_workbook->stream(), m_workbook->sheets()[m_sheets[sheet].entry].offset);
+    Record r;
+    int depth = 0;
+    qsizetype existing = -1;
+    QByteArray existingBody;
+    // A custom view's page settings are its own, not the sheet's.
+    bool inCustomView = false;
+    while (reader.next(&r)) {
+        if (r.type == rt::kBof && ++depth > 1)
+            continue;
+        if (r.type == rt::kEof && --depth > 0)
+            continue;
+        if (depth > 1)
+            continue;
+        if (r.type == rt::kUserSViewBegin)
+            inCustomView = true;
+        const bool skip = inCustomView;
+        if (r.type == rt::kUserSViewEnd)
+            inCustomView = false;
+        if (skip)
+            continue;
+        records.append(qMakePair(r.type, r.offset));
+        if (r.type == type && existing < 0) {
+            existing = r.offset;
+            existingBody = r.body.bytes(r.body.size());
+        }
+        if (depth == 0)
+            break;
+    }
+    if (!reader.error().isEmpty() || depth != 0)
+        return fail(error, Error::Kind::Damaged,
+                    QStringLiteral("sheet '%1': %2")
+                        .arg(sheetName(sheet), reader.error().isEmpty()
+                                                   ? QStringLiteral("ends without its EOF record")
+                                                   : reader.error()));
+    if (existing >= 0 && existingBody == body)
+        return true;
+    StreamEdits edits;
+    if (existing >= 0) {
+        edits.replaced.insert(existing, {NewRecord{type, body}});
+    } else {
+        if (text.isEmpty())
+            return true;
+        const qsizetype at = HeaderFooterRecords::insertionPoint(records, footer);
+        if (at < 0)
+            return fail(error, Error::Kind::Damaged,
+                        QStringLiteral("sheet '%1': no place for its %2 record")
+                            .arg(sheetName(sheet),
+                                 footer ? QStringLiteral("FOOTER") : QStringLiteral("HEADER")));
+        edits.insertedBefore.insert(at, {NewRecord{type, body}});
+    }
+    return apply(edits, error);
 }
 
-bool BiffDocument::serialize(QByteArray *, Error *error)
+bool BiffDocument::serialize(QByteArray *out, Error *error)
 {
-    return refuseChange(error);
+    if (!m_compound)
+        return fail(error, Error::Kind::UnsupportedFormat,
+                    QStringLiteral("a workbook stream read without its compound file cannot be "
+                                   "saved"));
+    QVector<cfb::CompoundFileWriter::Replacement> replacements;
+    replacements.append({m_workbookEntry, m_workbook->stream()});
+    if (!m_summary.isNull() && m_summaryEntry >= 0)
+        replacements.append({m_summaryEntry, m_summary});
+    QString why;
+    if (!cfb::CompoundFileWriter::rewrite(m_file, *m_compound, replacements, out, &why))
+        return fail(error,
+                    why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
+                                                                      : Error::Kind::Damaged,
+                    QStringLiteral("the compound file could not be written: %1").arg(why));
+    return true;
 }
 
 bool BiffDocument::cellTexts(int sheet, QVector<CellText> *out, Error *error) const

@@ -9,23 +9,38 @@
 #include <QVector>
 #include <memory>
 
+namespace workbook::cfb
+{
+class CompoundFile;
+}
+
 namespace workbook::biff
 {
 
 class BiffSheet;
 class FormulaPrecheck;
+struct StreamEdits;
 
 // The backend for BIFF8 workbooks (.xls): the storage under the editing rules (sheets, their
 // cells as a BiffCellSource, the string table, style facts, header and footer texts).
-// Changing an .xls workbook is refused for now, with kind UnsupportedFormat, so the runs
-// report it as a workbook that could not be changed and leave it untouched.
+//
+// Every change is made as edits of the workbook stream, which is rebuilt from them at once
+// (StreamRebuilder) and read again, so the next search sees it; the file is written anew by
+// replacing that stream (and the document summary after a rename) in the compound file it
+// came from, every other stream kept as it was.
 class BiffDocument : public Document
 {
 public:
     ~BiffDocument() override;
 
-    // stream: the content of the compound file's Workbook stream; owner: what keeps its bytes
-    // when it refers to another's (the file's).
+    // The workbook in a compound file: file, the bytes it was parsed from; entry, the
+    // directory entry of its Workbook stream; stream, that stream's content (owner: what
+    // keeps its bytes when it refers to another's).
+    static std::unique_ptr<Document> open(std::unique_ptr<cfb::CompoundFile> file,
+                                          const QByteArray &bytes, int entry,
+                                          const QByteArray &stream, const QByteArray &owner,
+                                          Error *error);
+    // A workbook stream alone, for reading: it cannot be saved.
     static std::unique_ptr<Document> open(const QByteArray &stream, const QByteArray &owner,
                                           Error *error);
 
@@ -42,10 +57,10 @@ public:
     bool headerFooter(int sheet, bool footer, QString *text, Error *error) const override;
     bool setHeaderFooter(int sheet, bool footer, const QString &text, Error *error) override;
 
-    bool isModified() const override { return false; }
-    quint64 changeCount() const override { return 0; }
+    bool isModified() const override { return m_modified; }
+    quint64 changeCount() const override { return m_generation; }
     bool serialize(QByteArray *out, Error *error) override;
-    void markSaved() override {}
+    void markSaved() override { m_modified = false; }
 
     // Every cell's formula-bar text in stored order, with its position (0-based); false when
     // the sheet cannot be read. For listings and tests.
@@ -62,7 +77,6 @@ public:
     };
     bool cellTexts(int sheet, QVector<CellText> *out, Error *error) const;
 
-    static const QString &unsupportedChange();
     const BiffWorkbook &workbook() const { return *m_workbook; }
 
 private:
@@ -71,16 +85,25 @@ private:
         SheetKind kind;
     };
 
-    BiffDocument() = default;
+    BiffDocument();
     bool hasCells(int sheet) const;
-    bool refuseChange(Error *error) const;
+    // The stream rebuilt with edits and read again; false (nothing changed) when either fails.
+    bool apply(const StreamEdits &edits, Error *error);
+    bool countSharedStringUses(int exceptEntry, Error *error);
 
     QByteArray m_owner; // first: it outlives every view of its bytes
+    QByteArray m_file;  // the bytes of the compound file
+    std::unique_ptr<cfb::CompoundFile> m_compound;
+    int m_workbookEntry = -1;
+    int m_summaryEntry = -1;
+    QByteArray m_summary; // the document summary stream, when a rename changed it
     std::unique_ptr<BiffWorkbook> m_workbook;
     std::unique_ptr<BiffStringTable> m_strings;
     QVector<SheetInfo> m_sheets;
     std::unique_ptr<FormulaPrecheck> m_precheck;
     QString m_precheckText;
+    bool m_modified = false;
+    quint64 m_generation = 0;
 };
 
 } // namespace workbook::biff

@@ -60,6 +60,8 @@ bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
         return false;
     }
     int depth = 1;
+    // A custom view keeps page settings of its own, which are not the sheet's.
+    bool inCustomView = false;
     while (depth > 0 && reader.next(&r)) {
         cfb::ByteCursor &c = r.body;
         if (r.type == rt::kBof) {
@@ -74,8 +76,16 @@ bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
         if (depth != 1)
             continue;
         switch (r.type) {
+        case rt::kUserSViewBegin:
+            inCustomView = true;
+            break;
+        case rt::kUserSViewEnd:
+            inCustomView = false;
+            break;
         case rt::kHeader:
         case rt::kFooter: {
+            if (inCustomView)
+                break;
             const QString text = c.size() == 0 ? QString() : BiffString::read(c, 2, r.continues);
             (r.type == rt::kHeader ? m_header : m_footer) = text;
             break;

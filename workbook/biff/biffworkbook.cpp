@@ -103,7 +103,8 @@ bool BiffWorkbook::readGlobals(QString *reason)
             break;
         }
         case rt::kSst: {
-            c.u32();
+            m_hasSharedStringTable = true;
+            m_sharedStringUses = c.u32();
             const quint32 unique = c.u32();
             if (qint64(unique) > limits::kMaxSharedStrings) {
                 setReason(reason, QStringLiteral("expected at most %1 shared strings, found %2")

@@ -55,6 +55,15 @@ public:
     bool structureProtected() const { return m_structureProtected; }
     QString formatCode(int id) const { return m_formats.value(id); }
 
+    // The string table as stored, for writing it back: its body with the CONTINUE records
+    // merged, where each CONTINUE began, where each item starts, and its count of uses
+    // (cstTotal). hasSharedStringTable() is false for a stream without an SST record.
+    bool hasSharedStringTable() const { return m_hasSharedStringTable; }
+    const cfb::ByteCursor &sharedStringTable() const { return m_sharedStringTable; }
+    const QVector<qsizetype> &sharedStringContinues() const { return m_sharedStringContinues; }
+    const QVector<quint32> &sharedStringStarts() const { return m_sharedStringStarts; }
+    quint32 sharedStringUses() const { return m_sharedStringUses; }
+
     bool sheetPrefix(int ixti, QString *out) const override;
     bool definedName(int index, QString *out) const override;
     bool externalName(int ixti, int index, QString *out) const override;
@@ -88,6 +97,8 @@ private:
     cfb::ByteCursor m_sharedStringTable; // the SST record, CONTINUE records merged
     QVector<qsizetype> m_sharedStringContinues;
     QVector<quint32> m_sharedStringStarts; // positions in m_sharedStringTable
+    quint32 m_sharedStringUses = 0;
+    bool m_hasSharedStringTable = false;
     QHash<int, QString> m_formats;
     QVector<Xf> m_xfs;
     mutable QVector<qint8> m_kindCache; // NumberFormatKind per xf, -1 until classified

@@ -33,6 +33,12 @@ public:
     QVector<int> &useCounts() { return m_useCounts; }
     bool hasUseCounts() const { return m_haveUseCounts; }
     void setHasUseCounts() { m_haveUseCounts = true; }
+    // Forgets them, to be counted again (after changes the storage did not keep).
+    void clearUseCounts()
+    {
+        m_useCounts.clear();
+        m_haveUseCounts = false;
+    }
 
 private:
     QVector<int> m_useCounts;

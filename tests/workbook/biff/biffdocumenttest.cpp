@@ -3,6 +3,8 @@
 #include "tests/workbook/support/biffstreambuilder.h"
 #include "tests/workbook/support/compoundfilebuilder.h"
 #include "workbook/application.h"
+#include "workbook/biff/recordreader.h"
+#include "workbook/cfb/compoundfile.h"
 #include "workbook/documentfactory.h"
 #include "workbook/pagesetup.h"
 #include "workbook/sheet.h"
@@ -75,6 +77,30 @@ QByteArray sharedStrings()
     const QByteArray continued = B::u8(1) + B::u16(0x4E2D) + B::u16(0x6587) + B::u16('!') +
                                  B::string(QString::fromUtf8("Zürich"));
     return B::record(0x00FC, sst) + B::record(0x003C, continued);
+}
+
+QByteArray tStr(const QString &text)
+{
+    return B::u8(0x17) + B::string(text, 1);
+}
+
+// The record types of a saved file's Workbook stream, in order.
+QVector<quint16> recordTypes(const QByteArray &file, QHash<quint16, QByteArray> *lastBody = nullptr)
+{
+    QString why;
+    const auto compound = workbook::cfb::CompoundFile::open(file, &why);
+    QByteArray stream;
+    if (!compound || !compound->readStream(compound->findRootEntry("Workbook"), &stream, &why))
+        return {};
+    QVector<quint16> types;
+    workbook::biff::RecordReader reader(stream, 0);
+    workbook::biff::Record r;
+    while (reader.next(&r)) {
+        types << r.type;
+        if (lastBody)
+            lastBody->insert(r.type, r.body.bytes(r.body.size()));
+    }
+    return types;
 }
 
 } // namespace
@@ -251,7 +277,139 @@ private slots:
         QCOMPARE(wb->Item(2)->pageSetup()->CenterHeader(), QString());
     }
 
-    void changesAreRefusedWithTheReason()
+    // Replace, rename and header changes go into the saved file and read back: a string used
+    // on another sheet gets its own item, one used only here changes in place (also the one a
+    // CONTINUE cut), a number inside a MULRK splits it, the string table cut by a CONTINUE is
+    // written back whole.
+    void changesAreStoredInTheFile()
+    {
+        auto rk = [](int v) { return B::u32(quint32(v) << 2 | 2); };
+        B b;
+        b.globals = sharedStrings();
+        b.sheets = {{"S", 0, 0, 0x0010,
+                     labelSst(0, 0, 0) + labelSst(1, 0, 1) +
+                         B::record(0x00BD, B::u16(2) + B::u16(0) + B::u16(0) + rk(1) + B::u16(0) +
+                                               rk(2) + B::u16(0) + rk(3) + B::u16(2))},
+                    {"T", 0, 0, 0x0010, labelSst(0, 0, 0) + labelSst(0, 1, 2)}};
+        workbook::Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(b.file());
+        QVERIFY(wb);
+        workbook::UsedRange *range = wb->Item(1)->usedRange();
+        QVERIFY(!range->Replace("absent", "x"));
+        QVERIFY(!range->lastError().isSet()); // a miss, not a failure
+        QVERIFY(!wb->isModified());
+        QVERIFY(range->Replace("hell", "Jell"));
+        QVERIFY(range->Replace("2", "5"));
+        QVERIFY(range->Replace(QString::fromUtf8("中文"), "x"));
+        QVERIFY(wb->isModified());
+        Error why;
+        QVERIFY2(wb->Item(1)->SetName("Neu", &why), qPrintable(why.toString()));
+        QVERIFY2(wb->Item(2)->pageSetup()->setSection(workbook::HeaderFooterSection::CenterHeader,
+                                                      "Kopf", &why),
+                 qPrintable(why.toString()));
+        QVERIFY2(wb->Save(&why), qPrintable(why.toString()));
+        const QByteArray saved = wb->savedBytes();
+        QVERIFY(!saved.isEmpty());
+
+        QString reason;
+        QCOMPARE(texts(saved, 0, &reason),
+                 QStringList({"Jello", QString::fromUtf8("abcx!"), "1", "5", "3"}));
+        QCOMPARE(texts(saved, 1, &reason), QStringList({"Hello", QString::fromUtf8("Zürich")}));
+        workbook::Application again;
+        workbook::Workbook *back = again.OpenFromMemory(saved);
+        QVERIFY(back);
+        QCOMPARE(back->Item(1)->Name(), QString("Neu"));
+        QCOMPARE(back->Item(2)->pageSetup()->CenterHeader(), QString("Kopf"));
+        // The other sheet's use kept the item; the changed one lives in its own.
+        auto *d = static_cast<BiffDocument *>(back->document());
+        QCOMPARE(d->workbook().sharedStringCount(), 4);
+    }
+
+    // Formulas: every cell of a shared formula whose first cell changed gets its own formula
+    // and the SHRFMLA goes; a text result's STRING record goes with the cached result; an
+    // array formula keeps its ARRAY record with the new tokens; the sheet is marked UNCALCED.
+    void changedFormulasAreWrittenAsTokens()
+    {
+        // The reference as Excel stores an operand of &: value class (tRefNV).
+        QByteArray reference = tRefN(0, 1);
+        reference[0] = char(0x4C);
+        const QByteArray shared = tStr("abc") + reference + B::u8(0x08);
+        const QByteArray tExp00 = B::u8(0x01) + B::u16(0) + B::u16(0);
+        auto formulaWith = [](int row, int column, const QByteArray &result, int grbit,
+                              const QByteArray &tokens) {
+            return B::record(0x0006, cell(row, column, 0) + result + B::u16(grbit) + B::u32(0) +
+                                         B::u16(tokens.size()) + tokens);
+        };
+        const QByteArray stringResult = QByteArray("\0\0\0\0\0\0\xFF\xFF", 8);
+        QByteArray records;
+        for (int row = 0; row < 3; ++row) {
+            records += formulaWith(row, 0, B::f64(0), 0x0008, tExp00);
+            if (row == 0)
+                records +=
+                    B::record(0x04BC, B::u16(0) + B::u16(2) + B::u8(0) + B::u8(0) + B::u8(0) +
+                                          B::u8(3) + B::u16(shared.size()) + shared);
+            records += number(row, 1, 0, row + 1);
+        }
+        records +=
+            formulaWith(4, 0, stringResult, 0, tStr("abc")) + B::record(0x0207, B::string("abc"));
+        const QByteArray tExp50 = B::u8(0x01) + B::u16(5) + B::u16(0);
+        records += formulaWith(5, 0, B::f64(0), 0, tExp50) +
+                   B::record(0x0221, B::u16(5) + B::u16(5) + B::u8(0) + B::u8(0) + B::u16(0) +
+                                         B::u32(0) + B::u16(6) + tStr("abc"));
+        B b;
+        b.globals = sharedStrings();
+        b.sheets = {{"S", 0, 0, 0x0010, records}};
+        QString reason;
+        QCOMPARE(texts(b.file(), 0, &reason),
+                 QStringList({"=\"abc\"&B1", "1", "=\"abc\"&B2", "2", "=\"abc\"&B3", "3",
+                              "=\"abc\"", "=\"abc\""}));
+
+        workbook::Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(b.file());
+        QVERIFY(wb);
+        QVERIFY2(wb->Item(1)->usedRange()->Replace("abc", "xyz"),
+                 qPrintable(wb->Item(1)->usedRange()->lastError().toString()));
+        Error why;
+        QVERIFY2(wb->Save(&why), qPrintable(why.toString()));
+        const QByteArray saved = wb->savedBytes();
+        QCOMPARE(texts(saved, 0, &reason),
+                 QStringList({"=\"xyz\"&B1", "1", "=\"xyz\"&B2", "2", "=\"xyz\"&B3", "3",
+                              "=\"xyz\"", "=\"xyz\""}));
+        QHash<quint16, QByteArray> last;
+        const QVector<quint16> types = recordTypes(saved, &last);
+        QVERIFY(!types.contains(0x04BC)); // SHRFMLA
+        QVERIFY(!types.contains(0x0207)); // STRING
+        QVERIFY(types.contains(0x0221));  // ARRAY
+        QVERIFY(last.value(0x0221).endsWith(tStr("xyz")));
+        // UNCALCED right after the sheet's BOF.
+        const int sheetBof = int(types.indexOf(0x0809, 1));
+        QVERIFY(sheetBof > 0);
+        QCOMPARE(types.value(sheetBof + 1), quint16(0x005E));
+    }
+
+    // A formula the search passes over by its tokens leaves nothing behind: the text cell
+    // after it is still seen (and changed) as text.
+    void cellAfterAPassedOverFormulaIsItself()
+    {
+        const QByteArray onePlusTwo =
+            B::u8(0x1E) + B::u16(1) + B::u8(0x1E) + B::u16(2) + B::u8(0x03);
+        B b;
+        b.globals = sharedStrings();
+        b.sheets = {{"S", 0, 0, 0x0010, formula(0, 0, onePlusTwo) + labelSst(0, 1, 0)}};
+        workbook::Application app;
+        workbook::Workbook *wb = app.OpenFromMemory(b.file());
+        QVERIFY(wb);
+        QVERIFY(wb->Item(1)->usedRange()->Find("hello"));
+        QVERIFY(wb->Item(1)->usedRange()->Replace("hello", "Howdy"));
+        Error why;
+        QVERIFY2(wb->Save(&why), qPrintable(why.toString()));
+        QString reason;
+        QCOMPARE(texts(wb->savedBytes(), 0, &reason), QStringList({"=1+2", "Howdy"}));
+    }
+
+    // A cell that matched but cannot take its new content leaves the sheet and workbook as
+    // they were, with the reason.
+    void refusedChangeLeavesTheWorkbook()
     {
         B b;
         b.globals = sharedStrings();
@@ -260,20 +418,10 @@ private slots:
         workbook::Workbook *wb = app.OpenFromMemory(b.file());
         QVERIFY(wb);
         workbook::UsedRange *range = wb->Item(1)->usedRange();
-        QVERIFY(!range->Replace("absent", "x"));
-        QVERIFY(!range->lastError().isSet()); // a miss, not a failure
-        QVERIFY(!range->Replace("hell", "x"));
-        QCOMPARE(range->lastError().kind, Error::Kind::UnsupportedFormat);
-        QCOMPARE(range->lastError().detail, BiffDocument::unsupportedChange());
-        Error why;
-        QVERIFY(!wb->Item(1)->SetName("New", &why));
-        QCOMPARE(why.kind, Error::Kind::UnsupportedFormat);
-        QCOMPARE(why.detail, BiffDocument::unsupportedChange());
-        why.clear();
-        QVERIFY(!wb->Item(1)->pageSetup()->setSection(workbook::HeaderFooterSection::CenterHeader,
-                                                      "x", &why));
-        QCOMPARE(why.kind, Error::Kind::UnsupportedFormat);
+        QVERIFY(!range->Replace("Hello", QString(33000, 'x')));
+        QCOMPARE(range->lastError().kind, Error::Kind::CannotChange);
         QVERIFY(!wb->isModified());
+        QCOMPARE(texts(b.file()), QStringList({"Hello"}));
     }
 
     void damagedSheetCannotBeSearched_data()

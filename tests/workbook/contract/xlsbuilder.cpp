@@ -50,10 +50,6 @@ class XlsBuilder : public WorkbookBuilder
 {
 public:
     QString format() const override { return QStringLiteral("xls"); }
-    QString changesRefused() const override
-    {
-        return QStringLiteral("changing .xls workbooks comes with the next issue");
-    }
 
     QByteArray build() const override
     {
