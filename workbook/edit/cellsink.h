@@ -27,6 +27,10 @@ public:
     virtual void setFormula(const QString &formula, bool keepArray) = 0;
     // A cell of a shared formula group whose first cell changed keeps the formula it showed.
     virtual void keepOwnFormula(const QString &formula) = 0;
+
+    // True once the changes so far pass what the sheet may hold: the sheet cannot change, and
+    // the rules stop rather than make more changes.
+    virtual bool overflowed() const { return false; }
 };
 
 } // namespace workbook::edit

@@ -246,14 +246,15 @@ QString refusal(const CellTyping::Result &result, CellTyping::Was was, const QSt
     return QString();
 }
 
-// A shared string that changes, and how many of this sheet's cells change with it.
+// A shared string that changes, and how many of this sheet's cells change with it. Its new
+// text is made again when it is needed rather than kept: one replace may change a hundred
+// thousand strings.
 struct SharedChange {
+    int index = 0;
     int count = 0;
     int emptied = 0;
-    FormattedText text;
     bool empty = false;
-    QString before; // for a change listener
-    QString after;
+    bool ownCopies = false; // its cells here get their own copy of the new text
 };
 
 // Why a cell whose text matched keeps it, for a change listener.
@@ -294,6 +295,13 @@ QString shownText(const CellTyping::Result &result, NumberFormatKind kind, DateS
 }
 
 const char *const kLockedReason = "protected: a locked cell of a protected sheet";
+
+// The sheet's changes pass what it may hold: the rest would be made in vain.
+bool tooLarge(Error *error)
+{
+    return fail(error, Error::Kind::BeyondLimit,
+                QStringLiteral("the changes would make the sheet larger than it may be"));
+}
 
 } // namespace
 
@@ -382,7 +390,23 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
     if (pattern.isEmpty())
         return true;
     StringTable *sst = context.strings;
-    QHash<int, SharedChange> shared;
+    // The strings that change, in the order first met; changeOf[k] is 1 + the place of
+    // string k among them, 0 while it has none (made at the first change).
+    std::vector<SharedChange> shared;
+    std::vector<quint32> changeOf;
+    const auto changeOfString = [&](int k) -> SharedChange * {
+        return size_t(k) < changeOf.size() && changeOf[size_t(k)] != 0
+                   ? &shared[changeOf[size_t(k)] - 1]
+                   : nullptr;
+    };
+    // The new text of a string that changes, from its text as the table still holds it.
+    const auto changedText = [&](int k) {
+        FormattedText old;
+        sst->formattedText(k, &old);
+        return old.replaced(pattern, with);
+    };
+    // A change listener's before and after of each changing string.
+    QHash<int, QPair<QString, QString>> shownChange;
     std::vector<bool> unchanged(sst ? size_t(sst->count()) : 0);
     QSet<QByteArray> dissolved; // shared formula groups whose master changed
     bool changed = false;
@@ -413,6 +437,8 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
     SourceCell cell;
     Content content;
     while (walker.next(&cell)) {
+        if (sink.overflowed())
+            return tooLarge(error);
         if (!ownUses.isEmpty() && cell.formula == SourceCell::Formula::None &&
             cell.type == SourceCell::Type::SharedString && cell.hasValue) {
             const int k = cells.sharedString();
@@ -443,9 +469,10 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                                        refused.value().second);
                 continue;
             }
-            auto it = shared.find(k);
-            if (it == shared.end()) {
+            SharedChange *change = changeOfString(k);
+            if (!change) {
                 SharedChange sc;
+                sc.index = k;
                 bool changes = false;
                 // A replacement that gives the string its own text again is no change at all.
                 if (pattern.replace(sst->text(k), with, &newText) > 0 && newText != sst->text(k)) {
@@ -461,7 +488,6 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                         return refuse(cell, sst->text(k), newText, QLatin1String(kNotExact));
                     } else if (r.becomes == CellTyping::Becomes::Text &&
                                sst->formattedText(k, &old)) {
-                        sc.text = old.replaced(pattern, with);
                         changes = true;
                     }
                 }
@@ -474,19 +500,23 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                     }
                     continue;
                 }
-                if (listener) {
-                    sc.before = sst->text(k);
-                    sc.after = sc.empty ? QString() : sc.text.plainText();
-                }
-                it = shared.insert(k, sc);
+                if (listener)
+                    shownChange.insert(
+                        k,
+                        qMakePair(sst->text(k), sc.empty ? QString() : changedText(k).plainText()));
+                if (changeOf.empty())
+                    changeOf.resize(size_t(sst->count()), 0);
+                shared.push_back(sc);
+                changeOf[size_t(k)] = quint32(shared.size());
+                change = &shared.back();
             }
-            SharedChange &sc = it.value();
-            QString headerWhy;
-            if (context.headerChanged &&
-                !context.headerChanged(cell.row, cell.column,
-                                       sc.empty ? QString() : sc.text.plainText(), &headerWhy))
-                return refuse(cell, sst->text(k), sc.empty ? QString() : sc.text.plainText(),
-                              headerWhy);
+            SharedChange &sc = *change;
+            if (context.headerChanged) {
+                const QString after = sc.empty ? QString() : changedText(k).plainText();
+                QString headerWhy;
+                if (!context.headerChanged(cell.row, cell.column, after, &headerWhy))
+                    return refuse(cell, sst->text(k), after, headerWhy);
+            }
             if (sc.empty) {
                 ++sc.emptied;
                 sink.setEmpty();
@@ -494,8 +524,10 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             } else {
                 ++sc.count;
             }
-            if (listener)
-                listener->cellChanged(cell.row, cell.column, sc.before, sc.after);
+            if (listener) {
+                const QPair<QString, QString> shown = shownChange.value(k);
+                listener->cellChanged(cell.row, cell.column, shown.first, shown.second);
+            }
             continue;
         }
         if (searchable && !lockedOut(cell) && pattern.replace(content.text, with, &newText) > 0 &&
@@ -572,8 +604,8 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
     }
 
     // Shared strings: in place when this sheet holds every use, else own copies here.
-    QSet<int> ownCopies;
-    if (!shared.isEmpty()) {
+    bool ownCopies = false;
+    if (!shared.empty()) {
         if (!sst->hasUseCounts()) {
             sst->useCounts() = ownUses;
             if (!context.countOtherSheetsUses(error))
@@ -581,32 +613,43 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             sst->setHasUseCounts();
         }
         QVector<int> &uses = sst->useCounts();
-        for (auto it = shared.begin(); it != shared.end(); ++it) {
-            const int k = it.key();
-            SharedChange &sc = it.value();
+        for (SharedChange &sc : shared) {
+            const int k = sc.index;
             if (k < uses.size())
                 uses[k] -= sc.emptied;
             if (sc.count == 0)
                 continue;
             if (k < uses.size() && uses[k] == sc.count) {
-                sst->setItem(k, sc.text);
+                sst->setItem(k, changedText(k));
                 outcome->stringsChanged = true;
             } else {
-                ownCopies.insert(k);
+                sc.ownCopies = ownCopies = true;
                 if (k < uses.size())
                     uses[k] -= sc.count;
             }
         }
     }
-    if (!ownCopies.isEmpty()) {
+    if (ownCopies) {
+        // Cells of one string often follow one another: its new text is made once for them.
+        int lastIndex = -1;
+        FormattedText lastText;
         CellWalker second(cells, context);
         while (second.next(&cell)) {
+            if (sink.overflowed())
+                return tooLarge(error);
             if (cell.formula != SourceCell::Formula::None ||
                 cell.type != SourceCell::Type::SharedString || lockedOut(cell))
                 continue;
-            if (!second.content(cell, &content) || !ownCopies.contains(content.sharedIndex))
+            if (!second.content(cell, &content))
                 continue;
-            sink.setFormattedText(shared[content.sharedIndex].text);
+            const SharedChange *sc = changeOfString(content.sharedIndex);
+            if (!sc || !sc->ownCopies)
+                continue;
+            if (content.sharedIndex != lastIndex) {
+                lastText = changedText(content.sharedIndex);
+                lastIndex = content.sharedIndex;
+            }
+            sink.setFormattedText(lastText);
             changed = true;
         }
     }

@@ -101,38 +101,37 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason, Error::Kind *
     }
     if (const auto *app = packageRelationships.firstOfType(QStringLiteral("extended-properties")))
         m_extendedPropertiesPart = app->target;
-    if (!m_package->read(m_workbookPart, &xml, reason) ||
-        !WorkbookPart::parse(xml, &m_workbook, reason))
-        return false;
-    if (m_workbook.sheets().size() > limits::kMaxSheets) {
-        *kind = Error::Kind::BeyondLimit;
-        *reason = QStringLiteral("expected at most %1 sheets, found %2")
-                      .arg(limits::kMaxSheets)
-                      .arg(m_workbook.sheets().size());
-        return false;
-    }
+    // The relationships come first, so that each sheet entry is checked as it is read: a
+    // sheet list that names one part many times is refused at its second sheet, before any
+    // cost per sheet.
     const QString relsPart = Package::relationshipsPartOf(m_workbookPart);
     if (m_package->contains(relsPart)) {
         if (!m_package->read(relsPart, &xml, reason) ||
             !Relationships::parse(xml, m_workbookPart, &m_workbookRelationships, reason))
             return false;
     }
+    xml = QByteArray();
     // Sheets sharing one part would each search, change and rename it on their own; Excel
     // gives every sheet its own part, so a package that does not is damaged.
     QHash<QString, QString> sheetOfPart;
-    for (const auto &entry : m_workbook.sheets()) {
+    const auto checkSheet = [&](const WorkbookPart::SheetEntry &entry, QString *why) {
+        if (m_sheets.size() >= limits::kMaxSheets) {
+            *kind = Error::Kind::BeyondLimit;
+            *why = QStringLiteral("expected at most %1 sheets, found more").arg(limits::kMaxSheets);
+            return false;
+        }
         const Relationships::Relationship *r = m_workbookRelationships.byId(entry.relationshipId);
         if (!r || r->external || !m_package->contains(r->target)) {
-            *reason = QStringLiteral("expected a part for sheet '%1' (relationship %2), found none")
-                          .arg(entry.name, entry.relationshipId);
+            *why = QStringLiteral("expected a part for sheet '%1' (relationship %2), found none")
+                       .arg(entry.name, entry.relationshipId);
             return false;
         }
         const QString partKey = r->target.toLower();
         const auto sharer = sheetOfPart.constFind(partKey);
         if (sharer != sheetOfPart.constEnd()) {
-            *reason = QStringLiteral("expected each sheet in its own part, found sheets '%1' and "
-                                     "'%2' both in %3")
-                          .arg(sharer.value(), entry.name, r->target);
+            *why = QStringLiteral("expected each sheet in its own part, found sheets '%1' and "
+                                  "'%2' both in %3")
+                       .arg(sharer.value(), entry.name, r->target);
             return false;
         }
         sheetOfPart.insert(partKey, entry.name);
@@ -150,13 +149,17 @@ bool OoxmlDocument::load(const QByteArray &bytes, QString *reason, Error::Kind *
                    Relationships::hasType(*r, QStringLiteral("xlIntlMacrosheet"))) {
             info.kind = SheetKind::Macrosheet;
         } else {
-            *reason = QStringLiteral("expected a worksheet, chart sheet, macro sheet or dialog "
-                                     "sheet for '%1', found relationship type %2")
-                          .arg(entry.name, r->type);
+            *why = QStringLiteral("expected a worksheet, chart sheet, macro sheet or dialog "
+                                  "sheet for '%1', found relationship type %2")
+                       .arg(entry.name, r->type);
             return false;
         }
         m_sheets.append(info);
-    }
+        return true;
+    };
+    if (!m_package->read(m_workbookPart, &xml, reason) ||
+        !WorkbookPart::parse(xml, &m_workbook, reason, checkSheet))
+        return false;
     for (const auto &r : m_workbookRelationships.all()) {
         if (r.external)
             continue;
@@ -455,8 +458,14 @@ bool OoxmlDocument::replace(int sheet, const QString &what, const QString &with,
     cells.setMaxPartSize(room);
     edit::SheetFindReplace::Outcome outcome;
     QByteArray changed;
-    if (!edit::SheetFindReplace::replace(cells, cells, context, what, with, &outcome, error) ||
-        (outcome.cellsChanged && !cells.changedPart(&changed, error))) {
+    const bool replaced =
+        edit::SheetFindReplace::replace(cells, cells, context, what, with, &outcome, error);
+    if (replaced && outcome.cellsChanged) {
+        // The part is changed in its own memory, which the copy kept for reading would share.
+        m_cachedPart.clear();
+        m_cachedBytes.clear();
+    }
+    if (!replaced || (outcome.cellsChanged && !cells.changedPart(&changed, error))) {
         if (cells.tooLarge())
             m_package->giveUp(QStringLiteral("beyond a limit: a workbook may hold at most %1 "
                                              "bytes inflated at once; sheet '%2' (%3) would "

@@ -3,14 +3,25 @@
 #include "workbook/ooxml/package.h"
 #include "workbook/xml/xmlscanner.h"
 
+#include <algorithm>
+
 namespace workbook::ooxml
 {
+
+namespace
+{
+constexpr int kInternedTypes = 16;
+}
 
 bool Relationships::parse(const QByteArray &xml, const QString &sourcePart, Relationships *out,
                           QString *reason)
 {
     out->m_relationships.clear();
     out->m_byId.clear();
+    // A workbook's relationships may number tens of thousands, nearly all of a few types:
+    // equal types share one string, and so does a target equal to the one before.
+    QVector<QString> types;
+    QString lastTarget;
     xml::XmlScanner s(xml);
     for (;;) {
         const xml::XmlScanner::Token t = s.next();
@@ -32,6 +43,15 @@ bool Relationships::parse(const QByteArray &xml, const QString &sourcePart, Rela
         r.external = mode.compare(QLatin1String("External"), Qt::CaseInsensitive) == 0;
         if (!r.external)
             r.target = Package::resolve(sourcePart, r.target);
+        if (r.target == lastTarget)
+            r.target = lastTarget;
+        else
+            lastTarget = r.target;
+        const auto type = std::find(types.cbegin(), types.cend(), r.type);
+        if (type != types.cend())
+            r.type = *type;
+        else if (types.size() < kInternedTypes)
+            types.append(r.type);
         if (!s.skipElement()) {
             *reason = QStringLiteral("relationships of %1: %2").arg(sourcePart, s.errorString());
             return false;

@@ -111,14 +111,27 @@ bool SharedStrings::parse(const QByteArray &xml, SharedStrings *out, QString *re
     }
 }
 
+QByteArray SharedStrings::changedContent(int index) const
+{
+    if (size_t(index) >= m_changeOf.size() || m_changeOf[size_t(index)] == 0)
+        return QByteArray();
+    const Change &c = m_changes[m_changeOf[size_t(index)] - 1];
+    // Never null, even when empty, so that "changed to nothing" differs from "unchanged".
+    return c.size == 0 ? QByteArray("")
+                       : QByteArray::fromRawData(m_changedBytes.constData() + c.at, int(c.size));
+}
+
 QString SharedStrings::text(int index) const
 {
-    const auto changed = m_changedText.constFind(index);
-    if (changed != m_changedText.constEnd())
-        return changed.value();
-    const Item &item = m_items[index];
     QString text, reason;
-    // Well-formed as part of the whole table, so well-formed on its own.
+    // Well-formed as part of the whole table, or as written by setItem, so well-formed on
+    // its own.
+    const QByteArray changed = changedContent(index);
+    if (!changed.isNull()) {
+        itemText("<" + m_prefix + "si>" + changed + "</" + m_prefix + "si>", &text, &reason);
+        return text;
+    }
+    const Item &item = m_items[index];
     itemText(QByteArray::fromRawData(m_xml.constData() + item.begin, item.end - item.begin), &text,
              &reason);
     return text;
@@ -126,11 +139,12 @@ QString SharedStrings::text(int index) const
 
 QByteArray SharedStrings::element(int index) const
 {
-    const Item &item = m_items[index];
-    const auto changed = m_changed.constFind(index);
-    if (changed == m_changed.constEnd())
+    const QByteArray changed = changedContent(index);
+    if (changed.isNull()) {
+        const Item &item = m_items[index];
         return m_xml.mid(item.begin, item.end - item.begin);
-    return "<" + m_prefix + "si>" + changed.value() + "</" + m_prefix + "si>";
+    }
+    return "<" + m_prefix + "si>" + changed + "</" + m_prefix + "si>";
 }
 
 bool SharedStrings::formattedText(int index, edit::FormattedText *out) const
@@ -140,20 +154,41 @@ bool SharedStrings::formattedText(int index, edit::FormattedText *out) const
 
 void SharedStrings::setItem(int index, const edit::FormattedText &text)
 {
-    m_changed.insert(index, RichText::toXml(text, m_prefix));
-    m_changedText.insert(index, text.plainText());
+    const QByteArray content = RichText::toXml(text, m_prefix);
+    if (m_changeOf.empty())
+        m_changeOf.resize(size_t(m_items.size()), 0);
+    quint32 &slot = m_changeOf[size_t(index)];
+    // A change made again reuses its bytes where the new content fits them.
+    if (slot != 0 && m_changes[slot - 1].size >= quint32(content.size())) {
+        Change &c = m_changes[slot - 1];
+        memcpy(m_changedBytes.data() + c.at, content.constData(), size_t(content.size()));
+        c.size = quint32(content.size());
+        return;
+    }
+    const Change c{quint32(m_changedBytes.size()), quint32(content.size())};
+    m_changedBytes.append(content);
+    if (slot != 0) {
+        m_changes[slot - 1] = c;
+    } else {
+        m_changes.push_back(c);
+        slot = quint32(m_changes.size());
+    }
 }
 
 bool SharedStrings::serialize(QByteArray *out, QString *reason) const
 {
     xml::Splicer splicer;
-    for (auto it = m_changed.constBegin(); it != m_changed.constEnd(); ++it) {
-        const Item &item = m_items[it.key()];
+    // In item order, which is the order of the bytes.
+    for (size_t k = 0; k < m_changeOf.size(); ++k) {
+        if (m_changeOf[k] == 0)
+            continue;
+        const Item &item = m_items[int(k)];
+        const QByteArray content = changedContent(int(k));
         if (item.contentBegin == item.end)
             splicer.replace(item.begin, item.end,
-                            "<" + m_prefix + "si>" + it.value() + "</" + m_prefix + "si>");
+                            "<" + m_prefix + "si>" + content + "</" + m_prefix + "si>");
         else
-            splicer.replace(item.contentBegin, item.contentEnd, it.value());
+            splicer.replace(item.contentBegin, item.contentEnd, content);
     }
     if (splicer.apply(m_xml, out))
         return true;

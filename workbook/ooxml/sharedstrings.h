@@ -3,9 +3,9 @@
 #include "workbook/edit/stringtable.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QVector>
+#include <vector>
 
 namespace workbook::ooxml
 {
@@ -28,7 +28,7 @@ public:
     void setItem(int index, const edit::FormattedText &text) override;
     bool storedExactly(int index) const override;
 
-    bool isModified() const { return !m_changed.isEmpty(); }
+    bool isModified() const { return !m_changes.empty(); }
     // The part with every changed item spliced in; false (and *reason) when it cannot be made.
     bool serialize(QByteArray *out, QString *reason) const;
 
@@ -40,11 +40,23 @@ private:
         qint32 contentEnd = 0;
         qint32 end = 0;
     };
+    // The content of a changed item, in m_changedBytes.
+    struct Change {
+        quint32 at = 0;
+        quint32 size = 0;
+    };
+    // The changed content of item index, or null when it has none.
+    QByteArray changedContent(int index) const;
+
     QByteArray m_xml;
     QByteArray m_prefix;
     QVector<Item> m_items;
-    QHash<int, QByteArray> m_changed;
-    QHash<int, QString> m_changedText;
+    // A replace may change a hundred thousand items: each costs its content's bytes, one
+    // change and a slot in m_changeOf (one per item, made at the first change: 0 for none,
+    // else 1 + its change), not a hash node and two strings.
+    std::vector<quint32> m_changeOf;
+    std::vector<Change> m_changes;
+    QByteArray m_changedBytes;
 };
 
 } // namespace workbook::ooxml

@@ -137,7 +137,7 @@ SheetEditor::~SheetEditor() = default;
 
 bool SheetEditor::next(edit::SourceCell *out)
 {
-    if (!m_reader->next(&m_cell))
+    if (!m_reader || !m_reader->next(&m_cell))
         return false;
     const Cell &c = m_cell;
     out->row = c.row;
@@ -163,11 +163,13 @@ bool SheetEditor::next(edit::SourceCell *out)
 
 bool SheetEditor::failed() const
 {
-    return m_reader->failed();
+    return m_reader && m_reader->failed();
 }
 
 Error SheetEditor::error() const
 {
+    if (!m_reader)
+        return Error{Error::Kind::Damaged, QStringLiteral("sheet cells: read after the change")};
     return Error{m_reader->beyondLimit() ? Error::Kind::BeyondLimit : Error::Kind::Damaged,
                  QStringLiteral("sheet cells: %1").arg(m_reader->errorString())};
 }
@@ -285,8 +287,14 @@ void SheetEditor::keepOwnFormula(const QString &formula)
 
 bool SheetEditor::changedPart(QByteArray *out, Error *error)
 {
-    if (m_splicer.apply(m_xml, out))
+    // The reader's reference would make the bytes shared.
+    m_reader.reset();
+    QByteArray bytes = std::move(m_xml);
+    m_xml = QByteArray();
+    if (m_splicer.applyInPlace(&bytes)) {
+        *out = std::move(bytes);
         return true;
+    }
     return fail(error, Error::Kind::BeyondLimit,
                 QStringLiteral("sheet cells: the changes overlap or make the part too large"));
 }

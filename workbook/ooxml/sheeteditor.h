@@ -38,8 +38,12 @@ public:
     void setFormula(const QString &formula, bool keepArray) override;
     void keepOwnFormula(const QString &formula) override;
 
-    // The part with every change spliced in; false (and *error) when it cannot be made.
+    // The part with every change spliced in, made in the memory of the bytes the editor was
+    // given (copied only when something else still holds them); false (and *error) when it
+    // cannot be made. The editor is done with afterwards: it reads nothing more.
     bool changedPart(QByteArray *out, Error *error);
+    // True once the changes would make the part larger than setMaxPartSize allows.
+    bool overflowed() const override { return m_splicer.tooLarge(); }
     // The changed part may not grow beyond this; the changes stop being collected as soon as
     // it would (tooLarge()).
     void setMaxPartSize(qint64 bytes) { m_splicer.setLimit(qsizetype(qMax<qint64>(bytes, 0))); }

@@ -31,7 +31,8 @@ bool followsCalcPr(const xml::ByteSpan &local)
 
 } // namespace
 
-bool WorkbookPart::parse(const QByteArray &xml, WorkbookPart *out, QString *reason)
+bool WorkbookPart::parse(const QByteArray &xml, WorkbookPart *out, QString *reason,
+                         const SheetCheck &check)
 {
     *out = WorkbookPart();
     out->m_xml = xml;
@@ -99,6 +100,8 @@ bool WorkbookPart::parse(const QByteArray &xml, WorkbookPart *out, QString *reas
                 e.visibility = SheetVisibility::Hidden;
             else if (state == QLatin1String("veryHidden"))
                 e.visibility = SheetVisibility::VeryHidden;
+            if (check && !check(e, reason))
+                return false;
             out->m_sheets.append(e);
         } else if (s.depth() == 3 && local == "definedName") {
             DefinedName d;

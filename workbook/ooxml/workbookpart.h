@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 namespace workbook::ooxml
 {
@@ -27,7 +28,12 @@ public:
         qsizetype textEnd = 0;
     };
 
-    static bool parse(const QByteArray &xml, WorkbookPart *out, QString *reason);
+    // Sees each sheet entry as it is read; false (and *reason) stops the parse there.
+    using SheetCheck = std::function<bool(const SheetEntry &, QString *reason)>;
+
+    // With check, a sheet list it refuses costs no more than the entries before the refusal.
+    static bool parse(const QByteArray &xml, WorkbookPart *out, QString *reason,
+                      const SheetCheck &check = nullptr);
 
     const QVector<SheetEntry> &sheets() const { return m_sheets; }
     const QVector<DefinedName> &definedNames() const { return m_definedNames; }

@@ -28,9 +28,16 @@ public:
     // QByteArray, the limit, or the size a part may have (limits::kMaxPartSize: the package
     // could not be read back). An original given at construction must be the one applied to.
     bool apply(const QByteArray &original, QByteArray *out);
+    // As apply, but the result replaces *bytes (the original) in its own memory, grown or
+    // shrunk where it ends: a large part is not held twice. The original given at
+    // construction is released first; *bytes should hold its data alone, or it is copied.
+    // On false *bytes is as it was.
+    bool applyInPlace(QByteArray *bytes);
 
-    // Bounds the result's size. The new bytes are part of the result, so collecting them
-    // stops (tooLarge()) as soon as they alone pass the limit.
+    // Bounds the result's size. Collecting edits stops (tooLarge()) as soon as the new bytes
+    // alone pass the limit or, with the original given at construction, as soon as the result
+    // the edits so far would make does: a part whose every match grows is refused before
+    // its growth is held.
     void setLimit(qsizetype maxBytes) { m_limit = qMin(maxBytes, m_limit); }
     bool tooLarge() const { return m_tooLarge; }
 
@@ -52,15 +59,39 @@ public:
 private:
     // The new bytes of every edit live in one buffer, in the order the edits were added: a
     // sheet may take ten million edits, so an edit is kept small. Every offset fits 32 bits
-    // because a QByteArray's size does.
+    // because a QByteArray's size does. An edit whose bytes equal those of the last edit that
+    // stored any (one replacement text, cell after cell) stores none and is marked kRepeat.
     struct Edit {
         quint32 begin;
         quint32 end;
         quint32 bytesSize;
     };
+    static constexpr quint32 kRepeat = quint32(1) << 31;
+    // The edits in offset order, with where each one's bytes are.
+    struct Plan {
+        bool inOrder = true;
+        std::vector<quint32> order;
+        std::vector<quint32> bytesAt;
+        qsizetype size = 0; // of the result
+        qsizetype running = 0;
+        qsizetype last = 0;
+        const Edit &nth(const std::vector<Edit> &edits, size_t k) const
+        {
+            return inOrder ? edits[k] : edits[order[k]];
+        }
+        // Where the bytes of the k-th edit in offset order are; in order, asked for each k
+        // from the first, once.
+        qsizetype bytesOf(const std::vector<Edit> &edits, size_t k);
+    };
+    // False when the edits cannot be applied to original (see apply).
+    bool prepare(const QByteArray &original, Plan *out);
+
     QByteArray m_original;
     std::vector<Edit> m_edits;
     QByteArray m_bytes;
+    qsizetype m_lastBytesAt = -1;
+    // The size of the result of the edits so far, with the original given at construction.
+    qsizetype m_projected = -1;
     qsizetype m_limit = std::numeric_limits<int>::max();
     bool m_replaced = false;
     bool m_tooLarge = false;

@@ -279,6 +279,29 @@ private slots:
         QCOMPARE(ZipContents::entryFromBytes(bytes, "xl/worksheets/sheet2.xml"), t.sheets[1].xml);
     }
 
+    void sharedStringChangedAgainReadsAndSavesItsLastText()
+    {
+        // Longer, shorter, longer again: the changed item is found by its new text each time
+        // and its neighbours keep theirs.
+        TestWorkbook t = oneSheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+                                  "<c r=\"B1\" t=\"s\"><v>1</v></c>"
+                                  "<c r=\"C1\" t=\"s\"><v>2</v></c></row>",
+                                  {"alpha", "Foo", "omega"});
+        Workbook *wb = open(t);
+        QVERIFY(wb->Item(1)->usedRange()->Replace("foo", "Foolish"));
+        QVERIFY(wb->Item(1)->usedRange()->Find("foolish"));
+        QVERIFY(wb->Item(1)->usedRange()->Replace("foolish", "F"));
+        QVERIFY(!wb->Item(1)->usedRange()->Find("foolish"));
+        QVERIFY(wb->Item(1)->usedRange()->Replace("alpha", "a"));
+        QVERIFY(wb->Item(1)->usedRange()->Replace("F", "Fine and long"));
+        QVERIFY(wb->Item(1)->usedRange()->Find("fine and long"));
+        QVERIFY(wb->Item(1)->usedRange()->Find("omega"));
+        const QByteArray sst = saved(wb, "xl/sharedStrings.xml");
+        QVERIFY2(sst.contains("<si><t>a</t></si><si><t>Fine and long</t></si>"
+                              "<si><t xml:space=\"preserve\">omega</t></si>"),
+                 sst.constData());
+    }
+
     void richTextKeepsTheFormatOfTheRunWhereAMatchStarts()
     {
         TestWorkbook t = oneSheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>");

@@ -54,7 +54,12 @@ private slots:
                     break;
                 // Often the old bytes with a little added or taken away at one end.
                 QByteArray bytes = original.mid(int(begin), int(end - begin));
-                switch (random.bounded(4)) {
+                switch (random.bounded(5)) {
+                case 4:
+                    // The bytes of the edit before: stored once for both.
+                    if (!edits.isEmpty())
+                        bytes = edits.last().bytes;
+                    break;
                 case 0:
                     bytes = text(random.bounded(5));
                     break;
@@ -78,6 +83,13 @@ private slots:
             QVERIFY(wholeOk);
             QVERIFY(trimmedOk);
             QCOMPARE(trimmed, whole);
+            // In place: bytes that move left and runs that move right, in one buffer.
+            QByteArray inPlace(original.constData(), original.size());
+            Splicer splicer(inPlace);
+            for (const Edit &e : edits)
+                splicer.replace(e.begin, e.end, e.bytes);
+            QVERIFY(splicer.applyInPlace(&inPlace));
+            QCOMPARE(inPlace, whole);
         }
     }
 
@@ -103,6 +115,26 @@ private slots:
         QByteArray out;
         QVERIFY(!splicer.apply(original, &out));
         QVERIFY(splicer.tooLarge());
+    }
+
+    void growthPastTheLimitIsSeenAsItIsAdded()
+    {
+        // Every match growing by the same long text: refused once the part it would make
+        // passes the limit, not once the texts collected do (they are kept once).
+        const QByteArray original = QByteArray("<t>x</t>").repeated(1000);
+        const QByteArray grown = "<t>" + QByteArray(1000, 'y') + "</t>";
+        Splicer splicer(original);
+        splicer.setLimit(100000);
+        int added = 0;
+        for (; added < 1000 && !splicer.tooLarge(); ++added)
+            splicer.replace(added * 8, added * 8 + 8, grown);
+        QVERIFY(splicer.tooLarge());
+        QCOMPARE(added, 93); // 8,000 + 92 * 999 fits 100,000; one more does not
+        QByteArray out;
+        QVERIFY(!splicer.apply(original, &out));
+        QByteArray same = original;
+        QVERIFY(!splicer.applyInPlace(&same));
+        QCOMPARE(same, original);
     }
 };
 
