@@ -174,6 +174,7 @@ bool BiffDocument::replace(int sheet, const QString &what, const QString &with, 
     context.strings = m_strings.get();
     context.styles = m_workbook.get();
     context.dates = m_workbook->dateSystem();
+    context.grid = gridLimits();
     context.isProtected = facts.isProtected();
     for (int i = 0; i < m_sheets.size(); ++i)
         context.sheetNames << sheetName(i);

@@ -422,6 +422,18 @@ private slots:
         QCOMPARE(range->lastError().kind, Error::Kind::CannotChange);
         QVERIFY(!wb->isModified());
         QCOMPARE(texts(b.file()), QStringList({"Hello"}));
+
+        // A formula may not reach past the format's 256 columns.
+        const QByteArray onePlusTwo =
+            B::u8(0x1E) + B::u16(1) + B::u8(0x1E) + B::u16(2) + B::u8(0x03);
+        b.sheets = {{"S", 0, 0, 0x0010, formula(0, 0, onePlusTwo)}};
+        wb = app.OpenFromMemory(b.file());
+        QVERIFY(wb);
+        range = wb->Item(1)->usedRange();
+        QVERIFY(!range->Replace("1+2", "IW1+2"));
+        QVERIFY2(range->lastError().toString().contains("256 columns"),
+                 qPrintable(range->lastError().toString()));
+        QVERIFY(!wb->isModified());
     }
 
     void damagedSheetCannotBeSearched_data()
