@@ -259,17 +259,37 @@ bool RunArchive::CreateRunFolder(QString *reason)
 
 bool RunArchive::Keep(const QString &path, QString *reason)
 {
-    m_pendingPath.clear();
-    if (m_finished || !CreateRunFolder(reason))
-        return false;
+    m_pending = Pending();
+    return Keep(path, ++m_sequence, &m_pending, reason);
+}
+
+void RunArchive::Saved(const QString &path, bool saved)
+{
+    if (path != m_pending.path || m_pending.path.isEmpty())
+        return;
+    const Pending pending = m_pending;
+    m_pending = Pending();
+    Record(Saved(pending, saved));
+}
+
+bool RunArchive::Keep(const QString &path, int number, Pending *pending, QString *reason)
+{
+    *pending = Pending();
+    QString folder;
+    {
+        QMutexLocker locker(&m_mutex);
+        if (m_finished || !CreateRunFolder(reason))
+            return false;
+        folder = m_folder;
+    }
     const QByteArray source = QFile::encodeName(path);
-    if (::lstat(source.constData(), &m_pendingStat) != 0 || !S_ISREG(m_pendingStat.st_mode)) {
+    struct stat before;
+    if (::lstat(source.constData(), &before) != 0 || !S_ISREG(before.st_mode)) {
         *reason = systemError(QStringLiteral("cannot keep the original"));
         return false;
     }
-    const QString name =
-        QString::number(++m_sequence) + QLatin1Char('-') + QFileInfo(path).fileName();
-    QString kept = m_folder + QLatin1Char('/') + name;
+    const QString name = QString::number(number) + QLatin1Char('-') + QFileInfo(path).fileName();
+    QString kept = folder + QLatin1Char('/') + name;
     int linked = ::link(source.constData(), QFile::encodeName(kept).constData());
     if (linked != 0 && errno == EXDEV) {
         // The data folder is on another file system: a link beside the workbooks instead.
@@ -281,48 +301,56 @@ bool RunArchive::Keep(const QString &path, QString *reason)
     }
     if (linked != 0) {
         // No link is possible here: a copy, in the data folder.
-        kept = m_folder + QLatin1Char('/') + name;
+        kept = folder + QLatin1Char('/') + name;
         QFile::remove(kept);
         if (!QFile::copy(path, kept)) {
             QFile::remove(kept);
-            *reason = QStringLiteral("cannot keep the original for undo in ") + m_folder;
+            *reason = QStringLiteral("cannot keep the original for undo in ") + folder;
             return false;
         }
     }
-    m_pendingPath = path;
-    m_pendingKept = kept;
+    pending->path = path;
+    pending->kept = kept;
+    pending->before = before;
     return true;
 }
 
-void RunArchive::Saved(const QString &path, bool saved)
+QByteArray RunArchive::Saved(const Pending &pending, bool saved)
 {
-    if (path != m_pendingPath || m_pendingPath.isEmpty())
-        return;
-    const QString kept = m_pendingKept;
-    m_pendingPath.clear();
+    if (pending.path.isEmpty())
+        return QByteArray();
     struct stat now;
-    const bool replaced = saved && ::lstat(QFile::encodeName(path).constData(), &now) == 0 &&
-                          !sameFile(now, m_pendingStat);
+    const bool replaced = saved &&
+                          ::lstat(QFile::encodeName(pending.path).constData(), &now) == 0 &&
+                          !sameFile(now, pending.before);
     if (!replaced) {
-        QFile::remove(kept);
-        return;
+        QFile::remove(pending.kept);
+        return QByteArray();
     }
     qint64 size = -1;
-    const QByteArray digest = FileDigest(path, &size);
+    const QByteArray digest = FileDigest(pending.path, &size);
     QJsonObject entry;
-    entry.insert(QStringLiteral("path"), QFileInfo(path).absoluteFilePath());
-    entry.insert(QStringLiteral("kept"), kept);
+    entry.insert(QStringLiteral("path"), QFileInfo(pending.path).absoluteFilePath());
+    entry.insert(QStringLiteral("kept"), pending.kept);
     entry.insert(QStringLiteral("size"), double(size));
     entry.insert(QStringLiteral("sha256"), QString::fromLatin1(digest));
-    if (Append(m_manifest, jsonLine(entry)))
+    return jsonLine(entry);
+}
+
+void RunArchive::Record(const QByteArray &line)
+{
+    if (!line.isEmpty() && m_manifest >= 0 && Append(m_manifest, line))
         ++m_entries;
 }
 
 void RunArchive::Finish()
 {
-    if (m_finished)
-        return;
-    m_finished = true;
+    {
+        QMutexLocker locker(&m_mutex);
+        if (m_finished)
+            return;
+        m_finished = true;
+    }
     if (m_manifest < 0)
         return;
     if (m_entries == 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -26,6 +27,13 @@ public:
         QString kept;
         qint64 size = -1;
         QByteArray sha256; // hex
+    };
+    // An original kept before its save, waiting for what the save did.
+    struct Pending {
+        QString path;
+        QString kept;
+        struct stat before {
+        };
     };
     struct Run {
         QString id;
@@ -65,6 +73,16 @@ public:
     // After the save that followed Keep(path): records what was written, or drops the kept
     // original when the file was not replaced.
     void Saved(const QString &path, bool saved);
+
+    // The same in two halves for workbooks saved on several threads at once. Keep may be
+    // called from any thread; number names the kept file, so that the names do not depend on
+    // which save came first.
+    bool Keep(const QString &path, int number, Pending *pending, QString *reason);
+    // Any thread, after the save: the manifest line of what was written, or empty (the kept
+    // original dropped) when the file was not replaced.
+    static QByteArray Saved(const Pending &pending, bool saved);
+    // Appends a line Saved() made; the caller orders the lines.
+    void Record(const QByteArray &line);
     // Ends the run's undo data: a run that replaced nothing leaves none; then prunes.
     void Finish();
 
@@ -86,8 +104,7 @@ private:
     int m_entries = 0;
     bool m_finished = false;
     // The file Keep() last kept, waiting for its save.
-    QString m_pendingPath;
-    QString m_pendingKept;
-    struct stat m_pendingStat {
-    };
+    Pending m_pending;
+    // Guards the run folder's creation and m_finished for Keep on several threads.
+    QMutex m_mutex;
 };

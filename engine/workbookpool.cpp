@@ -1,0 +1,111 @@
+#include "engine/workbookpool.h"
+
+#include <QThread>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+enum class Stage { Waiting, Working, Done };
+
+// What the workers and the calling thread share, behind one lock.
+struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Stage> stages;
+    int next = 0;     // the next workbook to take
+    int released = 0; // the next workbook to hand back
+    qint64 held = 0;  // file bytes being worked on
+    int working = 0;
+};
+
+} // namespace
+
+int WorkbookPool::WorkersFor(int jobs)
+{
+    if (jobs > 0)
+        return jobs;
+    return qMax(1, QThread::idealThreadCount());
+}
+
+void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBudget,
+                       const Calls &calls)
+{
+    const int count = sizes.size();
+    workers = qBound(1, workers, qMax(1, count));
+    if (workers == 1) {
+        for (int index = 0; index < count; ++index) {
+            calls.started(index);
+            calls.work(index, 0);
+            calls.finished(index);
+        }
+        return;
+    }
+
+    Shared shared;
+    shared.stages.assign(size_t(count), Stage::Waiting);
+    const int window = 2 * workers;
+    auto worker = [&](int id) {
+        std::unique_lock<std::mutex> lock(shared.mutex);
+        for (;;) {
+            if (shared.next >= count)
+                return;
+            const int index = shared.next;
+            const qint64 size = qMax<qint64>(0, sizes.at(index));
+            const bool roomInWindow = index - shared.released < window;
+            const bool roomInBudget = shared.working == 0 || shared.held + size <= byteBudget;
+            if (!roomInWindow || !roomInBudget) {
+                shared.changed.wait(lock);
+                continue;
+            }
+            ++shared.next;
+            shared.held += size;
+            ++shared.working;
+            shared.stages[size_t(index)] = Stage::Working;
+            shared.changed.notify_all();
+            lock.unlock();
+            calls.work(index, id);
+            lock.lock();
+            shared.held -= size;
+            --shared.working;
+            shared.stages[size_t(index)] = Stage::Done;
+            shared.changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(workers));
+    for (int id = 0; id < workers; ++id)
+        threads.emplace_back(worker, id);
+
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    bool startedTold = false;
+    while (shared.released < count) {
+        const int index = shared.released;
+        const Stage stage = shared.stages[size_t(index)];
+        if (stage == Stage::Waiting) {
+            shared.changed.wait(lock);
+            continue;
+        }
+        lock.unlock();
+        if (!startedTold)
+            calls.started(index);
+        startedTold = true;
+        if (stage == Stage::Done) {
+            calls.finished(index);
+            startedTold = false;
+        }
+        lock.lock();
+        if (stage == Stage::Done) {
+            ++shared.released;
+            shared.changed.notify_all();
+        } else if (shared.stages[size_t(index)] == Stage::Working) {
+            shared.changed.wait(lock);
+        }
+    }
+    lock.unlock();
+    for (std::thread &thread : threads)
+        thread.join();
+}
