@@ -2,6 +2,7 @@
 
 #include <QThread>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -16,6 +17,8 @@ struct Shared {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<Stage> stages;
+    // What a workbook's work threw, handed on when its turn comes.
+    std::vector<std::exception_ptr> thrown;
     int next = 0;     // the next workbook to take
     int released = 0; // the next workbook to hand back
     qint64 held = 0;  // file bytes being worked on
@@ -47,6 +50,7 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
 
     Shared shared;
     shared.stages.assign(size_t(count), Stage::Waiting);
+    shared.thrown.resize(size_t(count));
     const int window = 2 * workers;
     auto worker = [&](int id) {
         std::unique_lock<std::mutex> lock(shared.mutex);
@@ -67,8 +71,14 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
             shared.stages[size_t(index)] = Stage::Working;
             shared.changed.notify_all();
             lock.unlock();
-            calls.work(index, id);
+            std::exception_ptr thrown;
+            try {
+                calls.work(index, id);
+            } catch (...) {
+                thrown = std::current_exception();
+            }
             lock.lock();
+            shared.thrown[size_t(index)] = thrown;
             shared.held -= size;
             --shared.working;
             shared.stages[size_t(index)] = Stage::Done;
@@ -80,32 +90,48 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
     for (int id = 0; id < workers; ++id)
         threads.emplace_back(worker, id);
 
+    // The workers take nothing more and are waited for; what was thrown goes on from here, as
+    // it would have from a run on one thread.
+    auto stop = [&](std::unique_lock<std::mutex> &lock) {
+        shared.next = count;
+        shared.changed.notify_all();
+        lock.unlock();
+        for (std::thread &thread : threads)
+            thread.join();
+    };
     std::unique_lock<std::mutex> lock(shared.mutex);
     bool startedTold = false;
-    while (shared.released < count) {
-        const int index = shared.released;
-        const Stage stage = shared.stages[size_t(index)];
-        if (stage == Stage::Waiting) {
-            shared.changed.wait(lock);
-            continue;
+    try {
+        while (shared.released < count) {
+            const int index = shared.released;
+            const Stage stage = shared.stages[size_t(index)];
+            if (stage == Stage::Waiting) {
+                shared.changed.wait(lock);
+                continue;
+            }
+            if (stage == Stage::Done && shared.thrown[size_t(index)])
+                std::rethrow_exception(shared.thrown[size_t(index)]);
+            lock.unlock();
+            if (!startedTold)
+                calls.started(index);
+            startedTold = true;
+            if (stage == Stage::Done) {
+                calls.finished(index);
+                startedTold = false;
+            }
+            lock.lock();
+            if (stage == Stage::Done) {
+                ++shared.released;
+                shared.changed.notify_all();
+            } else if (shared.stages[size_t(index)] == Stage::Working) {
+                shared.changed.wait(lock);
+            }
         }
-        lock.unlock();
-        if (!startedTold)
-            calls.started(index);
-        startedTold = true;
-        if (stage == Stage::Done) {
-            calls.finished(index);
-            startedTold = false;
-        }
-        lock.lock();
-        if (stage == Stage::Done) {
-            ++shared.released;
-            shared.changed.notify_all();
-        } else if (shared.stages[size_t(index)] == Stage::Working) {
-            shared.changed.wait(lock);
-        }
+    } catch (...) {
+        if (!lock.owns_lock())
+            lock.lock();
+        stop(lock);
+        throw;
     }
-    lock.unlock();
-    for (std::thread &thread : threads)
-        thread.join();
+    stop(lock);
 }

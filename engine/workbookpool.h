@@ -31,7 +31,9 @@ public:
     static int WorkersFor(int jobs);
 
     // sizes holds each workbook's file size (the count of workbooks). With one worker
-    // everything runs on the calling thread, one workbook after the other.
+    // everything runs on the calling thread, one workbook after the other. What a work throws
+    // is thrown from here when that workbook's turn comes, after the workers have stopped:
+    // the workbooks before it have been handed back, none after it.
     static void Run(const QVector<qint64> &sizes, int workers, qint64 byteBudget,
                     const Calls &calls);
 };

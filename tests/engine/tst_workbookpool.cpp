@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 // The pool's promises with real threads: file order on the calling thread whatever order the
@@ -106,6 +107,28 @@ private slots:
         runPool(QVector<qint64>(20, 60), 4, 100, small);
         QCOMPARE(small.mostWorking, 1);
         QCOMPARE(small.finished, inOrder(20));
+    }
+
+    void whatAWorkThrowsComesOutInItsTurn()
+    {
+        for (const int workers : {1, 3}) {
+            QVector<int> finished;
+            WorkbookPool::Calls calls;
+            calls.work = [](int index, int) {
+                if (index == 7)
+                    throw std::runtime_error("seven");
+            };
+            calls.started = [](int) {};
+            calls.finished = [&](int index) { finished << index; };
+            bool caught = false;
+            try {
+                WorkbookPool::Run(QVector<qint64>(30, 1), workers, 100, calls);
+            } catch (const std::runtime_error &) {
+                caught = true;
+            }
+            QVERIFY(caught);
+            QCOMPARE(finished, inOrder(7));
+        }
     }
 
     void noWorkbooksNoCalls()
