@@ -7,6 +7,7 @@
 #include "engine/runparameters.h"
 #include "engine/runreports.h"
 #include "engine/workbookpool.h"
+#include "platform/addressspace.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -118,7 +119,10 @@ void RunSession::ForEachWorkbook(const std::function<void(WorkbookTask &)> &work
             path, index + 1, m_undecodablePaths.contains(path), shared);
     }
 
-    const bool parallel = m_automation && m_automation->SupportsParallelWorkbooks();
+    // Under an address-space limit each extra thread's stack and allocation arena could take
+    // what a workbook needs: such a run keeps to one worker.
+    const bool parallel =
+        m_automation && m_automation->SupportsParallelWorkbooks() && !AddressSpaceLimited();
     const int workers = parallel ? qMin(WorkbookPool::WorkersFor(m_jobs), qMax(1, count)) : 1;
     QVector<qint64> sizes(count, 0);
     if (workers > 1) {
@@ -127,7 +131,8 @@ void RunSession::ForEachWorkbook(const std::function<void(WorkbookTask &)> &work
     }
     // The first worker uses the run's own server; each other one starts its own on its thread
     // the first time it takes a workbook, and no server object ever crosses to another worker.
-    std::vector<std::unique_ptr<ExcelAutomation::Application>> servers(static_cast<size_t>(workers));
+    std::vector<std::unique_ptr<ExcelAutomation::Application>> servers(
+        static_cast<size_t>(workers));
     std::vector<ExcelAutomation::Workbooks *> serverWorkbooks(size_t(workers), nullptr);
     std::vector<char> serverTried(size_t(workers), 0);
     serverWorkbooks[0] = m_workbooks;

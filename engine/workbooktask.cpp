@@ -29,8 +29,12 @@ ExcelAutomation::Workbook *WorkbookTask::Open()
         Refused(QString::fromUtf8(RunSession::kUndecodableNameReason));
         return nullptr;
     }
-    QString reason = QString::fromUtf8(RunSession::kServerMissingMessage);
-    ExcelAutomation::Workbook *workbook = m_server ? m_server->Open(m_path, &reason) : nullptr;
+    QString reason;
+    ExcelAutomation::Workbook *workbook = nullptr;
+    if (m_server)
+        workbook = m_server->Open(m_path, &reason);
+    else
+        reason = QString::fromUtf8(RunSession::kServerMissingMessage);
     if (!workbook) {
         Refused(reason);
     } else if (m_shared.logging && !workbook->SetChangeListener(this)) {
