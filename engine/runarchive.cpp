@@ -47,6 +47,12 @@ bool sameFile(const struct stat &a, const struct stat &b)
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+// The number a kept file's name starts with ("12-Book.xlsx").
+qint64 keptNumber(const RunArchive::Entry &entry)
+{
+    return QFileInfo(entry.kept).fileName().section(QLatin1Char('-'), 0, 0).toLongLong();
+}
+
 // Removes a run: its kept files (also those in a fallback folder), then its folder.
 void removeRun(const RunArchive::Run &run)
 {
@@ -125,6 +131,9 @@ bool RunArchive::Read(const QString &id, Run *run, QString *reason)
         }
         // A line cut short by a crash is skipped: the entries before it still hold.
     }
+    // Saves on several threads end in any order; the kept files' numbers are the workbooks'.
+    std::stable_sort(run->entries.begin(), run->entries.end(),
+                     [](const Entry &a, const Entry &b) { return keptNumber(a) < keptNumber(b); });
     if (!headed) {
         *reason = QStringLiteral("its manifest is unreadable");
         return false;
@@ -339,6 +348,7 @@ QByteArray RunArchive::Saved(const Pending &pending, bool saved)
 
 void RunArchive::Record(const QByteArray &line)
 {
+    QMutexLocker locker(&m_mutex);
     if (!line.isEmpty() && m_manifest >= 0 && Append(m_manifest, line))
         ++m_entries;
 }

@@ -81,7 +81,9 @@ public:
     // Any thread, after the save: the manifest line of what was written, or empty (the kept
     // original dropped) when the file was not replaced.
     static QByteArray Saved(const Pending &pending, bool saved);
-    // Appends a line Saved() made; the caller orders the lines.
+    // Any thread: appends a line Saved() made, at once, so that a kill loses no workbook
+    // already replaced. Lines come in the order the saves ended; Read() gives the entries in
+    // the order of their numbers.
     void Record(const QByteArray &line);
     // Ends the run's undo data: a run that replaced nothing leaves none; then prunes.
     void Finish();
@@ -105,6 +107,7 @@ private:
     bool m_finished = false;
     // The file Keep() last kept, waiting for its save.
     Pending m_pending;
-    // Guards the run folder's creation and m_finished for Keep on several threads.
+    // Guards the run folder's creation, the manifest's lines and m_finished for saves on
+    // several threads.
     QMutex m_mutex;
 };

@@ -152,7 +152,7 @@ void RunSession::ForEachWorkbook(const std::function<void(WorkbookTask &)> &work
     calls.started = [&](int index) { m_observer.WorkbookTakenUp(m_workbookPaths.at(index)); };
     calls.finished = [&](int index) {
         WorkbookTask &task = *tasks[size_t(index)];
-        task.Release(m_observer, m_log, m_archive.get());
+        task.Release(m_observer, m_log);
         m_reports.Append(task.reports);
         task.reports = RunReports();
         m_openedCount += task.openedCount;

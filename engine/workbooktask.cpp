@@ -11,7 +11,7 @@ WorkbookTask::WorkbookTask(const QString &path, int number, bool undecodable, co
 
 void WorkbookTask::Refused(const QString &reason)
 {
-    m_waiting.push_back([path = m_path, reason](RunObserver &observer, ChangeLog *, RunArchive *) {
+    m_waiting.push_back([path = m_path, reason](RunObserver &observer, ChangeLog *) {
         observer.WorkbookRefused(path, reason);
     });
 }
@@ -21,7 +21,7 @@ ExcelAutomation::Workbook *WorkbookTask::Open()
     if (m_shared.logging) {
         const ChangeLog::Outcome pending =
             m_shared.justShow ? ChangeLog::Outcome::WouldChange : ChangeLog::Outcome::NotSaved;
-        m_waiting.push_back([path = m_path, pending](RunObserver &, ChangeLog *log, RunArchive *) {
+        m_waiting.push_back([path = m_path, pending](RunObserver &, ChangeLog *log) {
             log->BeginWorkbook(path, pending);
         });
     }
@@ -38,24 +38,22 @@ ExcelAutomation::Workbook *WorkbookTask::Open()
     if (!workbook) {
         Refused(reason);
     } else if (m_shared.logging && !workbook->SetChangeListener(this)) {
-        m_waiting.push_back([path = m_path](RunObserver &, ChangeLog *log, RunArchive *) {
-            log->NoChangesKnown(path);
-        });
+        m_waiting.push_back(
+            [path = m_path](RunObserver &, ChangeLog *log) { log->NoChangesKnown(path); });
     }
     return workbook;
 }
 
 void WorkbookTask::Changed(const ExcelAutomation::Change &change)
 {
-    m_waiting.push_back(
-        [change](RunObserver &, ChangeLog *log, RunArchive *) { log->Changed(change); });
+    m_waiting.push_back([change](RunObserver &, ChangeLog *log) { log->Changed(change); });
 }
 
 void WorkbookTask::EndLogged(bool saved, const QString &notSavedBecause)
 {
     if (!m_shared.logging)
         return;
-    m_waiting.push_back([saved, notSavedBecause](RunObserver &, ChangeLog *log, RunArchive *) {
+    m_waiting.push_back([saved, notSavedBecause](RunObserver &, ChangeLog *log) {
         if (saved)
             log->EndWorkbook(ChangeLog::Outcome::Changed);
         else
@@ -76,9 +74,7 @@ bool WorkbookTask::Save(ExcelAutomation::Workbook &workbook)
     }
     const bool saved = workbook.Save(&reason);
     if (m_shared.archive) {
-        const QByteArray entry = RunArchive::Saved(pending, saved);
-        m_waiting.push_back(
-            [entry](RunObserver &, ChangeLog *, RunArchive *archive) { archive->Record(entry); });
+        m_shared.archive->Record(RunArchive::Saved(pending, saved));
     }
     EndLogged(saved, reason);
     if (saved)
@@ -108,15 +104,15 @@ void WorkbookTask::ChangeRefused(const QString &sheet, const ExcelAutomation::Re
 {
     if (reason.kind == ExcelAutomation::Reason::Kind::None)
         return;
-    m_waiting.push_back([path = m_path, sheet, text = reason.text](RunObserver &observer,
-                                                                   ChangeLog *, RunArchive *) {
-        observer.ChangeRefused(path, sheet, text);
-    });
+    m_waiting.push_back(
+        [path = m_path, sheet, text = reason.text](RunObserver &observer, ChangeLog *) {
+            observer.ChangeRefused(path, sheet, text);
+        });
 }
 
-void WorkbookTask::Release(RunObserver &observer, ChangeLog *log, RunArchive *archive)
+void WorkbookTask::Release(RunObserver &observer, ChangeLog *log)
 {
     for (const Told &told : m_waiting)
-        told(observer, log, archive);
+        told(observer, log);
     std::vector<Told>().swap(m_waiting);
 }

@@ -12,9 +12,10 @@ class ChangeLog;
 class RunObserver;
 
 // One workbook of a run, worked on by any thread. Everything the work would tell the observer,
-// write into the change log or the undo manifest, or add to the reports waits here until the
-// run hands the workbook back in file order (Release), so that a run on several threads tells
-// and writes exactly what a run on one does.
+// write into the change log or add to the reports waits here until the run hands the workbook
+// back in file order (Release), so that a run on several threads tells and writes exactly what
+// a run on one does. The undo data is the exception: its entry is written as soon as the
+// workbook is replaced, so that a kill loses none, and read back in file order.
 class WorkbookTask : private ExcelAutomation::ChangeListener
 {
 public:
@@ -54,10 +55,10 @@ public:
     int matchedCount = 0;
 
     // On the run's thread: tells and writes what waited, in the order it happened.
-    void Release(RunObserver &observer, ChangeLog *log, RunArchive *archive);
+    void Release(RunObserver &observer, ChangeLog *log);
 
 private:
-    using Told = std::function<void(RunObserver &, ChangeLog *, RunArchive *)>;
+    using Told = std::function<void(RunObserver &, ChangeLog *)>;
 
     void Changed(const ExcelAutomation::Change &change) override;
     // The workbook's rows in the change log get their outcome.

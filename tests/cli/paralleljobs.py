@@ -117,6 +117,8 @@ class ParallelJobs(unittest.TestCase):
                     if 'path' in entry:
                         self.assertEqual(entry['size'], os.path.getsize(entry['path']))
                         manifest.append((entry['path'], os.path.basename(entry['kept'])))
+            # Written as the saves end; read, as undo reads them, by the kept files' numbers.
+            manifest.sort(key=lambda entry: int(entry[1].split('-')[0]))
         reports = {}
         for path in glob.glob(os.path.join(self.books, '*.txt')):
             with open(path, 'rb') as f:
