@@ -286,7 +286,7 @@ bool RunArchive::Keep(const QString &path, int number, Pending *pending, QString
     *pending = Pending();
     QString folder;
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         if (m_finished || !CreateRunFolder(reason))
             return false;
         folder = m_folder;
@@ -348,7 +348,7 @@ QByteArray RunArchive::Saved(const Pending &pending, bool saved)
 
 void RunArchive::Record(const QByteArray &line)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     if (!line.isEmpty() && m_manifest >= 0 && Append(m_manifest, line))
         ++m_entries;
 }
@@ -356,7 +356,7 @@ void RunArchive::Record(const QByteArray &line)
 void RunArchive::Finish()
 {
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         if (m_finished)
             return;
         m_finished = true;

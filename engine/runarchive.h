@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <mutex>
 #include <sys/stat.h>
 
 // The undo data of runs: before a run's save replaces a workbook, the original is kept in the
@@ -109,5 +109,5 @@ private:
     Pending m_pending;
     // Guards the run folder's creation, the manifest's lines and m_finished for saves on
     // several threads.
-    QMutex m_mutex;
+    std::mutex m_mutex;
 };
