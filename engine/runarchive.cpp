@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QThread>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -219,8 +220,20 @@ bool RunArchive::Append(int fd, const QByteArray &line)
 RunArchive::RunArchive(const QString &sourceFolder, const QString &operation, Limits limits)
     : m_sourceFolder(QDir(sourceFolder).absolutePath()), m_operation(operation), m_limits(limits)
 {
-    m_id = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz")) +
-           QLatin1Char('-') +
+    // Ids order the runs oldest first: two runs of one process never share a millisecond.
+    static std::mutex stampMutex;
+    static QString lastStamp;
+    QString stamp;
+    {
+        std::lock_guard<std::mutex> locker(stampMutex);
+        do {
+            stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
+            if (stamp == lastStamp)
+                QThread::usleep(200);
+        } while (stamp == lastStamp);
+        lastStamp = stamp;
+    }
+    m_id = stamp + QLatin1Char('-') +
            QString::number(QRandomGenerator::global()->generate() & 0xffffff, 16)
                .rightJustified(6, QLatin1Char('0'));
 }
