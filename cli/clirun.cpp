@@ -91,6 +91,7 @@ int CliRun::Main(const QStringList &arguments)
         parameters.sourceFolder += QLatin1Char('/');
     parameters.justShow = line.m_listOnly;
     parameters.keepUndo = !line.m_noUndo;
+    parameters.jobs = line.m_jobs;
 
     using Op = CommandLine::Operation;
     switch (line.m_operation) {

@@ -32,7 +32,7 @@ const QSet<QString> &valueOptions()
 {
     static const QSet<QString> options = {"--find",         "--replace",  "--find-file",
                                           "--replace-file", "--position", "--nth",
-                                          "--encoding",     "--log"};
+                                          "--encoding",     "--log",      "--jobs"};
     return options;
 }
 
@@ -109,7 +109,8 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
         }
         const bool anySubcommand =
             name == QLatin1String("--open-reports") || name == QLatin1String("--verbose") ||
-            name == QLatin1String("--log") || name == QLatin1String("--no-undo");
+            name == QLatin1String("--log") || name == QLatin1String("--no-undo") ||
+            name == QLatin1String("--jobs");
         if (!anySubcommand && !subcommand->required.contains(name) &&
             !subcommand->optional.contains(name)) {
             line.m_error = QStringLiteral("此子命令不接受该选项 Option not accepted by ") +
@@ -167,6 +168,16 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
             return line;
         }
     }
+    if (values.contains("--jobs")) {
+        bool ok = false;
+        line.m_jobs = values.value("--jobs").toInt(&ok);
+        if (!ok || line.m_jobs < 1 || line.m_jobs > 256) {
+            line.m_error = QStringLiteral("同时处理数应为 1-256 的整数 --jobs must be a whole "
+                                          "number from 1 to 256: ") +
+                           values.value("--jobs");
+            return line;
+        }
+    }
     if (values.contains("--position")) {
         line.m_position = positionWord(values.value("--position"));
         if (line.m_position.isEmpty()) {
@@ -200,9 +211,9 @@ QString CommandLine::UsageText()
         "  tessaromandel-cli rename-sheets FOLDER [--find 文本] --replace 文本 [--nth N]\n"
         "  tessaromandel-cli runs\n"
         "  tessaromandel-cli undo [RUN]\n"
-        "  (每个处理子命令都接受 --open-reports、--verbose、--log 文件 与 --no-undo;"
+        "  (每个处理子命令都接受 --open-reports、--verbose、--log 文件、--no-undo 与 --jobs N;"
         " every subcommand that processes a folder takes --open-reports, --verbose,"
-        " --log FILE and --no-undo)\n"
+        " --log FILE, --no-undo and --jobs N)\n"
         "\n"
         "子命令 Subcommands:\n"
         "  replace        在每个工作表的已用区域中查找并替换一个文本\n"
@@ -255,6 +266,11 @@ QString CommandLine::UsageText()
         "                       --list-only a preview that changes no workbook\n"
         "  --no-undo            不保留撤销数据\n"
         "                       Keep no undo data for this run\n"
+        "  --jobs N             同时处理 N 个工作簿(默认每个处理器核心一个;1 为逐个处理);\n"
+        "                       报告、日志与输出的顺序不变\n"
+        "                       Work on N workbooks at once (default: one per processor core;\n"
+        "                       1: one after the other); reports, log and output keep their\n"
+        "                       order\n"
         "  -h, --help           显示本帮助\n"
         "                       Show this help\n"
         "\n"

@@ -35,4 +35,6 @@ public:
     // The change log's path; empty: none.
     QString m_logPath;
     bool m_noUndo = false;
+    // Workbooks worked on at once; 0: one per core.
+    int m_jobs = 0;
 };

@@ -164,6 +164,10 @@ public:
     // Called on the worker thread at the start of every run; null when no server can be
     // started. Implementations must allow calls from any thread.
     virtual std::unique_ptr<Application> Start() = 0;
+    // Whether several Applications, each used by one thread, may work at once (a run then
+    // works on several workbooks at a time). Not so for an automation server that runs one
+    // workbook at a time, such as Excel's.
+    virtual bool SupportsParallelWorkbooks() const { return false; }
 
     // The server every run uses. Without one installed, runs end with a message.
     static std::shared_ptr<ExcelAutomation> Current();

@@ -10,14 +10,13 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
     if (!session.Begin(parameters, QStringLiteral("replace-pairs")))
         return false;
 
-    RunReports reports;
-    int openedCount = 0;
-    int matchedCount = 0;
-    for (const QString &path : session.Workbooks()) {
-        ExcelAutomation::Workbook *workbook = session.Open(path);
+    session.ForEachWorkbook([&](WorkbookTask &task) {
+        const QString &path = task.Path();
+        RunReports &reports = task.reports;
+        ExcelAutomation::Workbook *workbook = task.Open();
         if (!workbook) {
             reports.AddUnopenable(path);
-            continue;
+            return;
         }
 
         bool matched = false;
@@ -33,7 +32,7 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
             // ever be bypassed, no text goes unpaired).
             ExcelAutomation::Reason reason;
             range->ReplacePairs(parameters.findLines, parameters.replaceLines,
-                                parameters.justShow && !session.Previewing(), &matched, &reason);
+                                parameters.justShow && !task.Previewing(), &matched, &reason);
             if (reason.IsFailure()) {
                 failure = reason;
                 failedSheet = sheet->Name();
@@ -41,31 +40,31 @@ bool MultiPairReplaceRun::Execute(const RunParameters &parameters, RunObserver &
             return !failure.IsFailure();
         });
 
-        if (session.GaveUp(*workbook, path)) {
+        if (task.GaveUp(*workbook)) {
             reports.AddUnopenable(path);
             workbook->Close(false);
-            continue;
+            return;
         }
         if (failure.IsFailure()) {
-            session.SheetFailed(path, failedSheet, failure);
+            task.SheetFailed(failedSheet, failure);
             reports.AddUnopenable(path);
             workbook->Close(false);
-            continue;
+            return;
         }
-        ++openedCount;
+        ++task.openedCount;
         if (!matched) {
             reports.AddUnchanged(path);
-        } else if (parameters.justShow || session.Save(*workbook, path)) {
+        } else if (parameters.justShow || task.Save(*workbook)) {
             reports.AddChanged(path);
-            ++matchedCount;
+            ++task.matchedCount;
         } else {
             reports.AddUnopenable(path);
         }
         workbook->Close(false);
-    }
+    });
 
     session.QuitServer();
-    reports.Close(parameters, matchedCount, openedCount, matchedCount, session.ElapsedSeconds(),
-                  observer);
+    session.Reports().Close(parameters, session.MatchedCount(), session.OpenedCount(),
+                            session.MatchedCount(), session.ElapsedSeconds(), observer);
     return true;
 }

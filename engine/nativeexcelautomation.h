@@ -7,4 +7,6 @@ class NativeExcelAutomation : public ExcelAutomation
 {
 public:
     std::unique_ptr<Application> Start() override;
+    // Each Application owns its workbooks outright and shares nothing with another.
+    bool SupportsParallelWorkbooks() const override { return true; }
 };

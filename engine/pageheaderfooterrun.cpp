@@ -50,13 +50,13 @@ bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &
                                                            : QStringLiteral("footer")))
         return false;
 
-    RunReports reports;
-    int savedCount = 0;
-    for (const QString &path : session.Workbooks()) {
-        ExcelAutomation::Workbook *workbook = session.Open(path);
+    session.ForEachWorkbook([&](WorkbookTask &task) {
+        const QString &path = task.Path();
+        RunReports &reports = task.reports;
+        ExcelAutomation::Workbook *workbook = task.Open();
         if (!workbook) {
             reports.AddUnopenable(path);
-            continue;
+            return;
         }
 
         // A sheet whose header or footer could not be read or changed leaves the whole
@@ -83,26 +83,28 @@ bool PageHeaderFooterRun::Execute(const RunParameters &parameters, RunObserver &
                     return false;
                 }
                 if (reason.kind != ExcelAutomation::Reason::Kind::None)
-                    session.ChangeRefused(path, sheet->Name(), reason);
+                    task.ChangeRefused(sheet->Name(), reason);
             }
             return true;
         });
 
         // A workbook that could not be written back was not changed; it is listed with the
         // ones that could not be opened for changing and left out of the count.
-        if (session.GaveUp(*workbook, path)) {
+        if (task.GaveUp(*workbook)) {
             reports.AddUnopenable(path);
         } else if (failure.IsFailure()) {
-            session.SheetFailed(path, failedSheet, failure);
+            task.SheetFailed(failedSheet, failure);
             reports.AddUnopenable(path);
-        } else if (session.Save(*workbook, path))
-            ++savedCount;
+        } else if (task.Save(*workbook))
+            ++task.openedCount;
         else
             reports.AddUnopenable(path);
         workbook->Close(false);
-    }
+    });
 
     session.QuitServer();
-    reports.Close(parameters, savedCount, savedCount, 0, session.ElapsedSeconds(), observer);
+    // A saved workbook counts as opened.
+    session.Reports().Close(parameters, session.OpenedCount(), session.OpenedCount(), 0,
+                            session.ElapsedSeconds(), observer);
     return true;
 }

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QThread>
 #include <algorithm>
 
 const char *const RunArchive::kManifestName = "manifest.jsonl";
@@ -31,6 +32,12 @@ qint64 heldBytes(const QString &kept)
     if (!IdentifyFileEntry(kept, &identity, nullptr, &links) || links > 1)
         return 0;
     return qint64(identity.size);
+}
+
+// The number a kept file's name starts with ("12-Book.xlsx").
+qint64 keptNumber(const RunArchive::Entry &entry)
+{
+    return QFileInfo(entry.kept).fileName().section(QLatin1Char('-'), 0, 0).toLongLong();
 }
 
 // Removes a run: its kept files (also those in a fallback folder), then its folder.
@@ -111,6 +118,9 @@ bool RunArchive::Read(const QString &id, Run *run, QString *reason)
         }
         // A line cut short by a crash is skipped: the entries before it still hold.
     }
+    // Saves on several threads end in any order; the kept files' numbers are the workbooks'.
+    std::stable_sort(run->entries.begin(), run->entries.end(),
+                     [](const Entry &a, const Entry &b) { return keptNumber(a) < keptNumber(b); });
     if (!headed) {
         *reason = QStringLiteral("its manifest is unreadable");
         return false;
@@ -181,8 +191,20 @@ QByteArray RunArchive::FileDigest(const QString &path, qint64 *size)
 RunArchive::RunArchive(const QString &sourceFolder, const QString &operation, Limits limits)
     : m_sourceFolder(QDir(sourceFolder).absolutePath()), m_operation(operation), m_limits(limits)
 {
-    m_id = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz")) +
-           QLatin1Char('-') +
+    // Ids order the runs oldest first: two runs of one process never share a millisecond.
+    static std::mutex stampMutex;
+    static QString lastStamp;
+    QString stamp;
+    {
+        std::lock_guard<std::mutex> locker(stampMutex);
+        do {
+            stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
+            if (stamp == lastStamp)
+                QThread::usleep(200);
+        } while (stamp == lastStamp);
+        lastStamp = stamp;
+    }
+    m_id = stamp + QLatin1Char('-') +
            QString::number(QRandomGenerator::global()->generate() & 0xffffff, 16)
                .rightJustified(6, QLatin1Char('0'));
 }
@@ -228,17 +250,37 @@ bool RunArchive::CreateRunFolder(QString *reason)
 
 bool RunArchive::Keep(const QString &path, QString *reason)
 {
-    m_pendingPath.clear();
-    if (m_finished || !CreateRunFolder(reason))
-        return false;
+    m_pending = Pending();
+    return Keep(path, ++m_sequence, &m_pending, reason);
+}
+
+void RunArchive::Saved(const QString &path, bool saved)
+{
+    if (path != m_pending.path || m_pending.path.isEmpty())
+        return;
+    const Pending pending = m_pending;
+    m_pending = Pending();
+    Record(Saved(pending, saved));
+}
+
+bool RunArchive::Keep(const QString &path, int number, Pending *pending, QString *reason)
+{
+    *pending = Pending();
+    QString folder;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        if (m_finished || !CreateRunFolder(reason))
+            return false;
+        folder = m_folder;
+    }
+    FileIdentity before;
     bool regular = false;
-    if (!IdentifyFileEntry(path, &m_pendingIdentity, &regular) || !regular) {
+    if (!IdentifyFileEntry(path, &before, &regular) || !regular) {
         *reason = QStringLiteral("cannot keep the original: it is no longer a regular file");
         return false;
     }
-    const QString name =
-        QString::number(++m_sequence) + QLatin1Char('-') + QFileInfo(path).fileName();
-    QString kept = m_folder + QLatin1Char('/') + name;
+    const QString name = QString::number(number) + QLatin1Char('-') + QFileInfo(path).fileName();
+    QString kept = folder + QLatin1Char('/') + name;
     LinkOutcome linked = LinkFile(path, kept);
     if (linked == LinkOutcome::OtherFileSystem) {
         // The data folder is on another file system: a link beside the workbooks instead.
@@ -250,48 +292,56 @@ bool RunArchive::Keep(const QString &path, QString *reason)
     }
     if (linked != LinkOutcome::Linked) {
         // No link is possible here: a copy, in the data folder.
-        kept = m_folder + QLatin1Char('/') + name;
+        kept = folder + QLatin1Char('/') + name;
         QFile::remove(kept);
         if (!QFile::copy(path, kept)) {
             QFile::remove(kept);
-            *reason = QStringLiteral("cannot keep the original for undo in ") + m_folder;
+            *reason = QStringLiteral("cannot keep the original for undo in ") + folder;
             return false;
         }
     }
-    m_pendingPath = path;
-    m_pendingKept = kept;
+    pending->path = path;
+    pending->kept = kept;
+    pending->before = before;
     return true;
 }
 
-void RunArchive::Saved(const QString &path, bool saved)
+QByteArray RunArchive::Saved(const Pending &pending, bool saved)
 {
-    if (path != m_pendingPath || m_pendingPath.isEmpty())
-        return;
-    const QString kept = m_pendingKept;
-    m_pendingPath.clear();
+    if (pending.path.isEmpty())
+        return QByteArray();
     FileIdentity now;
     const bool replaced =
-        saved && IdentifyFileEntry(path, &now, nullptr) && now != m_pendingIdentity;
+        saved && IdentifyFileEntry(pending.path, &now, nullptr) && now != pending.before;
     if (!replaced) {
-        QFile::remove(kept);
-        return;
+        QFile::remove(pending.kept);
+        return QByteArray();
     }
     qint64 size = -1;
-    const QByteArray digest = FileDigest(path, &size);
+    const QByteArray digest = FileDigest(pending.path, &size);
     QJsonObject entry;
-    entry.insert(QStringLiteral("path"), QFileInfo(path).absoluteFilePath());
-    entry.insert(QStringLiteral("kept"), kept);
+    entry.insert(QStringLiteral("path"), QFileInfo(pending.path).absoluteFilePath());
+    entry.insert(QStringLiteral("kept"), pending.kept);
     entry.insert(QStringLiteral("size"), double(size));
     entry.insert(QStringLiteral("sha256"), QString::fromLatin1(digest));
-    if (m_manifest->Append(jsonLine(entry)))
+    return jsonLine(entry);
+}
+
+void RunArchive::Record(const QByteArray &line)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    if (!line.isEmpty() && m_manifest && m_manifest->Append(line))
         ++m_entries;
 }
 
 void RunArchive::Finish()
 {
-    if (m_finished)
-        return;
-    m_finished = true;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        if (m_finished)
+            return;
+        m_finished = true;
+    }
     if (!m_manifest)
         return;
     if (m_entries == 0) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVector>
 #include <memory>
+#include <mutex>
 
 class LockedFile;
 
@@ -24,6 +25,12 @@ public:
         int maxRuns = 20;
         // Bytes that kept files alone hold (a file still linked elsewhere holds none).
         qint64 maxHeldBytes = qint64(2) << 30;
+    };
+    // An original kept before its save, waiting for what the save did.
+    struct Pending {
+        QString path;
+        QString kept;
+        FileIdentity before;
     };
     struct Entry {
         QString path;
@@ -67,6 +74,17 @@ public:
     // After the save that followed Keep(path): records what was written, or drops the kept
     // original when the file was not replaced.
     void Saved(const QString &path, bool saved);
+    // The same in two halves for workbooks saved on several threads at once. Keep may be
+    // called from any thread; number names the kept file, so that the names do not depend on
+    // which save came first.
+    bool Keep(const QString &path, int number, Pending *pending, QString *reason);
+    // Any thread, after the save: the manifest line of what was written, or empty (the kept
+    // original dropped) when the file was not replaced.
+    static QByteArray Saved(const Pending &pending, bool saved);
+    // Any thread: appends a line Saved() made, at once, so that a kill loses no workbook
+    // already replaced. Lines come in the order the saves ended; Read() gives the entries in
+    // the order of their numbers.
+    void Record(const QByteArray &line);
     // Ends the run's undo data: a run that replaced nothing leaves none; then prunes.
     void Finish();
 
@@ -88,7 +106,8 @@ private:
     int m_entries = 0;
     bool m_finished = false;
     // The file Keep() last kept, waiting for its save.
-    QString m_pendingPath;
-    QString m_pendingKept;
-    FileIdentity m_pendingIdentity;
+    Pending m_pending;
+    // Guards the run folder's creation, the manifest's lines and m_finished for saves on
+    // several threads.
+    std::mutex m_mutex;
 };

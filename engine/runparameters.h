@@ -36,6 +36,10 @@ struct RunParameters {
     // taken back (window runs always do).
     bool keepUndo = true;
 
+    // Workbooks worked on at once; 0: one per core. A server that cannot serve several
+    // workbooks at once gets one whatever this says.
+    int jobs = 0;
+
     // A copy of the process-wide values.
     static RunParameters Snapshot();
     // Replaces the process-wide values as a whole.

@@ -43,6 +43,14 @@ public:
     void AddChanged(const QString &line) { m_changed += VisibleText(line) + QLatin1Char('\n'); }
     void AddUnchanged(const QString &path) { m_unchanged += VisibleText(path) + QLatin1Char('\n'); }
 
+    // Another list's lines after these (a workbook's share of the run's reports).
+    void Append(const RunReports &other)
+    {
+        m_unopenable += other.m_unopenable;
+        m_changed += other.m_changed;
+        m_unchanged += other.m_unchanged;
+    }
+
     const QString &Unopenable() const { return m_unopenable; }
     const QString &Changed() const { return m_changed; }
     const QString &Unchanged() const { return m_unchanged; }

@@ -6,9 +6,31 @@
 #include "engine/runobserver.h"
 #include "engine/runparameters.h"
 #include "engine/runreports.h"
+#include "engine/workbookpool.h"
+#include "platform/addressspace.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <ctime>
+
+namespace
+{
+
+// A server of the run's own, hidden and without alerts; null workbooks when it cannot serve.
+std::unique_ptr<ExcelAutomation::Application> startServer(ExcelAutomation &automation,
+                                                          ExcelAutomation::Workbooks **workbooks)
+{
+    std::unique_ptr<ExcelAutomation::Application> application = automation.Start();
+    *workbooks = nullptr;
+    if (application) {
+        application->SetVisible(false);
+        application->SetDisplayAlerts(false);
+        *workbooks = application->GetWorkbooks();
+    }
+    return application;
+}
+
+} // namespace
 
 const char *const RunSession::kServerMissingMessage = "无法启动Excel服务,未处理任何文件。";
 const char *const RunSession::kUndecodableNameReason =
@@ -29,6 +51,7 @@ bool RunSession::Begin(const RunParameters &parameters, const QString &operation
     RunReports::ClearBeforeRun(parameters);
     m_log = m_observer.Log();
     m_justShow = parameters.justShow;
+    m_jobs = parameters.jobs;
     m_previewing = m_justShow && m_log;
     // Made lazily: a run that saves nothing leaves no undo data.
     if (parameters.keepUndo)
@@ -36,16 +59,6 @@ bool RunSession::Begin(const RunParameters &parameters, const QString &operation
             std::make_unique<RunArchive>(parameters.sourceFolder, operation, RunArchive::Limits());
     m_workbookPaths = CollectWorkbooks(parameters.sourceFolder);
     return StartServer();
-}
-
-void RunSession::EndLogged(bool saved, const QString &notSavedBecause)
-{
-    if (!m_log)
-        return;
-    if (saved)
-        m_log->EndWorkbook(ChangeLog::Outcome::Changed);
-    else
-        m_log->EndWorkbook(ChangeLog::Outcome::NotSaved, notSavedBecause);
 }
 
 bool RunSession::IsWorkbookPath(const QString &nativePath)
@@ -79,14 +92,9 @@ QStringList RunSession::CollectWorkbooks(const QString &folder)
 
 bool RunSession::StartServer()
 {
-    const std::shared_ptr<ExcelAutomation> automation = ExcelAutomation::Current();
-    if (automation)
-        m_application = automation->Start();
-    if (m_application) {
-        m_application->SetVisible(false);
-        m_application->SetDisplayAlerts(false);
-        m_workbooks = m_application->GetWorkbooks();
-    }
+    m_automation = ExcelAutomation::Current();
+    if (m_automation)
+        m_application = startServer(*m_automation, &m_workbooks);
     if (!m_workbooks) {
         QuitServer();
         m_observer.ShowMessage(QString::fromUtf8(kServerMissingMessage));
@@ -96,68 +104,67 @@ bool RunSession::StartServer()
     return true;
 }
 
-ExcelAutomation::Workbook *RunSession::Open(const QString &path)
+void RunSession::ForEachWorkbook(const std::function<void(WorkbookTask &)> &work)
 {
-    m_observer.WorkbookTakenUp(path);
-    if (m_log)
-        m_log->BeginWorkbook(path, m_justShow ? ChangeLog::Outcome::WouldChange
-                                              : ChangeLog::Outcome::NotSaved);
-    QString reason;
-    if (m_undecodablePaths.contains(path)) {
-        m_observer.WorkbookRefused(path, QString::fromUtf8(kUndecodableNameReason));
-        return nullptr;
+    const int count = m_workbookPaths.size();
+    WorkbookTask::Shared shared;
+    shared.archive = m_archive.get();
+    shared.logging = m_log != nullptr;
+    shared.justShow = m_justShow;
+    shared.previewing = m_previewing;
+    std::vector<std::unique_ptr<WorkbookTask>> tasks(static_cast<size_t>(count));
+    for (int index = 0; index < count; ++index) {
+        const QString &path = m_workbookPaths.at(index);
+        tasks[size_t(index)] = std::make_unique<WorkbookTask>(
+            path, index + 1, m_undecodablePaths.contains(path), shared);
     }
-    ExcelAutomation::Workbook *workbook = m_workbooks ? m_workbooks->Open(path, &reason) : nullptr;
-    if (!workbook)
-        m_observer.WorkbookRefused(path, reason);
-    else if (m_log && !workbook->SetChangeListener(m_log))
-        m_log->NoChangesKnown(path);
-    return workbook;
-}
 
-bool RunSession::Save(ExcelAutomation::Workbook &workbook, const QString &path)
-{
-    QString reason;
-    // Without its original kept, the workbook is not replaced: a run must be undoable.
-    if (m_archive && !m_archive->Keep(path, &reason)) {
-        reason = QStringLiteral("undo data: ") + reason;
-        m_observer.WorkbookRefused(path, reason);
-        EndLogged(false, reason);
-        return false;
+    // Under an address-space limit each extra thread's stack and allocation arena could take
+    // what a workbook needs: such a run keeps to one worker.
+    const bool parallel =
+        m_automation && m_automation->SupportsParallelWorkbooks() && !AddressSpaceLimited();
+    const int workers = parallel ? qMin(WorkbookPool::WorkersFor(m_jobs), qMax(1, count)) : 1;
+    QVector<qint64> sizes(count, 0);
+    if (workers > 1) {
+        for (int index = 0; index < count; ++index)
+            sizes[index] = QFileInfo(m_workbookPaths.at(index)).size();
     }
-    const bool saved = workbook.Save(&reason);
-    if (m_archive)
-        m_archive->Saved(path, saved);
-    EndLogged(saved, reason);
-    if (saved)
-        return true;
-    m_observer.WorkbookRefused(path, reason);
-    return false;
-}
+    // The first worker uses the run's own server; each other one starts its own on its thread
+    // the first time it takes a workbook, and no server object ever crosses to another worker.
+    std::vector<std::unique_ptr<ExcelAutomation::Application>> servers(
+        static_cast<size_t>(workers));
+    std::vector<ExcelAutomation::Workbooks *> serverWorkbooks(size_t(workers), nullptr);
+    std::vector<char> serverTried(size_t(workers), 0);
+    serverWorkbooks[0] = m_workbooks;
+    serverTried[0] = 1;
 
-bool RunSession::GaveUp(ExcelAutomation::Workbook &workbook, const QString &path)
-{
-    const QString reason = workbook.Failure();
-    if (reason.isEmpty())
-        return false;
-    m_observer.WorkbookRefused(path, reason);
-    EndLogged(false, reason);
-    return true;
-}
+    WorkbookPool::Calls calls;
+    calls.work = [&](int index, int worker) {
+        const size_t slot = size_t(worker);
+        if (!serverTried[slot]) {
+            serverTried[slot] = 1;
+            servers[slot] = startServer(*m_automation, &serverWorkbooks[slot]);
+        }
+        WorkbookTask &task = *tasks[size_t(index)];
+        task.UseServer(serverWorkbooks[slot]);
+        work(task);
+    };
+    calls.started = [&](int index) { m_observer.WorkbookTakenUp(m_workbookPaths.at(index)); };
+    calls.finished = [&](int index) {
+        WorkbookTask &task = *tasks[size_t(index)];
+        task.Release(m_observer, m_log);
+        m_reports.Append(task.reports);
+        task.reports = RunReports();
+        m_openedCount += task.openedCount;
+        m_matchedCount += task.matchedCount;
+    };
+    WorkbookPool::Run(sizes, workers, WorkbookPool::kDefaultByteBudget, calls);
 
-void RunSession::SheetFailed(const QString &path, const QString &sheet,
-                             const ExcelAutomation::Reason &reason)
-{
-    const QString why = QStringLiteral("sheet '%1': %2").arg(sheet, reason.text);
-    m_observer.WorkbookRefused(path, why);
-    EndLogged(false, why);
-}
-
-void RunSession::ChangeRefused(const QString &path, const QString &sheet,
-                               const ExcelAutomation::Reason &reason)
-{
-    if (reason.kind != ExcelAutomation::Reason::Kind::None)
-        m_observer.ChangeRefused(path, sheet, reason.text);
+    for (std::unique_ptr<ExcelAutomation::Application> &server : servers) {
+        if (server)
+            server->Quit();
+        server.reset();
+    }
 }
 
 void RunSession::QuitServer()

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "engine/excelautomation.h"
+#include "engine/runreports.h"
+#include "engine/workbooktask.h"
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class ChangeLog;
@@ -10,8 +13,8 @@ class RunArchive;
 class RunObserver;
 struct RunParameters;
 
-// The frame every run shares: the start time, the workbooks under the folder, one server for
-// the whole run, and its orderly end.
+// The frame every run shares: the start time, the workbooks under the folder, the servers
+// that work on them, and the run's orderly end.
 class RunSession
 {
 public:
@@ -45,23 +48,15 @@ public:
 
     static bool IsWorkbookPath(const QString &nativePath);
 
-    // Announces the workbook and opens it; null (and the reason passed on) when it cannot be
-    // opened.
-    ExcelAutomation::Workbook *Open(const QString &path);
-    // Saves the workbook, its original kept for undo first; false (and the reason passed on)
-    // when it could not be written back, or its original could not be kept.
-    bool Save(ExcelAutomation::Workbook &workbook, const QString &path);
-    // Whether the server gave the workbook up while it was worked on; the reason is passed
-    // on. Such a workbook is reported with those that could not be opened, whatever it showed
-    // before.
-    bool GaveUp(ExcelAutomation::Workbook &workbook, const QString &path);
-    // A workbook left unsaved because one of its sheets could not be read or changed: the
-    // observer learns which sheet and why.
-    void SheetFailed(const QString &path, const QString &sheet,
-                     const ExcelAutomation::Reason &reason);
-    // A value the server refused on a sound workbook; passed on when there is a reason.
-    void ChangeRefused(const QString &path, const QString &sheet,
-                       const ExcelAutomation::Reason &reason);
+    // Runs work once per workbook, on as many threads as the run's jobs and the server allow;
+    // what each workbook's work tells reaches the observer, the change log, the undo data and
+    // the reports in file order, as if the workbooks had been worked on one after the other.
+    void ForEachWorkbook(const std::function<void(WorkbookTask &)> &work);
+    // The reports and counts of every workbook handed back so far.
+    const RunReports &Reports() const { return m_reports; }
+    int OpenedCount() const { return m_openedCount; }
+    int MatchedCount() const { return m_matchedCount; }
+
     // Quits the server and releases every object obtained from it; ends the undo data.
     void QuitServer();
 
@@ -75,18 +70,20 @@ private:
     // ends here: the message is shown, the buttons come back, and false is returned.
     bool StartServer();
 
-    // The workbook's rows in the change log get their outcome.
-    void EndLogged(bool saved, const QString &notSavedBecause);
-
     RunObserver &m_observer;
     ChangeLog *m_log = nullptr;
     std::unique_ptr<RunArchive> m_archive;
     bool m_justShow = false;
     bool m_previewing = false;
     long long m_startTime;
+    int m_jobs = 0;
+    std::shared_ptr<ExcelAutomation> m_automation;
     std::unique_ptr<ExcelAutomation::Application> m_application;
     ExcelAutomation::Workbooks *m_workbooks = nullptr;
     QStringList m_workbookPaths;
     // Workbooks whose names the local encoding cannot hold, by their readable paths.
     QStringList m_undecodablePaths;
+    RunReports m_reports;
+    int m_openedCount = 0;
+    int m_matchedCount = 0;
 };

@@ -10,13 +10,13 @@ bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &obser
     if (!session.Begin(parameters, QStringLiteral("rename-sheets")))
         return false;
 
-    RunReports reports;
-    int savedCount = 0;
-    for (const QString &path : session.Workbooks()) {
-        ExcelAutomation::Workbook *workbook = session.Open(path);
+    session.ForEachWorkbook([&](WorkbookTask &task) {
+        const QString &path = task.Path();
+        RunReports &reports = task.reports;
+        ExcelAutomation::Workbook *workbook = task.Open();
         if (!workbook) {
             reports.AddUnopenable(path);
-            continue;
+            return;
         }
 
         // A name the rules refuse leaves that sheet as it was and the next sheets still get
@@ -29,7 +29,7 @@ bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &obser
                 return true;
             // The name was not taken, so the sheet still answers with its old one.
             if (!reason.IsFailure()) {
-                session.ChangeRefused(path, sheet->Name(), reason);
+                task.ChangeRefused(sheet->Name(), reason);
                 return true;
             }
             failure = reason;
@@ -51,19 +51,21 @@ bool SheetRenameRun::Execute(const RunParameters &parameters, RunObserver &obser
             return rename(sheet, name);
         });
 
-        if (session.GaveUp(*workbook, path)) {
+        if (task.GaveUp(*workbook)) {
             reports.AddUnopenable(path);
         } else if (failure.IsFailure()) {
-            session.SheetFailed(path, failedSheet, failure);
+            task.SheetFailed(failedSheet, failure);
             reports.AddUnopenable(path);
-        } else if (session.Save(*workbook, path))
-            ++savedCount;
+        } else if (task.Save(*workbook))
+            ++task.openedCount;
         else
             reports.AddUnopenable(path);
         workbook->Close(false);
-    }
+    });
 
     session.QuitServer();
-    reports.Close(parameters, savedCount, savedCount, 0, session.ElapsedSeconds(), observer);
+    // A saved workbook counts as opened.
+    session.Reports().Close(parameters, session.OpenedCount(), session.OpenedCount(), 0,
+                            session.ElapsedSeconds(), observer);
     return true;
 }

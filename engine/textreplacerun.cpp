@@ -10,14 +10,13 @@ bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
     if (!session.Begin(parameters, QStringLiteral("replace")))
         return false;
 
-    RunReports reports;
-    int openedCount = 0;
-    int matchedCount = 0;
-    for (const QString &path : session.Workbooks()) {
-        ExcelAutomation::Workbook *workbook = session.Open(path);
+    session.ForEachWorkbook([&](WorkbookTask &task) {
+        const QString &path = task.Path();
+        RunReports &reports = task.reports;
+        ExcelAutomation::Workbook *workbook = task.Open();
         if (!workbook) {
             reports.AddUnopenable(path);
-            continue;
+            return;
         }
 
         // Lines wait until the save succeeded: a workbook that could not be written back
@@ -34,7 +33,7 @@ bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
             ExcelAutomation::Reason reason;
             if (range->Find(parameters.findText, &reason))
                 hitLines << path + QLatin1Char(' ') + sheet->Name();
-            if (!reason.IsFailure() && (!parameters.justShow || session.Previewing()))
+            if (!reason.IsFailure() && (!parameters.justShow || task.Previewing()))
                 range->Replace(parameters.findText, parameters.replaceText, &reason);
             if (reason.IsFailure()) {
                 failure = reason;
@@ -44,32 +43,32 @@ bool TextReplaceRun::Execute(const RunParameters &parameters, RunObserver &obser
             return true;
         });
 
-        if (session.GaveUp(*workbook, path)) {
+        if (task.GaveUp(*workbook)) {
             reports.AddUnopenable(path);
             workbook->Close(false);
-            continue;
+            return;
         }
         if (failure.IsFailure()) {
-            session.SheetFailed(path, failedSheet, failure);
+            task.SheetFailed(failedSheet, failure);
             reports.AddUnopenable(path);
             workbook->Close(false);
-            continue;
+            return;
         }
-        ++openedCount;
+        ++task.openedCount;
         if (hitLines.isEmpty()) {
             reports.AddUnchanged(path);
-        } else if (parameters.justShow || session.Save(*workbook, path)) {
+        } else if (parameters.justShow || task.Save(*workbook)) {
             for (const QString &line : hitLines)
                 reports.AddChanged(line);
-            ++matchedCount;
+            ++task.matchedCount;
         } else {
             reports.AddUnopenable(path);
         }
         workbook->Close(false);
-    }
+    });
 
     session.QuitServer();
-    reports.Close(parameters, matchedCount, openedCount, matchedCount, session.ElapsedSeconds(),
-                  observer);
+    session.Reports().Close(parameters, session.MatchedCount(), session.OpenedCount(),
+                            session.MatchedCount(), session.ElapsedSeconds(), observer);
     return true;
 }

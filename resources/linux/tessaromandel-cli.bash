@@ -28,6 +28,10 @@ _tessaromandel_cli()
         COMPREPLY=($(compgen -W "left center right 左边 中间 右边" -- "$cur"))
         return
         ;;
+    --jobs)
+        COMPREPLY=($(compgen -W "1 2 4 8 $(nproc 2>/dev/null)" -- "$cur"))
+        return
+        ;;
     --find | --replace | --nth)
         return
         ;;
@@ -53,7 +57,7 @@ _tessaromandel_cli()
     esac
 
     if [[ $cur == -* ]]; then
-        local options="--open-reports --verbose --log --no-undo --help"
+        local options="--open-reports --verbose --log --no-undo --jobs --help"
         case $subcommand in
         replace) options+=" --find --replace --list-only" ;;
         replace-pairs) options+=" --find-file --replace-file --list-only --encoding" ;;

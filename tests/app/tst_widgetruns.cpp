@@ -1,6 +1,8 @@
 #include "app/startup.h"
 #include "app/widget.h"
+#include "engine/collectfiles.h"
 #include "engine/runarchive.h"
+#include "engine/runsession.h"
 #include "engine/undorun.h"
 #include "platform/reportviewer.h"
 #include "tests/app/modalanswerer.h"
@@ -104,6 +106,31 @@ QStringList SheetNames(const QJsonArray &book)
 }
 
 } // namespace
+
+// Every text the window's label is given, in order: each queued call the worker makes on the
+// window is let through here and the label read right after it.
+class LabelTexts : public QObject
+{
+public:
+    explicit LabelTexts(QLabel *label) : m_label(label) {}
+    QStringList m_texts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::MetaCall)
+            return false;
+        watched->removeEventFilter(this);
+        static_cast<QObject *>(watched)->event(event);
+        watched->installEventFilter(this);
+        if (m_texts.isEmpty() || m_texts.last() != m_label->text())
+            m_texts << m_label->text();
+        return true;
+    }
+
+private:
+    QLabel *m_label;
+};
 
 // Each run started from its button of the real window, on its real worker thread, over real
 // workbooks in a folder tree, read back by openpyxl.
@@ -434,6 +461,32 @@ private slots:
         QCOMPARE(Read(m_books + "/sub" + kChanged),
                  (native("sub/deep/Plan.xlsm") + " P\r\n").toLocal8Bit());
         QVERIFY(!QFile::exists(m_books + "/sub/" + kChanged));
+    }
+
+    void theLabelShowsEveryWorkbookInFileOrder()
+    {
+        // Enough workbooks of different sizes that workers finish them out of order.
+        for (int i = 0; i < 16; ++i)
+            QVERIFY(QFile::copy(m_books + (i % 3 ? "/Sales.Xls" : "/Book.XLSX"),
+                                m_books + QString("/sub/many%1.xlsx").arg(i, 2, 10, QChar('0'))));
+        QStringList expected;
+        for (const QFileInfo &entry : CollectFiles(m_books + "/")) {
+            const QString path = QDir::toNativeSeparators(entry.filePath());
+            if (RunSession::IsWorkbookPath(path))
+                expected << path;
+        }
+        QCOMPARE(expected.size(), 20);
+        LabelTexts texts(control<QLabel>("lb_ShowDisposingFile"));
+        m_window->installEventFilter(&texts);
+        control<QLineEdit>("lEdt_FindText")->setText("abc");
+        control<QLineEdit>("lEdt_ReplaceExcelText")->setText("x");
+        QVERIFY(clickAndFinish("pBtn_ReplaceExcelText", 3));
+        m_window->removeEventFilter(&texts);
+        QStringList shown = texts.m_texts;
+        shown.erase(std::remove_if(shown.begin(), shown.end(),
+                                   [&](const QString &text) { return !text.startsWith(m_books); }),
+                    shown.end());
+        QCOMPARE(shown, expected);
     }
 
     void twoRunsInARowEachShowTheirOwnFiles()

@@ -30,6 +30,41 @@ private:
     }
 
 private slots:
+    void savesOnSeveralThreadsAreReadBackInTheirNumbersOrder()
+    {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        QTemporaryDir books;
+        RunArchive archive(books.path(), QStringLiteral("replace"), RunArchive::Limits());
+        QVector<RunArchive::Pending> pending(3);
+        QVector<QByteArray> lines(3);
+        for (int i = 0; i < 3; ++i) {
+            const QString path = books.path() + QStringLiteral("/b%1.xlsx").arg(i);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("old");
+            file.close();
+            QString why;
+            QVERIFY2(archive.Keep(path, i + 1, &pending[i], &why), qPrintable(why));
+            QSaveFile save(path);
+            QVERIFY(save.open(QIODevice::WriteOnly) && save.write("new") == 3 && save.commit());
+            lines[i] = RunArchive::Saved(pending[i], true);
+            QVERIFY(!lines[i].isEmpty());
+        }
+        // The last save ended first.
+        for (const int i : {2, 0, 1})
+            archive.Record(lines[i]);
+        archive.Finish();
+        RunArchive::Run run;
+        QString why;
+        QVERIFY2(RunArchive::Read(archive.Id(), &run, &why), qPrintable(why));
+        QCOMPARE(run.entries.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(run.entries[i].path, pending[i].path);
+            QVERIFY(run.entries[i].kept.endsWith(QStringLiteral("/%1-b%2.xlsx").arg(i + 1).arg(i)));
+        }
+    }
+
     void prunesOldestBeyondTheBytesKeptOriginalsHoldAlone()
     {
         QTemporaryDir data;
