@@ -304,6 +304,8 @@ bool BiffDocument::renameSheet(int sheet, const QString &name, Error *error)
         case SheetRenameText::Result::Unreadable:
             return fail(error, Error::Kind::Damaged,
                         QStringLiteral("document summary: %1").arg(why));
+        case SheetRenameText::Result::Unstorable:
+            return fail(error, Error::Kind::CannotChange, why);
         case SheetRenameText::Result::Changed:
             summaryChanged = true;
             break;

@@ -245,7 +245,7 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
                                                  "be written in its code page %2")
                                       .arg(renamed)
                                       .arg(codePage));
-                return Result::Unreadable;
+                return Result::Unstorable;
             }
             chars.append('\0');
         } else {

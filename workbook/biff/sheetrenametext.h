@@ -11,7 +11,9 @@ namespace workbook::biff
 class SheetRenameText
 {
 public:
-    enum class Result { Unchanged, Changed, Unreadable };
+    // Unstorable: readable, but the new name cannot be stored there (a code page without
+    // its characters).
+    enum class Result { Unchanged, Changed, Unreadable, Unstorable };
 
     // A record body in; *out gets the body with every reference to sheet `from` naming `to`
     // instead (quoted as Excel quotes it) when the result is Changed; *reason says why when

@@ -287,7 +287,7 @@ private slots:
         QByteArray out = "untouched";
         QString why;
         QCOMPARE(DocumentSummary::renameTitle(stream, "Sheet1", "数据", &out, &why),
-                 Result::Unreadable);
+                 Result::Unstorable);
         QVERIFY2(why.contains("1252"), qPrintable(why));
         QCOMPARE(out, QByteArray("untouched"));
         QCOMPARE(DocumentSummary::renameTitle(stream, "Sheet1", "Café", &out, &why),
