@@ -31,8 +31,8 @@ measure() { # set find replace [option]
 }
 
 printf '| set | with undo data (wall, cpu) | --no-undo (wall, cpu) |\n|---|---|---|\n'
-for spec in "set 旧公司 新公司" "big Foo Bar"; do
-    read -r set find replace <<<"$spec"
+for job in "set 旧公司 新公司" "big Foo Bar"; do
+    read -r set find replace <<<"$job"
     with=$(measure "$set" "$find" "$replace")
     without=$(measure "$set" "$find" "$replace" --no-undo)
     printf '| %s | %s s, %s s | %s s, %s s |\n' "$set" $with $without

@@ -17,50 +17,35 @@ qsizetype nextBoundary(const QVector<qsizetype> &continues, qsizetype position)
 
 } // namespace
 
+bool BiffString::readHeader(cfb::ByteCursor &c, int countBytes, Header *out)
+{
+    out->count = countBytes == 1 ? c.u8() : c.u16();
+    const quint8 flags = c.u8();
+    out->wide = flags & 0x01;
+    out->runs = (flags & 0x08) ? c.u16() : 0;
+    out->phonetic = (flags & 0x04) ? qint64(qint32(c.u32())) : 0;
+    if (!c.ok() || out->phonetic < 0)
+        return c.fail(), false;
+    return true;
+}
+
 QString BiffString::read(cfb::ByteCursor &c, int countBytes, const QVector<qsizetype> &continues)
 {
-    const int count = countBytes == 1 ? c.u8() : c.u16();
-    const quint8 flags = c.u8();
-    int runs = 0;
-    qint64 phonetic = 0;
-    if (flags & 0x08)
-        runs = c.u16();
-    if (flags & 0x04)
-        phonetic = qint32(c.u32());
-    if (!c.ok() || phonetic < 0)
-        return c.fail(), QString();
-    const QString text = chars(c, count, flags & 0x01, continues);
-    c.skip(qint64(runs) * 4 + phonetic);
+    Header h;
+    if (!readHeader(c, countBytes, &h))
+        return QString();
+    const QString text = chars(c, h.count, h.wide, continues);
+    c.skip(qint64(h.runs) * 4 + h.phonetic);
     return c.ok() ? text : QString();
 }
 
 bool BiffString::skip(cfb::ByteCursor &c, int countBytes, const QVector<qsizetype> &continues)
 {
-    int left = countBytes == 1 ? c.u8() : c.u16();
-    const quint8 flags = c.u8();
-    int runs = 0;
-    qint64 phonetic = 0;
-    if (flags & 0x08)
-        runs = c.u16();
-    if (flags & 0x04)
-        phonetic = qint32(c.u32());
-    if (!c.ok() || phonetic < 0)
-        return c.fail(), false;
-    bool wide = flags & 0x01;
-    qsizetype boundary = continues.isEmpty() ? -1 : nextBoundary(continues, c.position() - 1);
-    while (left > 0 && c.ok()) {
-        if (boundary >= 0 && boundary == c.position()) {
-            wide = c.u8() & 0x01;
-            boundary = nextBoundary(continues, boundary);
-        }
-        const qsizetype avail = boundary < 0 ? c.remaining() : boundary - c.position();
-        const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
-        if (fit <= 0)
-            return c.fail(), false;
-        c.skip(wide ? qsizetype(fit) * 2 : fit);
-        left -= fit;
-    }
-    c.skip(qint64(runs) * 4 + phonetic);
+    Header h;
+    if (!readHeader(c, countBytes, &h))
+        return false;
+    walk(c, h.count, h.wide, continues, nullptr, nullptr);
+    c.skip(qint64(h.runs) * 4 + h.phonetic);
     return c.ok();
 }
 
@@ -74,6 +59,12 @@ QString BiffString::chars(cfb::ByteCursor &c, int count, bool wide,
                           const QVector<qsizetype> &continues)
 {
     QString out;
+    return walk(c, count, wide, continues, &out, nullptr) ? out : QString();
+}
+
+bool BiffString::walk(cfb::ByteCursor &c, int count, bool wide, const QVector<qsizetype> &continues,
+                      QString *text, bool *cut)
+{
     int left = count;
     // The first boundary at or after the cursor: one search per string, not two per piece.
     qsizetype boundary = continues.isEmpty() ? -1 : nextBoundary(continues, c.position() - 1);
@@ -81,17 +72,20 @@ QString BiffString::chars(cfb::ByteCursor &c, int count, bool wide,
         if (boundary >= 0 && boundary == c.position()) {
             wide = c.u8() & 0x01;
             boundary = nextBoundary(continues, boundary);
+            if (cut)
+                *cut = true;
         }
         const qsizetype avail = boundary < 0 ? c.remaining() : boundary - c.position();
         const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
-        if (fit <= 0) {
-            c.fail();
-            return QString();
-        }
-        out += wide ? c.utf16(fit) : c.latin1(fit);
+        if (fit <= 0)
+            return c.fail(), false;
+        if (text)
+            *text += wide ? c.utf16(fit) : c.latin1(fit);
+        else
+            c.skip(wide ? qsizetype(fit) * 2 : fit);
         left -= fit;
     }
-    return c.ok() ? out : QString();
+    return c.ok();
 }
 
 } // namespace workbook::biff

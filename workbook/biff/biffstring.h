@@ -14,6 +14,15 @@ namespace workbook::biff
 class BiffString
 {
 public:
+    struct Header {
+        int count = 0;     // characters
+        bool wide = false; // of the first piece
+        int runs = 0;      // rich-text runs after the characters, 4 bytes each
+        qint64 phonetic = 0;
+    };
+    // The count, flags, run count and phonetic size before the characters; false (and the
+    // cursor failed) when they do not fit.
+    static bool readHeader(cfb::ByteCursor &c, int countBytes, Header *out);
     // countBytes: 1 (ShortXLUnicodeString) or 2 (XLUnicodeString and the string table's
     // XLUnicodeRichExtendedString). Rich-text runs and phonetic blocks are skipped.
     // Empty and the cursor failed when the string does not fit its record.
@@ -25,6 +34,12 @@ public:
     // Characters only, the flags byte first (XLUnicodeStringNoCch).
     static QString readNoCount(cfb::ByteCursor &c, int count,
                                const QVector<qsizetype> &continues = {});
+
+    // count characters from the cursor, the first piece wide or not, appended to *text (or
+    // only passed over when text is null); *cut (if given) is set when a CONTINUE boundary
+    // cuts them. False (and the cursor failed) when they do not fit.
+    static bool walk(cfb::ByteCursor &c, int count, bool wide, const QVector<qsizetype> &continues,
+                     QString *text, bool *cut);
 
 private:
     static QString chars(cfb::ByteCursor &c, int count, bool wide,

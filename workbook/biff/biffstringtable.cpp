@@ -1,5 +1,6 @@
 #include "workbook/biff/biffstringtable.h"
 
+#include "workbook/biff/biffstring.h"
 #include "workbook/biff/biffworkbook.h"
 
 #include <algorithm>
@@ -31,42 +32,19 @@ bool readItem(const BiffWorkbook &workbook, int index, StoredItem *out, bool wit
     if (!c.seek(starts[index]))
         return false;
     out->begin = c.position();
-    int left = c.u16();
-    const quint8 flags = c.u8();
-    int runs = 0;
-    qint64 phonetic = 0;
-    if (flags & 0x08)
-        runs = c.u16();
-    if (flags & 0x04)
-        phonetic = qint32(c.u32());
-    if (!c.ok() || phonetic < 0)
+    BiffString::Header h;
+    if (!BiffString::readHeader(c, 2, &h))
         return false;
-    bool wide = flags & 0x01;
-    auto boundary = std::upper_bound(continues.begin(), continues.end(), c.position() - 1);
     out->text.clear();
     out->cut = false;
-    while (left > 0 && c.ok()) {
-        if (boundary != continues.end() && *boundary == c.position()) {
-            wide = c.u8() & 0x01;
-            out->cut = true;
-            ++boundary;
-        }
-        const qsizetype avail =
-            boundary == continues.end() ? c.remaining() : *boundary - c.position();
-        const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
-        if (fit <= 0)
-            return false;
-        if (withText)
-            out->text += wide ? c.utf16(fit) : c.latin1(fit);
-        else
-            c.skip(wide ? qsizetype(fit) * 2 : fit);
-        left -= fit;
-    }
+    if (!BiffString::walk(c, h.count, h.wide, continues, withText ? &out->text : nullptr,
+                          &out->cut))
+        return false;
     if (withText) {
-        out->runs = c.bytes(qsizetype(runs) * 4);
-        out->phonetic = c.bytes(phonetic);
+        out->runs = c.bytes(qsizetype(h.runs) * 4);
+        out->phonetic = c.bytes(h.phonetic);
     } else {
-        c.skip(qsizetype(runs) * 4 + phonetic);
+        c.skip(qsizetype(h.runs) * 4 + h.phonetic);
     }
     out->end = c.position();
     return c.ok();
