@@ -13,6 +13,7 @@
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 namespace workbook::biff
 {
@@ -176,6 +177,12 @@ private:
     int additive();
     int multiplicative();
     int power();
+    struct Operator {
+        char16_t symbol;
+        quint8 ptg;
+    };
+    // A left-associative run of operands of the next level joined by these operators.
+    int binaryLevel(int (Compiler::*operand)(), std::initializer_list<Operator> operators);
     int percent();
     int unary();
     int intersection();
@@ -331,74 +338,46 @@ int Compiler::comparison()
     return left;
 }
 
-int Compiler::concatenation()
+int Compiler::binaryLevel(int (Compiler::*operand)(), std::initializer_list<Operator> operators)
 {
-    int left = additive();
+    int left = (this->*operand)();
     while (left >= 0) {
         const int save = m_pos;
         const QString ws = whitespace();
-        if (peek() != u'&') {
+        const Operator *found = nullptr;
+        for (const Operator &op : operators) {
+            if (peek() == QChar(op.symbol))
+                found = &op;
+        }
+        if (!found) {
             m_pos = save;
             break;
         }
         ++m_pos;
-        const int right = additive();
-        left = right < 0 ? -1 : binary(0x08, ws, left, right);
+        const int right = (this->*operand)();
+        left = right < 0 ? -1 : binary(found->ptg, ws, left, right);
     }
     return left;
+}
+
+int Compiler::concatenation()
+{
+    return binaryLevel(&Compiler::additive, {{u'&', 0x08}});
 }
 
 int Compiler::additive()
 {
-    int left = multiplicative();
-    while (left >= 0) {
-        const int save = m_pos;
-        const QString ws = whitespace();
-        if (peek() != u'+' && peek() != u'-') {
-            m_pos = save;
-            break;
-        }
-        const quint8 ptg = peek() == u'+' ? 0x03 : 0x04;
-        ++m_pos;
-        const int right = multiplicative();
-        left = right < 0 ? -1 : binary(ptg, ws, left, right);
-    }
-    return left;
+    return binaryLevel(&Compiler::multiplicative, {{u'+', 0x03}, {u'-', 0x04}});
 }
 
 int Compiler::multiplicative()
 {
-    int left = power();
-    while (left >= 0) {
-        const int save = m_pos;
-        const QString ws = whitespace();
-        if (peek() != u'*' && peek() != u'/') {
-            m_pos = save;
-            break;
-        }
-        const quint8 ptg = peek() == u'*' ? 0x05 : 0x06;
-        ++m_pos;
-        const int right = power();
-        left = right < 0 ? -1 : binary(ptg, ws, left, right);
-    }
-    return left;
+    return binaryLevel(&Compiler::power, {{u'*', 0x05}, {u'/', 0x06}});
 }
 
 int Compiler::power()
 {
-    int left = percent();
-    while (left >= 0) {
-        const int save = m_pos;
-        const QString ws = whitespace();
-        if (peek() != u'^') {
-            m_pos = save;
-            break;
-        }
-        ++m_pos;
-        const int right = percent();
-        left = right < 0 ? -1 : binary(0x07, ws, left, right);
-    }
-    return left;
+    return binaryLevel(&Compiler::percent, {{u'^', 0x07}});
 }
 
 int Compiler::percent()
