@@ -22,6 +22,7 @@ struct Shared {
     int next = 0;     // the next workbook to take
     int released = 0; // the next workbook to hand back
     qint64 held = 0;  // file bytes being worked on
+    qint64 ahead = 0; // file bytes taken and not yet handed back
     int working = 0;
 };
 
@@ -51,7 +52,11 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
     Shared shared;
     shared.stages.assign(size_t(count), Stage::Waiting);
     shared.thrown.resize(size_t(count));
+    // Two taken and not handed back per worker; more while they are small, so that one slow
+    // workbook does not leave the other workers idle behind it. What a finished workbook
+    // keeps until its turn is small beside its file.
     const int window = 2 * workers;
+    const int smallWindow = kSmallAheadPerWorker * workers;
     auto worker = [&](int id) {
         std::unique_lock<std::mutex> lock(shared.mutex);
         for (;;) {
@@ -59,7 +64,9 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
                 return;
             const int index = shared.next;
             const qint64 size = qMax<qint64>(0, sizes.at(index));
-            const bool roomInWindow = index - shared.released < window;
+            const int ahead = index - shared.released;
+            const bool roomInWindow =
+                ahead < window || (ahead < smallWindow && shared.ahead + size <= kSmallAheadBytes);
             const bool roomInBudget = shared.working == 0 || shared.held + size <= byteBudget;
             if (!roomInWindow || !roomInBudget) {
                 shared.changed.wait(lock);
@@ -67,6 +74,7 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
             }
             ++shared.next;
             shared.held += size;
+            shared.ahead += size;
             ++shared.working;
             shared.stages[size_t(index)] = Stage::Working;
             shared.changed.notify_all();
@@ -121,6 +129,7 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
             }
             lock.lock();
             if (stage == Stage::Done) {
+                shared.ahead -= qMax<qint64>(0, sizes.at(index));
                 ++shared.released;
                 shared.changed.notify_all();
             } else if (shared.stages[size_t(index)] == Stage::Working) {

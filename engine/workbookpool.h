@@ -9,14 +9,18 @@
 // calling thread hears of each one taken up (Started) and each one done (Finished) strictly in
 // file order, each Started after the Finished of the one before it. What stays in memory is
 // bounded: a worker takes a workbook only while fewer than two per worker are taken and not
-// yet handed back, and only while the file bytes of the workbooks being worked on stay within
-// the byte budget, though a workbook may always be worked on alone.
+// yet handed back (or, while those together are under kSmallAheadBytes, fewer than
+// kSmallAheadPerWorker per worker), and only while the file bytes of the workbooks being
+// worked on stay within the byte budget, though a workbook may always be worked on alone.
 class WorkbookPool
 {
 public:
     // File bytes worked on at once across the pool: a folder of large workbooks runs a few at
     // a time, whatever the number of workers.
     static constexpr qint64 kDefaultByteBudget = qint64(256) << 20;
+    // Small workbooks may run this far ahead of the one whose turn it is.
+    static constexpr qint64 kSmallAheadBytes = qint64(16) << 20;
+    static constexpr int kSmallAheadPerWorker = 32;
 
     struct Calls {
         // On a worker thread: the whole work of workbook index. worker is 0 … workers-1, so

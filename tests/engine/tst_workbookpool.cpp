@@ -26,8 +26,10 @@ private:
         int mostAhead = 0; // taken, counted from the oldest not yet handed back
     };
 
-    // Workbook i takes longer the smaller i is modulo 5, so later ones often finish first.
-    static void runPool(const QVector<qint64> &sizes, int workers, qint64 budget, Watch &watch)
+    // Workbook i takes longer the smaller i is modulo 5, so later ones often finish first;
+    // with slowFirst, workbook 0 takes far longer than all the others.
+    static void runPool(const QVector<qint64> &sizes, int workers, qint64 budget, Watch &watch,
+                        bool slowFirst = false)
     {
         const Qt::HANDLE caller = QThread::currentThreadId();
         std::atomic<bool> wrongThread{false};
@@ -44,7 +46,8 @@ private:
                 watch.mostHeld = qMax(watch.mostHeld, watch.held);
                 watch.mostAhead = qMax(watch.mostAhead, index - watch.finished.size() + 1);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1 + (4 - index % 5)));
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(slowFirst && index == 0 ? 400 : 1 + (4 - index % 5)));
             std::lock_guard<std::mutex> lock(watch.mutex);
             --watch.working;
             watch.held -= sizes.at(index);
@@ -79,9 +82,11 @@ private:
 private slots:
     void handsBackInFileOrderWithinTwoPerWorker()
     {
+        // Workbooks too big to run ahead as small ones.
+        const qint64 big = WorkbookPool::kSmallAheadBytes;
         for (const int workers : {1, 2, 4}) {
             Watch watch;
-            runPool(QVector<qint64>(40, 1000), workers, WorkbookPool::kDefaultByteBudget, watch);
+            runPool(QVector<qint64>(40, big), workers, WorkbookPool::kDefaultByteBudget, watch);
             QCOMPARE(watch.started, inOrder(40));
             QCOMPARE(watch.finished, inOrder(40));
             QCOMPARE(watch.worked.size(), 40);
@@ -90,6 +95,19 @@ private slots:
             if (workers > 1)
                 QVERIFY(watch.mostWorking > 1);
         }
+    }
+
+    void smallWorkbooksRunAheadOfASlowOneWithinTheirBound()
+    {
+        // While workbook 0 takes long, the other worker goes on with the small ones after it
+        // instead of waiting two workbooks ahead.
+        const int workers = 2;
+        Watch watch;
+        runPool(QVector<qint64>(200, 1000), workers, WorkbookPool::kDefaultByteBudget, watch, true);
+        QCOMPARE(watch.finished, inOrder(200));
+        QVERIFY2(watch.mostAhead > 2 * workers, qPrintable(QString::number(watch.mostAhead)));
+        QVERIFY2(watch.mostAhead <= WorkbookPool::kSmallAheadPerWorker * workers,
+                 qPrintable(QString::number(watch.mostAhead)));
     }
 
     void byteBudgetHoldsButALargeWorkbookStillRunsAlone()
