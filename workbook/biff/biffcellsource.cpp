@@ -89,8 +89,7 @@ bool BiffCellSource::next(edit::SourceCell *cell)
     m_value = Value::None;
     m_inGroup = false;
     m_dataTable = false;
-    m_tokens.clear();
-    m_extra.clear();
+    m_tokensSize = -1;
     m_groupRecord = -1;
     if (m_mulLeft > 0) {
         --m_mulLeft;
@@ -194,8 +193,7 @@ bool BiffCellSource::next(edit::SourceCell *cell)
                     m_inGroup = false;
                     m_dataTable = false;
                     m_groupRecord = -1;
-                    m_tokens.clear();
-                    m_extra.clear();
+                    m_tokensSize = -1;
                 }
                 break;
             }
@@ -281,11 +279,12 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
     const quint64 result = c.u64();
     c.skip(2 + 4);
     const quint16 cce = c.u16();
-    // Views into the record, which stays until the next cell is read.
-    m_tokens = c.view(cce);
-    m_extra = c.view(c.remaining());
-    if (!c.ok())
+    // Where the tokens and the extra data lie in the record, which stays until the next cell
+    // is read; views of them are made only when asked for.
+    m_tokensAt = c.position();
+    if (!c.skip(cce))
         return true; // the caller reports the record cut short
+    m_tokensSize = cce;
     if (quint16(result >> 48) == 0xFFFF) {
         switch (result & 0xFF) {
         case 0:
@@ -309,7 +308,7 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
         m_value = Value::Number;
         m_bits = result;
     }
-    const quint8 first = m_tokens.isEmpty() ? 0 : quint8(m_tokens.at(0));
+    const quint8 first = cce == 0 ? 0 : m_record.body.byteAt(m_tokensAt);
     if (first == 0x02) {
         // A cell of a data table is not searched, as in Excel's Find.
         m_dataTable = true;
@@ -320,20 +319,22 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
     if (first != 0x01) {
         cell->formula = edit::SourceCell::Formula::Normal;
         m_afterFormula = m_reader.position();
+        const QByteArray tokens = ownTokens();
         quint8 verdict = 0;
-        if (!mayMatch(m_tokens, false, &verdict)) {
+        if (!mayMatch(tokens, false, &verdict)) {
             *skip = true;
             return true;
         }
-        return decompile(m_tokens, m_extra, false, &cell->formulaText);
+        return decompile(tokens, ownExtra(), false, &cell->formulaText);
     }
-    cfb::ByteCursor t(m_tokens);
-    t.u8();
-    const quint16 hostRow = t.u16();
-    const quint16 hostColumn = t.u16();
-    if (!t.ok())
+    if (cce < 5)
         return fail(Error::Kind::Damaged,
                     QStringLiteral("the formula of cell %1 is cut short").arg(cellName()));
+    auto u16At = [this](qsizetype at) {
+        return quint16(m_record.body.byteAt(at) | (m_record.body.byteAt(at + 1) << 8));
+    };
+    const quint16 hostRow = u16At(m_tokensAt + 1);
+    const quint16 hostColumn = u16At(m_tokensAt + 3);
     // The shared or array formula follows the first cell that uses it.
     RecordReader peek = m_reader;
     Record r;
@@ -368,17 +369,30 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
         return decompile(g.tokens, g.extra, false, &cell->formulaText);
     }
     cell->formula = edit::SourceCell::Formula::Shared;
-    cell->shareGroup = QByteArray::number(key);
     if (!mayMatch(g.tokens, true, &g.verdict)) {
         *skip = true;
         return true;
     }
+    cell->shareGroup = QByteArray::number(key);
     if (g.host != cellKey(m_row, m_column))
         return true;
     cell->refGiven = true;
     cell->areaValid = true;
     cell->area = g.area;
     return decompile(g.tokens, g.extra, true, &cell->formulaText);
+}
+
+QByteArray BiffCellSource::ownTokens() const
+{
+    return m_tokensSize < 0 ? QByteArray() : m_record.body.viewAt(m_tokensAt, m_tokensSize);
+}
+
+QByteArray BiffCellSource::ownExtra() const
+{
+    if (m_tokensSize < 0)
+        return QByteArray();
+    const qsizetype at = m_tokensAt + m_tokensSize;
+    return m_record.body.viewAt(at, m_record.body.size() - at);
 }
 
 bool BiffCellSource::mayMatch(const QByteArray &tokens, bool relative, quint8 *verdict)
@@ -411,10 +425,10 @@ bool BiffCellSource::decompile(const QByteArray &tokens, const QByteArray &extra
 bool BiffCellSource::ownFormulaText(QString *out)
 {
     out->clear();
-    if (m_dataTable || m_tokens.isEmpty())
+    if (m_dataTable || m_tokensSize <= 0)
         return true;
     if (!m_inGroup)
-        return decompile(m_tokens, m_extra, false, out);
+        return decompile(ownTokens(), ownExtra(), false, out);
     const Group &g = m_groups[m_groupKey];
     if (g.isArray && !(g.host == cellKey(m_row, m_column) ||
                        (g.area.top == m_row + 1 && g.area.left == m_column + 1)))
@@ -458,8 +472,8 @@ bool BiffCellSource::formulaTokens(QByteArray *tokens, QByteArray *extra, bool *
     if (m_record.type != rt::kFormula || m_dataTable)
         return false;
     if (!m_inGroup) {
-        *tokens = m_tokens;
-        *extra = m_extra;
+        *tokens = ownTokens();
+        *extra = ownExtra();
         return true;
     }
     const Group &g = m_groups[m_groupKey];

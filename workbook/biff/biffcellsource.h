@@ -86,6 +86,9 @@ private:
     bool readGroup(const Record &r);
     bool decompile(const QByteArray &tokens, const QByteArray &extra, bool relative, QString *out);
     bool mayMatch(const QByteArray &tokens, bool relative, quint8 *verdict);
+    // Views of the current formula's own tokens and extra data, valid while its record is.
+    QByteArray ownTokens() const;
+    QByteArray ownExtra() const;
     QString cellName() const;
 
     const BiffWorkbook &m_workbook;
@@ -112,8 +115,9 @@ private:
     int m_sst = -1;
     bool m_inline = false;
     QString m_inlineText;
-    QByteArray m_tokens; // a formula's own tokens, a view into m_record
-    QByteArray m_extra;
+    // A formula's own tokens in m_record's body (size -1: none), the extra data after them.
+    qsizetype m_tokensAt = 0;
+    qsizetype m_tokensSize = -1;
     quint32 m_groupKey = 0; // the group a formula cell points at, when m_inGroup
     bool m_inGroup = false;
     bool m_dataTable = false;

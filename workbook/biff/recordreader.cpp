@@ -2,6 +2,8 @@
 
 #include "workbook/biff/recordtypes.h"
 
+#include <cstring>
+
 namespace workbook::biff
 {
 
@@ -43,20 +45,32 @@ bool RecordReader::next(Record *record)
     if (!record->continues.isEmpty())
         record->continues.clear();
     qsizetype end = m_pos + 4 + length;
-    // Gather CONTINUE records; only when there are any is the body copied.
-    QByteArray merged;
+    // Gather CONTINUE records; only when there are any is the body copied, into one buffer
+    // of the merged size (a string table runs to many of them).
+    qsizetype merged = length;
     while (size - end >= 4 && u16At(end) == rt::kContinue) {
         const quint16 more = u16At(end + 2);
         if (end + 4 + more > size)
             break;
-        if (merged.isEmpty() && record->continues.isEmpty())
-            merged = QByteArray(m_stream.constData() + m_pos + 4, length);
-        record->continues.append(merged.size());
-        merged.append(m_stream.constData() + end + 4, more);
+        record->continues.append(merged);
+        merged += more;
         end += 4 + more;
     }
-    record->body = record->continues.isEmpty() ? cfb::ByteCursor(m_stream, m_pos + 4, length)
-                                               : cfb::ByteCursor(merged);
+    if (!record->continues.isEmpty()) {
+        QByteArray body(int(merged), Qt::Uninitialized);
+        char *to = body.data();
+        std::memcpy(to, m_stream.constData() + m_pos + 4, length);
+        qsizetype from = m_pos + 4 + length;
+        for (int i = 0; i < record->continues.size(); ++i) {
+            const qsizetype at = record->continues.at(i);
+            const qsizetype more =
+                (i + 1 < record->continues.size() ? record->continues.at(i + 1) : merged) - at;
+            std::memcpy(to + at, m_stream.constData() + from + 4, size_t(more));
+            from += 4 + more;
+        }
+        record->body = cfb::ByteCursor(body);
+    } else if (!record->body.rebase(m_stream, m_pos + 4, length))
+        record->body = cfb::ByteCursor(m_stream, m_pos + 4, length);
     m_pos = end;
     return true;
 }

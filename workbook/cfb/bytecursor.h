@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtEndian>
 #include <QtGlobal>
 #include <cstring>
 
@@ -85,6 +86,32 @@ public:
         m_pos += count;
         return out;
     }
+    // Bytes [position, position + count) of what this cursor reads, without a copy and
+    // without moving; empty when they are not all there. Valid while those bytes are.
+    QByteArray viewAt(qsizetype position, qsizetype count) const
+    {
+        if (position < 0 || count < 0 || count > size() - position)
+            return QByteArray();
+        return QByteArray::fromRawData(m_bytes.constData() + m_begin + position, int(count));
+    }
+    // The byte at position, or 0 when there is none.
+    quint8 byteAt(qsizetype position) const
+    {
+        return position >= 0 && position < size() ? quint8(m_bytes.at(m_begin + position)) : 0;
+    }
+    // Moves this cursor to [from, from + size) of bytes, as a new cursor would, when it reads
+    // those very bytes already: no copy of their handle. False, unchanged, when it does not.
+    bool rebase(const QByteArray &bytes, qsizetype from, qsizetype size)
+    {
+        if (!m_bytes.isSharedWith(bytes))
+            return false;
+        const qsizetype total = bytes.size();
+        m_begin = qBound<qsizetype>(0, from, total);
+        m_end = qBound<qsizetype>(m_begin, m_begin + qMax<qsizetype>(0, size), total);
+        m_pos = m_begin;
+        m_ok = from >= 0 && size >= 0 && from + size <= total;
+        return true;
+    }
     // A cursor over the next count bytes; this one moves past them.
     ByteCursor take(qsizetype count)
     {
@@ -130,11 +157,19 @@ private:
             m_ok = false;
             return 0;
         }
-        quint64 v = 0;
-        for (int i = width - 1; i >= 0; --i)
-            v = (v << 8) | quint8(m_bytes.at(m_pos + i));
+        // Every record header and cell field comes through here: one load per value.
+        const uchar *at = reinterpret_cast<const uchar *>(m_bytes.constData()) + m_pos;
         m_pos += width;
-        return v;
+        switch (width) {
+        case 1:
+            return *at;
+        case 2:
+            return qFromLittleEndian<quint16>(at);
+        case 4:
+            return qFromLittleEndian<quint32>(at);
+        default:
+            return qFromLittleEndian<quint64>(at);
+        }
     }
 
     QByteArray m_bytes;

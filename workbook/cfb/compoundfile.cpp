@@ -3,6 +3,7 @@
 #include "workbook/cfb/bytecursor.h"
 #include "workbook/limits.h"
 
+#include <cstring>
 #include <vector>
 
 namespace workbook::cfb
@@ -261,21 +262,32 @@ bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QBy
             QByteArray::fromRawData(m_bytes.constData() + sectorOffset(sectors.first()), int(size));
         return true;
     }
-    out->clear();
-    out->reserve(int(size));
-    qint64 left = qint64(size);
-    for (quint32 s : sectors) {
-        const qint64 take = qMin(left, sectorSize);
-        const qint64 from = sectorOffset(s);
-        if (from + take > m_bytes.size()) {
-            setReason(reason, QStringLiteral("sector %1 ends beyond the end of the file (%2 bytes)")
-                                  .arg(s)
-                                  .arg(m_bytes.size()));
-            return false;
-        }
-        out->append(m_bytes.constData() + from, int(take));
-        left -= take;
+    // Each run of consecutive sectors is one copy into a buffer of the stream's size.
+    QByteArray copy(int(size), Qt::Uninitialized);
+    char *to = copy.data();
+    qint64 done = 0;
+    int i = 0;
+    while (i < sectors.size()) {
+        const qint64 runStart = sectorOffset(sectors[i]);
+        qint64 run = 0;
+        int j = i;
+        do {
+            const qint64 take = qMin(qint64(size) - done - run, sectorSize);
+            if (sectorOffset(sectors[j]) + take > m_bytes.size()) {
+                setReason(reason,
+                          QStringLiteral("sector %1 ends beyond the end of the file (%2 bytes)")
+                              .arg(sectors[j])
+                              .arg(m_bytes.size()));
+                return false;
+            }
+            run += take;
+            ++j;
+        } while (j < sectors.size() && sectors[j] == sectors[j - 1] + 1);
+        std::memcpy(to + done, m_bytes.constData() + runStart, size_t(run));
+        done += run;
+        i = j;
     }
+    *out = copy;
     return true;
 }
 
