@@ -1,6 +1,5 @@
 #include "workbook/biff/formulaprecheck.h"
 
-#include "workbook/biff/biffstring.h"
 #include "workbook/biff/errorcodes.h"
 #include "workbook/biff/formulanames.h"
 #include "workbook/biff/functiontable.h"
@@ -78,7 +77,7 @@ FormulaPrecheck::FormulaPrecheck(const QString &what, const FormulaNames &names)
     m_refError = atom(QStringLiteral("#REF!"));
 }
 
-quint32 FormulaPrecheck::atom(const QString &text) const
+quint32 FormulaPrecheck::atom(QStringView text) const
 {
     quint32 mask = 0;
     for (int i = 0; i < m_needles.size(); ++i) {
@@ -95,7 +94,7 @@ qint64 FormulaPrecheck::functionAtom(int index)
     qint64 &v = m_functions[index];
     if (v == kUnknown) {
         const FunctionTable::Function *f = FunctionTable::find(quint16(index));
-        v = f ? qint64(atom(QLatin1String(f->name))) : kUnresolved;
+        v = f ? qint64(atom(QString::fromLatin1(f->name))) : kUnresolved;
     }
     return v;
 }
@@ -136,10 +135,19 @@ bool FormulaPrecheck::mayMatch(const QByteArray &tokens, bool relative)
             case 0x16:
                 ++depth;
                 break;
-            case 0x17:
-                found = atom(BiffString::read(t, 1));
+            case 0x17: {
+                // At most 255 characters: tested where they are decoded, with no string built.
+                QChar text[255];
+                const int count = t.u8();
+                const quint8 flags = t.u8();
+                if (flags & ~0x01)
+                    return true; // flags a formula's string never has: the decompiler judges
+                for (int i = 0; i < count; ++i)
+                    text[i] = QChar(flags & 0x01 ? t.u16() : t.u8());
+                found = atom(QStringView(text, count));
                 ++depth;
                 break;
+            }
             case 0x19: {
                 const quint8 flags = t.u8();
                 const quint16 data = t.u16();

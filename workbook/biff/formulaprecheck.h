@@ -33,7 +33,7 @@ public:
     bool mayMatch(const QByteArray &tokens, bool relative);
 
 private:
-    quint32 atom(const QString &text) const;
+    quint32 atom(QStringView text) const;
     qint64 functionAtom(int index);
 
     const FormulaNames &m_names;
