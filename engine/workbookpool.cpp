@@ -15,7 +15,10 @@ enum class Stage { Waiting, Working, Done };
 // What the workers and the calling thread share, behind one lock.
 struct Shared {
     std::mutex mutex;
-    std::condition_variable changed;
+    // Each side is woken only by what it waits for: a worker by room to take the next
+    // workbook, the calling thread by a change to the workbook whose turn it is.
+    std::condition_variable room;
+    std::condition_variable turn;
     std::vector<Stage> stages;
     // What a workbook's work threw, handed on when its turn comes.
     std::vector<std::exception_ptr> thrown;
@@ -69,7 +72,7 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
                 ahead < window || (ahead < smallWindow && shared.ahead + size <= kSmallAheadBytes);
             const bool roomInBudget = shared.working == 0 || shared.held + size <= byteBudget;
             if (!roomInWindow || !roomInBudget) {
-                shared.changed.wait(lock);
+                shared.room.wait(lock);
                 continue;
             }
             ++shared.next;
@@ -77,7 +80,8 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
             shared.ahead += size;
             ++shared.working;
             shared.stages[size_t(index)] = Stage::Working;
-            shared.changed.notify_all();
+            if (index == shared.released)
+                shared.turn.notify_one();
             lock.unlock();
             std::exception_ptr thrown;
             try {
@@ -90,7 +94,10 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
             shared.held -= size;
             --shared.working;
             shared.stages[size_t(index)] = Stage::Done;
-            shared.changed.notify_all();
+            if (index == shared.released)
+                shared.turn.notify_one();
+            // The bytes it held may let another worker take a workbook.
+            shared.room.notify_all();
         }
     };
     std::vector<std::thread> threads;
@@ -102,7 +109,7 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
     // it would have from a run on one thread.
     auto stop = [&](std::unique_lock<std::mutex> &lock) {
         shared.next = count;
-        shared.changed.notify_all();
+        shared.room.notify_all();
         lock.unlock();
         for (std::thread &thread : threads)
             thread.join();
@@ -114,7 +121,7 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
             const int index = shared.released;
             const Stage stage = shared.stages[size_t(index)];
             if (stage == Stage::Waiting) {
-                shared.changed.wait(lock);
+                shared.turn.wait(lock);
                 continue;
             }
             if (stage == Stage::Done && shared.thrown[size_t(index)])
@@ -131,9 +138,9 @@ void WorkbookPool::Run(const QVector<qint64> &sizes, int workers, qint64 byteBud
             if (stage == Stage::Done) {
                 shared.ahead -= qMax<qint64>(0, sizes.at(index));
                 ++shared.released;
-                shared.changed.notify_all();
+                shared.room.notify_all();
             } else if (shared.stages[size_t(index)] == Stage::Working) {
-                shared.changed.wait(lock);
+                shared.turn.wait(lock);
             }
         }
     } catch (...) {
