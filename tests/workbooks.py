@@ -7,6 +7,8 @@ independent reader and writer (xlwt and xlrd for a path ending in .xls).
     workbooks.py dump PATH        prints JSON: [[sheet name, [column A texts],
                                                  [left, centre, right header],
                                                  [left, centre, right footer]], ...]
+    workbooks.py streams PATH     prints JSON: {stream path: SHA-256 of its bytes} of an .xls
+                                  compound file, read by olefile
 """
 import json
 import os
@@ -124,10 +126,21 @@ def make_all(root, books):
         make(path, sheets)
 
 
+def streams(path):
+    import hashlib
+    import olefile
+    with olefile.OleFileIO(path) as ole:
+        result = {'/'.join(entry): hashlib.sha256(ole.openstream(entry).read()).hexdigest()
+                  for entry in ole.listdir(streams=True, storages=False)}
+    print(json.dumps(result, ensure_ascii=False))
+
+
 if __name__ == '__main__':
     if sys.argv[1] == 'make':
         make(sys.argv[2], json.loads(sys.argv[3]))
     elif sys.argv[1] == 'make-all':
         make_all(sys.argv[2], json.loads(sys.argv[3]))
+    elif sys.argv[1] == 'streams':
+        streams(sys.argv[2])
     else:
         dump(sys.argv[2])

@@ -10,9 +10,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -90,6 +92,15 @@ QJsonArray Dump(const QString &path)
     process.start("/usr/bin/python3", {Helper(), "dump", path});
     process.waitForFinished(30000);
     return QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+}
+
+// Every stream of an .xls compound file by its path, with a digest of its bytes (olefile).
+QJsonObject Streams(const QString &path)
+{
+    QProcess process;
+    process.start("/usr/bin/python3", {Helper(), "streams", path});
+    process.waitForFinished(30000);
+    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
 }
 
 QString CellA1(const QJsonArray &book, int sheet)
@@ -433,6 +444,64 @@ private slots:
         for (const QJsonValue &sheet : book)
             QCOMPARE(sheet.toArray().at(2).toArray().at(1).toString(), QString("Page A"));
         QCOMPARE(CellA1(book, 1), QString("x"));
+    }
+
+    // A workbook Excel wrote, with macros, through each of the window's runs: the cells,
+    // names and headers change, its macros and every other stream stay byte for byte.
+    void corpusXlsWithMacrosTakesEveryRun()
+    {
+        const QString source =
+            qEnvironmentVariable("TESSAROMANDEL_CORPUS_DIR") + "/poi/SimpleMacro.xls";
+        if (!QFile::exists(source))
+            QSKIP("the corpus is not there");
+        const QString folder = m_dir.filePath(QString("macro%1").arg(m_case));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + "/Macro.xls";
+        QVERIFY(QFile::copy(source, path));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        const QJsonObject streamsBefore = Streams(path);
+        QVERIFY(streamsBefore.contains("_VBA_PROJECT_CUR/VBA/Module1"));
+        control<QLineEdit>("lEdt_SourcePath")->setText(folder + "/");
+        auto fresh = []() {
+            QMutexLocker locker(&viewedMutex);
+            viewed.clear();
+        };
+
+        control<QCheckBox>("cBox_JustShow")->setChecked(false);
+        fresh();
+        control<QLineEdit>("lEdt_FindText")->setText("macro");
+        control<QLineEdit>("lEdt_ReplaceExcelText")->setText("Makro");
+        QVERIFY(clickAndFinish("pBtn_ReplaceExcelText", 1));
+        QCOMPARE(CellA1(Dump(path), 0), QString("This is a Makro workbook"));
+
+        fresh();
+        control<QPlainTextEdit>("pTEdt_FindText")->setPlainText("This\nworkbook");
+        control<QPlainTextEdit>("pTEdt_ReplaceExcelText")->setPlainText("That\nbook");
+        QVERIFY(clickAndFinish("pBtn_ReplaceExcelText_2", 1));
+        QCOMPARE(CellA1(Dump(path), 0), QString("That is a Makro book"));
+
+        fresh();
+        control<QLineEdit>("lEdt_PageHeader")->setText("Page M");
+        QVERIFY(clickAndFinish("pBtn_PageHeaderFooter", 0));
+        fresh();
+        control<QLineEdit>("lEdt_FindShtName")->setText("Sheet");
+        control<QLineEdit>("lEdt_ReplaceShtName")->setText("Blatt");
+        QVERIFY(clickAndFinish("pBtn_ReplaceShtName", 0));
+        const QJsonArray book = Dump(path);
+        QCOMPARE(SheetNames(book), QStringList({"Blatt1", "Blatt2", "Blatt3"}));
+        for (const QJsonValue &sheet : book)
+            QCOMPARE(sheet.toArray().at(2).toArray().at(1).toString(), QString("Page M"));
+
+        // What a run may change: the workbook stream, and the summary's sheet titles.
+        QJsonObject streamsAfter = Streams(path);
+        QJsonObject kept = streamsBefore;
+        for (const QString &changing :
+             {QString("Workbook"), QChar(5) + QString("DocumentSummaryInformation")}) {
+            QVERIFY(streamsAfter.contains(changing));
+            kept.remove(changing);
+            streamsAfter.remove(changing);
+        }
+        QCOMPARE(streamsAfter, kept);
     }
 
     void aMissingFolderOnlyShowsTheMessageAfterDeletingOldReports()
