@@ -1,6 +1,7 @@
 #include "app/qtchinese.h"
 #include "app/startup.h"
 #include "app/widget.h"
+#include "platform/memoryallocator.h"
 #include "platform/timezone.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 int main(int argc, char *argv[])
 {
     PinLocalTimeZone();
+    TuneMemoryAllocator();
     Q_INIT_RESOURCE(resources);
     InitialiseStartupValues(argc, argv);
     ApplyOneInstanceRule();
