@@ -2,6 +2,7 @@
 
 #include "workbook/limits.h"
 
+#include <array>
 #include <cstring>
 
 namespace workbook::xml
@@ -10,14 +11,29 @@ namespace workbook::xml
 namespace
 {
 
+// Character classes, one table look-up per byte: names are scanned byte by byte.
+enum : unsigned char { kSpace = 1, kEndsName = 2 };
+
+constexpr std::array<unsigned char, 256> makeClasses()
+{
+    std::array<unsigned char, 256> t{};
+    for (const char c : {' ', '\t', '\n', '\r'})
+        t[static_cast<unsigned char>(c)] = kSpace | kEndsName;
+    for (const char c : {'/', '>', '=', '<', '"', '\''})
+        t[static_cast<unsigned char>(c)] = kEndsName;
+    return t;
+}
+
+constexpr std::array<unsigned char, 256> kClasses = makeClasses();
+
 inline bool isSpace(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return kClasses[static_cast<unsigned char>(c)] & kSpace;
 }
 
 inline bool endsName(char c)
 {
-    return isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
+    return kClasses[static_cast<unsigned char>(c)] & kEndsName;
 }
 
 ByteSpan localPart(const ByteSpan &qname)
@@ -64,14 +80,9 @@ XmlScanner::XmlScanner(const QByteArray &document)
     m_attributes.reserve(8);
 }
 
-ByteSpan XmlScanner::localName() const
-{
-    return localPart(m_name);
-}
-
 ByteSpan XmlScanner::prefix() const
 {
-    const ByteSpan local = localName();
+    const ByteSpan local = m_localName;
     if (local.size == m_name.size)
         return ByteSpan{m_name.data, 0};
     return ByteSpan{m_name.data, m_name.size - local.size - 1};
@@ -170,7 +181,11 @@ XmlScanner::Token XmlScanner::scanMarkup()
 {
     const qsizetype left = m_size - m_pos;
     const char *p = m_data + m_pos;
-    if (left >= 2 && p[1] == '?') {
+    // Start tags are most of the markup: they are told apart by their second byte alone.
+    const char second = left >= 2 ? p[1] : '\0';
+    if (second != '?' && second != '!' && second != '/')
+        return scanStartTag();
+    if (second == '?') {
         const qsizetype end = find("?>", m_pos + 2);
         if (end < 0)
             return fail(QStringLiteral("expected '?>' closing a processing instruction"));
@@ -205,9 +220,7 @@ XmlScanner::Token XmlScanner::scanMarkup()
                                        "is refused), found <!DOCTYPE"));
         return fail(QStringLiteral("expected a comment or CDATA after '<!'"));
     }
-    if (left >= 2 && p[1] == '/')
-        return scanEndTag();
-    return scanStartTag();
+    return scanEndTag();
 }
 
 XmlScanner::Token XmlScanner::scanStartTag()
@@ -216,11 +229,16 @@ XmlScanner::Token XmlScanner::scanStartTag()
         return fail(QStringLiteral("expected one root element, found a second"));
     qsizetype i = m_pos + 1;
     const qsizetype nameBegin = i;
-    while (i < m_size && !endsName(m_data[i]))
+    qsizetype localBegin = i;
+    while (i < m_size && !endsName(m_data[i])) {
+        if (m_data[i] == ':' && localBegin == nameBegin)
+            localBegin = i + 1;
         ++i;
+    }
     if (i == nameBegin)
         return fail(QStringLiteral("expected an element name after '<'"));
     m_name = ByteSpan{m_data + nameBegin, i - nameBegin};
+    m_localName = ByteSpan{m_data + localBegin, i - localBegin};
     for (;;) {
         const qsizetype beforeSpace = i;
         while (i < m_size && isSpace(m_data[i]))
@@ -260,12 +278,15 @@ XmlScanner::Token XmlScanner::scanStartTag()
             return fail(QStringLiteral("expected a quoted attribute value"));
         const char quote = m_data[i++];
         const qsizetype valueBegin = i;
-        const void *close = std::memchr(m_data + i, quote, size_t(m_size - i));
-        if (!close)
-            return fail(QStringLiteral("expected the closing quote of an attribute value"));
-        const qsizetype valueEnd = static_cast<const char *>(close) - m_data;
-        if (std::memchr(m_data + valueBegin, '<', size_t(valueEnd - valueBegin)))
+        // Values are short: one pass looks for the closing quote and a '<' together.
+        while (i < m_size && m_data[i] != quote && m_data[i] != '<')
+            ++i;
+        if (i >= m_size || m_data[i] == '<') {
+            if (!std::memchr(m_data + i, quote, size_t(m_size - i)))
+                return fail(QStringLiteral("expected the closing quote of an attribute value"));
             return fail(QStringLiteral("expected no '<' inside an attribute value"));
+        }
+        const qsizetype valueEnd = i;
         a.value = ByteSpan{m_data + valueBegin, valueEnd - valueBegin};
         i = valueEnd + 1;
         a.end = i;
@@ -274,7 +295,7 @@ XmlScanner::Token XmlScanner::scanStartTag()
     if (int(m_open.size()) >= limits::kMaxXmlDepth)
         return fail(QStringLiteral("expected elements nested at most %1 deep, found deeper")
                         .arg(limits::kMaxXmlDepth));
-    m_open.push_back(m_name);
+    m_open.push_back(OpenElement{m_name, localBegin - nameBegin});
     m_selfClosing = m_pendingEnd;
     m_seenRoot = true;
     m_depth = int(m_open.size());
@@ -287,18 +308,31 @@ XmlScanner::Token XmlScanner::scanEndTag()
 {
     qsizetype i = m_pos + 2;
     const qsizetype nameBegin = i;
-    while (i < m_size && !endsName(m_data[i]))
-        ++i;
-    m_name = ByteSpan{m_data + nameBegin, i - nameBegin};
+    // Nearly always the end tag names the open element: its bytes are compared in one go,
+    // and the name is scanned byte by byte only when they differ.
+    const OpenElement *open = m_open.empty() ? nullptr : &m_open.back();
+    const qsizetype expected = open ? open->name.size : 0;
+    if (open && expected <= m_size - i &&
+        std::memcmp(m_data + i, open->name.data, size_t(expected)) == 0 &&
+        (i + expected == m_size || endsName(m_data[i + expected]))) {
+        i += expected;
+        m_name = ByteSpan{m_data + nameBegin, expected};
+        m_localName = ByteSpan{m_name.data + open->localBegin, expected - open->localBegin};
+    } else {
+        while (i < m_size && !endsName(m_data[i]))
+            ++i;
+        m_name = ByteSpan{m_data + nameBegin, i - nameBegin};
+        m_localName = localPart(m_name);
+    }
     while (i < m_size && isSpace(m_data[i]))
         ++i;
     if (i >= m_size || m_data[i] != '>')
         return fail(QStringLiteral("expected '>' closing an end tag"));
-    if (m_open.empty())
+    if (!open)
         return fail(QStringLiteral("expected no end tag outside the root element"));
-    if (!m_open.back().equals(m_name))
+    if (!open->name.equals(m_name))
         return fail(QStringLiteral("expected </%1>, found </%2>")
-                        .arg(m_open.back().toUtf8String(), m_name.toUtf8String()));
+                        .arg(open->name.toUtf8String(), m_name.toUtf8String()));
     m_depth = int(m_open.size());
     m_open.pop_back();
     m_pos = i + 1;
