@@ -340,9 +340,64 @@ XmlScanner::Token XmlScanner::scanEndTag()
     return m_token = EndElement;
 }
 
+bool XmlScanner::textOnly(ByteSpan *text, qsizetype *endTagBegin, qsizetype *endTagEnd) const
+{
+    if (m_token != StartElement || m_pendingEnd || m_failed || m_open.empty())
+        return false;
+    const void *lt = std::memchr(m_data + m_pos, '<', size_t(m_size - m_pos));
+    if (!lt)
+        return false;
+    const qsizetype at = static_cast<const char *>(lt) - m_data;
+    const ByteSpan &name = m_open.back().name;
+    const qsizetype nameAt = at + 2;
+    if (m_size - nameAt <= name.size || m_data[at + 1] != '/' ||
+        std::memcmp(m_data + nameAt, name.data, size_t(name.size)) != 0)
+        return false;
+    qsizetype i = nameAt + name.size;
+    if (!endsName(m_data[i]))
+        return false;
+    while (i < m_size && isSpace(m_data[i]))
+        ++i;
+    if (i >= m_size || m_data[i] != '>')
+        return false;
+    *text = ByteSpan{m_data + m_pos, at - m_pos};
+    *endTagBegin = at;
+    *endTagEnd = i + 1;
+    return true;
+}
+
+void XmlScanner::endTextOnly(const ByteSpan &text, qsizetype endTagBegin, qsizetype endTagEnd)
+{
+    // As the tokens would have left things: the text, then the end tag.
+    if (text.size > 0)
+        m_text = text;
+    m_attributes.clear();
+    m_selfClosing = false;
+    const OpenElement &open = m_open.back();
+    m_name = ByteSpan{m_data + endTagBegin + 2, open.name.size};
+    m_localName = ByteSpan{m_name.data + open.localBegin, open.name.size - open.localBegin};
+    m_depth = int(m_open.size());
+    m_open.pop_back();
+    m_tokenBegin = endTagBegin;
+    m_pos = m_tokenEnd = endTagEnd;
+    m_token = EndElement;
+}
+
 bool XmlScanner::readElementText(QString *out)
 {
     out->clear();
+    ByteSpan text;
+    qsizetype endTagBegin, endTagEnd;
+    if (textOnly(&text, &endTagBegin, &endTagEnd)) {
+        if (text.size > 0 && !decodeText(text, out)) {
+            // Where the scanner stands after the text, as a failure is reported there.
+            m_pos = endTagBegin;
+            fail(QStringLiteral("expected a known entity reference"));
+            return false;
+        }
+        endTextOnly(text, endTagBegin, endTagEnd);
+        return true;
+    }
     const int depth = m_depth;
     for (;;) {
         switch (next()) {
@@ -371,6 +426,12 @@ bool XmlScanner::readElementText(QString *out)
 
 bool XmlScanner::skipElement()
 {
+    ByteSpan text;
+    qsizetype endTagBegin, endTagEnd;
+    if (textOnly(&text, &endTagBegin, &endTagEnd)) {
+        endTextOnly(text, endTagBegin, endTagEnd);
+        return true;
+    }
     const int depth = m_depth;
     for (;;) {
         const Token t = next();
