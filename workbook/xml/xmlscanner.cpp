@@ -36,6 +36,16 @@ inline bool endsName(char c)
     return kClasses[static_cast<unsigned char>(c)] & kEndsName;
 }
 
+// Element names are a few bytes long: a loop compares them faster than a call would.
+inline bool sameName(const char *a, const char *b, qsizetype n)
+{
+    for (qsizetype k = 0; k < n; ++k) {
+        if (a[k] != b[k])
+            return false;
+    }
+    return true;
+}
+
 ByteSpan localPart(const ByteSpan &qname)
 {
     const void *colon = std::memchr(qname.data, ':', size_t(qname.size));
@@ -237,7 +247,10 @@ XmlScanner::Token XmlScanner::scanStartTag()
     }
     if (i == nameBegin)
         return fail(QStringLiteral("expected an element name after '<'"));
-    m_name = ByteSpan{m_data + nameBegin, i - nameBegin};
+    // Kept in locals as well: read back from the members just written, the halves stored one
+    // by one would be loaded whole, which stalls the processor.
+    const ByteSpan name{m_data + nameBegin, i - nameBegin};
+    m_name = name;
     m_localName = ByteSpan{m_data + localBegin, i - localBegin};
     for (;;) {
         const qsizetype beforeSpace = i;
@@ -264,9 +277,7 @@ XmlScanner::Token XmlScanner::scanStartTag()
             ++i;
         if (i == attrBegin)
             return fail(QStringLiteral("expected an attribute name"));
-        Attribute a;
-        a.begin = attrBegin;
-        a.name = ByteSpan{m_data + attrBegin, i - attrBegin};
+        const qsizetype attrEnd = i;
         while (i < m_size && isSpace(m_data[i]))
             ++i;
         if (i >= m_size || m_data[i] != '=')
@@ -287,15 +298,20 @@ XmlScanner::Token XmlScanner::scanStartTag()
             return fail(QStringLiteral("expected no '<' inside an attribute value"));
         }
         const qsizetype valueEnd = i;
-        a.value = ByteSpan{m_data + valueBegin, valueEnd - valueBegin};
         i = valueEnd + 1;
+        // Written in place, field by field, for the same reason as the name.
+        Attribute &a = m_attributes.emplace_back();
+        a.name = ByteSpan{m_data + attrBegin, attrEnd - attrBegin};
+        a.value = ByteSpan{m_data + valueBegin, valueEnd - valueBegin};
+        a.begin = attrBegin;
         a.end = i;
-        m_attributes.push_back(a);
     }
     if (int(m_open.size()) >= limits::kMaxXmlDepth)
         return fail(QStringLiteral("expected elements nested at most %1 deep, found deeper")
                         .arg(limits::kMaxXmlDepth));
-    m_open.push_back(OpenElement{m_name, localBegin - nameBegin});
+    OpenElement &open = m_open.emplace_back();
+    open.name = name;
+    open.localBegin = localBegin - nameBegin;
     m_selfClosing = m_pendingEnd;
     m_seenRoot = true;
     m_depth = int(m_open.size());
@@ -312,8 +328,7 @@ XmlScanner::Token XmlScanner::scanEndTag()
     // and the name is scanned byte by byte only when they differ.
     const OpenElement *open = m_open.empty() ? nullptr : &m_open.back();
     const qsizetype expected = open ? open->name.size : 0;
-    if (open && expected <= m_size - i &&
-        std::memcmp(m_data + i, open->name.data, size_t(expected)) == 0 &&
+    if (open && expected <= m_size - i && sameName(m_data + i, open->name.data, expected) &&
         (i + expected == m_size || endsName(m_data[i + expected]))) {
         i += expected;
         m_name = ByteSpan{m_data + nameBegin, expected};
@@ -340,7 +355,7 @@ XmlScanner::Token XmlScanner::scanEndTag()
     return m_token = EndElement;
 }
 
-bool XmlScanner::textOnly(ByteSpan *text, qsizetype *endTagBegin, qsizetype *endTagEnd) const
+bool XmlScanner::textOnly(qsizetype *endTagBegin, qsizetype *endTagEnd) const
 {
     if (m_token != StartElement || m_pendingEnd || m_failed || m_open.empty())
         return false;
@@ -351,7 +366,7 @@ bool XmlScanner::textOnly(ByteSpan *text, qsizetype *endTagBegin, qsizetype *end
     const ByteSpan &name = m_open.back().name;
     const qsizetype nameAt = at + 2;
     if (m_size - nameAt <= name.size || m_data[at + 1] != '/' ||
-        std::memcmp(m_data + nameAt, name.data, size_t(name.size)) != 0)
+        !sameName(m_data + nameAt, name.data, name.size))
         return false;
     qsizetype i = nameAt + name.size;
     if (!endsName(m_data[i]))
@@ -360,17 +375,16 @@ bool XmlScanner::textOnly(ByteSpan *text, qsizetype *endTagBegin, qsizetype *end
         ++i;
     if (i >= m_size || m_data[i] != '>')
         return false;
-    *text = ByteSpan{m_data + m_pos, at - m_pos};
     *endTagBegin = at;
     *endTagEnd = i + 1;
     return true;
 }
 
-void XmlScanner::endTextOnly(const ByteSpan &text, qsizetype endTagBegin, qsizetype endTagEnd)
+void XmlScanner::endTextOnly(qsizetype endTagBegin, qsizetype endTagEnd)
 {
     // As the tokens would have left things: the text, then the end tag.
-    if (text.size > 0)
-        m_text = text;
+    if (endTagBegin > m_pos)
+        m_text = ByteSpan{m_data + m_pos, endTagBegin - m_pos};
     m_attributes.clear();
     m_selfClosing = false;
     const OpenElement &open = m_open.back();
@@ -386,16 +400,15 @@ void XmlScanner::endTextOnly(const ByteSpan &text, qsizetype endTagBegin, qsizet
 bool XmlScanner::readElementText(QString *out)
 {
     out->clear();
-    ByteSpan text;
     qsizetype endTagBegin, endTagEnd;
-    if (textOnly(&text, &endTagBegin, &endTagEnd)) {
-        if (text.size > 0 && !decodeText(text, out)) {
+    if (textOnly(&endTagBegin, &endTagEnd)) {
+        if (endTagBegin > m_pos && !decodeText(m_data + m_pos, endTagBegin - m_pos, out)) {
             // Where the scanner stands after the text, as a failure is reported there.
             m_pos = endTagBegin;
             fail(QStringLiteral("expected a known entity reference"));
             return false;
         }
-        endTextOnly(text, endTagBegin, endTagEnd);
+        endTextOnly(endTagBegin, endTagEnd);
         return true;
     }
     const int depth = m_depth;
@@ -426,10 +439,9 @@ bool XmlScanner::readElementText(QString *out)
 
 bool XmlScanner::skipElement()
 {
-    ByteSpan text;
     qsizetype endTagBegin, endTagEnd;
-    if (textOnly(&text, &endTagBegin, &endTagEnd)) {
-        endTextOnly(text, endTagBegin, endTagEnd);
+    if (textOnly(&endTagBegin, &endTagEnd)) {
+        endTextOnly(endTagBegin, endTagEnd);
         return true;
     }
     const int depth = m_depth;

@@ -88,8 +88,9 @@ private:
     // After a StartElement: whether the element holds nothing but character data (a cell's
     // value, a formula), which then ends at the first '<' with its own end tag; such an
     // element is read or skipped in one step instead of token by token.
-    bool textOnly(ByteSpan *text, qsizetype *endTagBegin, qsizetype *endTagEnd) const;
-    void endTextOnly(const ByteSpan &text, qsizetype endTagBegin, qsizetype endTagEnd);
+    // The text runs from offset() to *endTagBegin.
+    bool textOnly(qsizetype *endTagBegin, qsizetype *endTagEnd) const;
+    void endTextOnly(qsizetype endTagBegin, qsizetype endTagEnd);
 
     QByteArray m_doc;
     const char *m_data;
