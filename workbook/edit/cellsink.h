@@ -28,6 +28,16 @@ public:
     // A cell of a shared formula group whose first cell changed keeps the formula it showed.
     virtual void keepOwnFormula(const QString &formula) = 0;
 
+    // Keeps the current cell's place so that it can still be changed once the walk has moved
+    // on: an id for setFormattedTextOf, or -1 when this sink cannot.
+    virtual int rememberCell() { return -1; }
+    // As setFormattedText on the cell rememberCell() gave the id for.
+    virtual void setFormattedTextOf(int cell, const FormattedText &text)
+    {
+        Q_UNUSED(cell);
+        Q_UNUSED(text);
+    }
+
     // True once the changes so far pass what the sheet may hold: the sheet cannot change, and
     // the rules stop rather than make more changes.
     virtual bool overflowed() const { return false; }

@@ -28,6 +28,10 @@ namespace workbook::edit
 namespace
 {
 
+// Cells a replace keeps the place of, to change them after its walk without a second one:
+// 56 bytes each in the OOXML sheet editor.
+constexpr size_t kMaxRememberedCells = 1 << 18;
+
 struct Master {
     QString formula;
     int row = 0;
@@ -410,6 +414,15 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
     std::vector<bool> unchanged(sst ? size_t(sst->count()) : 0);
     QSet<QByteArray> dissolved; // shared formula groups whose master changed
     bool changed = false;
+    // The cells of each changing string, kept by the sink, in case the string must become
+    // their own copies: they are then changed without a second walk over the sheet. Past
+    // kMaxRememberedCells, or with a sink that cannot keep them, the sheet is walked again.
+    struct Remembered {
+        int cell;
+        int string;
+    };
+    std::vector<Remembered> remembered;
+    bool walkAgain = false;
 
     auto lockedOut = [&](const SourceCell &c) {
         return context.isProtected && (!context.styles || context.styles->locked(c.style));
@@ -523,6 +536,15 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
                 changed = true;
             } else {
                 ++sc.count;
+                const int id = walkAgain || remembered.size() >= kMaxRememberedCells
+                                   ? -1
+                                   : sink.rememberCell();
+                if (id >= 0) {
+                    remembered.push_back(Remembered{id, k});
+                } else if (!walkAgain) {
+                    walkAgain = true;
+                    remembered = std::vector<Remembered>();
+                }
             }
             if (listener) {
                 const QPair<QString, QString> shown = shownChange.value(k);
@@ -629,10 +651,23 @@ bool SheetFindReplace::replace(CellSource &cells, CellSink &sink, const Context 
             }
         }
     }
-    if (ownCopies) {
-        // Cells of one string often follow one another: its new text is made once for them.
-        int lastIndex = -1;
-        FormattedText lastText;
+    // Cells of one string often follow one another: its new text is made once for them.
+    int lastIndex = -1;
+    FormattedText lastText;
+    if (ownCopies && !walkAgain) {
+        for (const Remembered &r : remembered) {
+            if (sink.overflowed())
+                return tooLarge(error);
+            if (!changeOfString(r.string)->ownCopies)
+                continue;
+            if (r.string != lastIndex) {
+                lastText = changedText(r.string);
+                lastIndex = r.string;
+            }
+            sink.setFormattedTextOf(r.cell, lastText);
+            changed = true;
+        }
+    } else if (ownCopies) {
         CellWalker second(cells, context);
         while (second.next(&cell)) {
             if (sink.overflowed())

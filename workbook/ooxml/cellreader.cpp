@@ -114,7 +114,7 @@ bool CellReader::next(Cell *cell)
 bool CellReader::readCell(Cell *cell)
 {
     using T = xml::XmlScanner;
-    *cell = Cell();
+    cell->clear();
     const QByteArray &doc = m_scanner.document();
     cell->begin = m_scanner.tokenBegin();
     cell->startTagEnd = m_scanner.tokenEnd();

@@ -30,6 +30,29 @@ struct Cell {
 
     bool hasInlineString = false;
     qsizetype inlineBegin = 0, inlineEnd = 0; // the <is> element
+
+    // As a new Cell, field by field: assigning a whole new one clears the struct with a
+    // string instruction that costs more than a cell's reading.
+    void clear()
+    {
+        begin = end = startTagEnd = 0;
+        prefix = xml::ByteSpan();
+        row = column = 0;
+        type = xml::ByteSpan();
+        typeAttributeBegin = typeAttributeEnd = -1;
+        style = 0;
+        hasFormula = false;
+        formulaType = xml::ByteSpan();
+        formulaRef = xml::ByteSpan();
+        formulaShareIndex = xml::ByteSpan();
+        formulaBegin = formulaStartTagEnd = formulaEnd = 0;
+        if (!formula.isNull())
+            formula = QString();
+        hasValue = false;
+        value = xml::ByteSpan();
+        hasInlineString = false;
+        inlineBegin = inlineEnd = 0;
+    }
 };
 
 // Reads the cells of a worksheet or macro sheet part in document order.

@@ -38,9 +38,31 @@ qint64 countItems(const QByteArray &xml)
 namespace
 {
 
+// Most items are one <t> without attributes: its text is taken without a scanner, as the
+// scanner would read it. False when the item is any other.
+bool plainItemText(const QByteArray &element, QString *out)
+{
+    static const char open[] = "<si><t>";
+    static const char close[] = "</t></si>";
+    const qsizetype openSize = sizeof open - 1, closeSize = sizeof close - 1;
+    const qsizetype size = element.size() - openSize - closeSize;
+    const char *text = element.constData() + openSize;
+    if (size < 0 || std::memcmp(element.constData(), open, size_t(openSize)) != 0 ||
+        std::memcmp(text + size, close, size_t(closeSize)) != 0 ||
+        std::memchr(text, '<', size_t(size)))
+        return false;
+    QString raw;
+    if (!xml::XmlScanner::decodeText(text, size, &raw))
+        return false;
+    out->append(XString::decode(raw));
+    return true;
+}
+
 // The text of one <si> element: its <t> and the <t> of its runs, phonetic runs left out.
 bool itemText(const QByteArray &element, QString *out, QString *reason)
 {
+    if (plainItemText(element, out))
+        return true;
     xml::XmlScanner s(element);
     QString raw;
     bool inRun = false;

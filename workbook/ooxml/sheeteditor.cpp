@@ -80,7 +80,8 @@ edit::SourceCell::Formula formulaOf(const xml::ByteSpan &ft)
 
 // The start tag of cell c with its type attribute set to type (none when null), open or
 // self-closing.
-QByteArray cellStartTag(const QByteArray &doc, const Cell &c, const char *type, bool selfClosing)
+template <typename Place>
+QByteArray cellStartTag(const QByteArray &doc, const Place &c, const char *type, bool selfClosing)
 {
     QByteArray tag;
     if (c.typeAttributeBegin >= 0) {
@@ -106,7 +107,7 @@ QByteArray cellStartTag(const QByteArray &doc, const Cell &c, const char *type, 
     return tag;
 }
 
-QByteArray prefixOf(const Cell &c)
+template <typename Place> QByteArray prefixOf(const Place &c)
 {
     return c.prefix.isEmpty() ? QByteArray() : c.prefix.toByteArray() + ':';
 }
@@ -221,12 +222,37 @@ bool SheetEditor::storedExactly() const
     return XString::storedExactly(m_cell.value.data, m_cell.value.size);
 }
 
-void SheetEditor::replaceCell(const char *type, const QByteArray &children)
+SheetEditor::CellPlace SheetEditor::placeOf(const Cell &c)
 {
-    const QByteArray element = children.isEmpty() ? cellStartTag(m_xml, m_cell, nullptr, true)
-                                                  : cellStartTag(m_xml, m_cell, type, false) +
-                                                        children + "</" + prefixOf(m_cell) + "c>";
-    m_splicer.replace(m_cell.begin, m_cell.end, element);
+    CellPlace p;
+    p.begin = c.begin;
+    p.end = c.end;
+    p.startTagEnd = c.startTagEnd;
+    p.typeAttributeBegin = c.typeAttributeBegin;
+    p.typeAttributeEnd = c.typeAttributeEnd;
+    p.prefix = c.prefix;
+    return p;
+}
+
+void SheetEditor::replaceCell(const CellPlace &place, const char *type, const QByteArray &children)
+{
+    const QByteArray element = children.isEmpty() ? cellStartTag(m_xml, place, nullptr, true)
+                                                  : cellStartTag(m_xml, place, type, false) +
+                                                        children + "</" + prefixOf(place) + "c>";
+    m_splicer.replace(place.begin, place.end, element);
+}
+
+int SheetEditor::rememberCell()
+{
+    m_remembered.push_back(placeOf(m_cell));
+    return int(m_remembered.size()) - 1;
+}
+
+void SheetEditor::setFormattedTextOf(int cell, const edit::FormattedText &text)
+{
+    const CellPlace &place = m_remembered[size_t(cell)];
+    const QByteArray p = prefixOf(place);
+    replaceCell(place, "inlineStr", "<" + p + "is>" + RichText::toXml(text, p) + "</" + p + "is>");
 }
 
 void SheetEditor::setEmpty()

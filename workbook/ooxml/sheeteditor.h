@@ -37,6 +37,8 @@ public:
     void setError(const QString &value) override;
     void setFormula(const QString &formula, bool keepArray) override;
     void keepOwnFormula(const QString &formula) override;
+    int rememberCell() override;
+    void setFormattedTextOf(int cell, const edit::FormattedText &text) override;
 
     // The part with every change spliced in, made in the memory of the bytes the editor was
     // given (copied only when something else still holds them); false (and *error) when it
@@ -50,11 +52,26 @@ public:
     bool tooLarge() const { return m_splicer.tooLarge(); }
 
 private:
-    void replaceCell(const char *type, const QByteArray &children);
+    // What replacing a whole <c> element needs of it.
+    struct CellPlace {
+        qsizetype begin = 0;
+        qsizetype end = 0;
+        qsizetype startTagEnd = 0;
+        qsizetype typeAttributeBegin = -1;
+        qsizetype typeAttributeEnd = -1;
+        xml::ByteSpan prefix;
+    };
+    static CellPlace placeOf(const Cell &c);
+    void replaceCell(const CellPlace &place, const char *type, const QByteArray &children);
+    void replaceCell(const char *type, const QByteArray &children)
+    {
+        replaceCell(placeOf(m_cell), type, children);
+    }
 
     QByteArray m_xml;
     std::unique_ptr<CellReader> m_reader;
     Cell m_cell;
+    std::vector<CellPlace> m_remembered;
     xml::Splicer m_splicer;
 };
 

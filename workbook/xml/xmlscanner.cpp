@@ -2,6 +2,7 @@
 
 #include "workbook/limits.h"
 
+#include <array>
 #include <cstring>
 
 namespace workbook::xml
@@ -10,14 +11,39 @@ namespace workbook::xml
 namespace
 {
 
+// Character classes, one table look-up per byte: names are scanned byte by byte.
+enum : unsigned char { kSpace = 1, kEndsName = 2 };
+
+constexpr std::array<unsigned char, 256> makeClasses()
+{
+    std::array<unsigned char, 256> t{};
+    for (const char c : {' ', '\t', '\n', '\r'})
+        t[static_cast<unsigned char>(c)] = kSpace | kEndsName;
+    for (const char c : {'/', '>', '=', '<', '"', '\''})
+        t[static_cast<unsigned char>(c)] = kEndsName;
+    return t;
+}
+
+constexpr std::array<unsigned char, 256> kClasses = makeClasses();
+
 inline bool isSpace(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return kClasses[static_cast<unsigned char>(c)] & kSpace;
 }
 
 inline bool endsName(char c)
 {
-    return isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
+    return kClasses[static_cast<unsigned char>(c)] & kEndsName;
+}
+
+// Element names are a few bytes long: a loop compares them faster than a call would.
+inline bool sameName(const char *a, const char *b, qsizetype n)
+{
+    for (qsizetype k = 0; k < n; ++k) {
+        if (a[k] != b[k])
+            return false;
+    }
+    return true;
 }
 
 ByteSpan localPart(const ByteSpan &qname)
@@ -64,14 +90,9 @@ XmlScanner::XmlScanner(const QByteArray &document)
     m_attributes.reserve(8);
 }
 
-ByteSpan XmlScanner::localName() const
-{
-    return localPart(m_name);
-}
-
 ByteSpan XmlScanner::prefix() const
 {
-    const ByteSpan local = localName();
+    const ByteSpan local = m_localName;
     if (local.size == m_name.size)
         return ByteSpan{m_name.data, 0};
     return ByteSpan{m_name.data, m_name.size - local.size - 1};
@@ -170,7 +191,11 @@ XmlScanner::Token XmlScanner::scanMarkup()
 {
     const qsizetype left = m_size - m_pos;
     const char *p = m_data + m_pos;
-    if (left >= 2 && p[1] == '?') {
+    // Start tags are most of the markup: they are told apart by their second byte alone.
+    const char second = left >= 2 ? p[1] : '\0';
+    if (second != '?' && second != '!' && second != '/')
+        return scanStartTag();
+    if (second == '?') {
         const qsizetype end = find("?>", m_pos + 2);
         if (end < 0)
             return fail(QStringLiteral("expected '?>' closing a processing instruction"));
@@ -205,9 +230,7 @@ XmlScanner::Token XmlScanner::scanMarkup()
                                        "is refused), found <!DOCTYPE"));
         return fail(QStringLiteral("expected a comment or CDATA after '<!'"));
     }
-    if (left >= 2 && p[1] == '/')
-        return scanEndTag();
-    return scanStartTag();
+    return scanEndTag();
 }
 
 XmlScanner::Token XmlScanner::scanStartTag()
@@ -216,11 +239,19 @@ XmlScanner::Token XmlScanner::scanStartTag()
         return fail(QStringLiteral("expected one root element, found a second"));
     qsizetype i = m_pos + 1;
     const qsizetype nameBegin = i;
-    while (i < m_size && !endsName(m_data[i]))
+    qsizetype localBegin = i;
+    while (i < m_size && !endsName(m_data[i])) {
+        if (m_data[i] == ':' && localBegin == nameBegin)
+            localBegin = i + 1;
         ++i;
+    }
     if (i == nameBegin)
         return fail(QStringLiteral("expected an element name after '<'"));
-    m_name = ByteSpan{m_data + nameBegin, i - nameBegin};
+    // Kept in locals as well: read back from the members just written, the halves stored one
+    // by one would be loaded whole, which stalls the processor.
+    const ByteSpan name{m_data + nameBegin, i - nameBegin};
+    m_name = name;
+    m_localName = ByteSpan{m_data + localBegin, i - localBegin};
     for (;;) {
         const qsizetype beforeSpace = i;
         while (i < m_size && isSpace(m_data[i]))
@@ -246,9 +277,7 @@ XmlScanner::Token XmlScanner::scanStartTag()
             ++i;
         if (i == attrBegin)
             return fail(QStringLiteral("expected an attribute name"));
-        Attribute a;
-        a.begin = attrBegin;
-        a.name = ByteSpan{m_data + attrBegin, i - attrBegin};
+        const qsizetype attrEnd = i;
         while (i < m_size && isSpace(m_data[i]))
             ++i;
         if (i >= m_size || m_data[i] != '=')
@@ -260,21 +289,29 @@ XmlScanner::Token XmlScanner::scanStartTag()
             return fail(QStringLiteral("expected a quoted attribute value"));
         const char quote = m_data[i++];
         const qsizetype valueBegin = i;
-        const void *close = std::memchr(m_data + i, quote, size_t(m_size - i));
-        if (!close)
-            return fail(QStringLiteral("expected the closing quote of an attribute value"));
-        const qsizetype valueEnd = static_cast<const char *>(close) - m_data;
-        if (std::memchr(m_data + valueBegin, '<', size_t(valueEnd - valueBegin)))
+        // Values are short: one pass looks for the closing quote and a '<' together.
+        while (i < m_size && m_data[i] != quote && m_data[i] != '<')
+            ++i;
+        if (i >= m_size || m_data[i] == '<') {
+            if (!std::memchr(m_data + i, quote, size_t(m_size - i)))
+                return fail(QStringLiteral("expected the closing quote of an attribute value"));
             return fail(QStringLiteral("expected no '<' inside an attribute value"));
-        a.value = ByteSpan{m_data + valueBegin, valueEnd - valueBegin};
+        }
+        const qsizetype valueEnd = i;
         i = valueEnd + 1;
+        // Written in place, field by field, for the same reason as the name.
+        Attribute &a = m_attributes.emplace_back();
+        a.name = ByteSpan{m_data + attrBegin, attrEnd - attrBegin};
+        a.value = ByteSpan{m_data + valueBegin, valueEnd - valueBegin};
+        a.begin = attrBegin;
         a.end = i;
-        m_attributes.push_back(a);
     }
     if (int(m_open.size()) >= limits::kMaxXmlDepth)
         return fail(QStringLiteral("expected elements nested at most %1 deep, found deeper")
                         .arg(limits::kMaxXmlDepth));
-    m_open.push_back(m_name);
+    OpenElement &open = m_open.emplace_back();
+    open.name = name;
+    open.localBegin = localBegin - nameBegin;
     m_selfClosing = m_pendingEnd;
     m_seenRoot = true;
     m_depth = int(m_open.size());
@@ -287,18 +324,30 @@ XmlScanner::Token XmlScanner::scanEndTag()
 {
     qsizetype i = m_pos + 2;
     const qsizetype nameBegin = i;
-    while (i < m_size && !endsName(m_data[i]))
-        ++i;
-    m_name = ByteSpan{m_data + nameBegin, i - nameBegin};
+    // Nearly always the end tag names the open element: its bytes are compared in one go,
+    // and the name is scanned byte by byte only when they differ.
+    const OpenElement *open = m_open.empty() ? nullptr : &m_open.back();
+    const qsizetype expected = open ? open->name.size : 0;
+    if (open && expected <= m_size - i && sameName(m_data + i, open->name.data, expected) &&
+        (i + expected == m_size || endsName(m_data[i + expected]))) {
+        i += expected;
+        m_name = ByteSpan{m_data + nameBegin, expected};
+        m_localName = ByteSpan{m_name.data + open->localBegin, expected - open->localBegin};
+    } else {
+        while (i < m_size && !endsName(m_data[i]))
+            ++i;
+        m_name = ByteSpan{m_data + nameBegin, i - nameBegin};
+        m_localName = localPart(m_name);
+    }
     while (i < m_size && isSpace(m_data[i]))
         ++i;
     if (i >= m_size || m_data[i] != '>')
         return fail(QStringLiteral("expected '>' closing an end tag"));
-    if (m_open.empty())
+    if (!open)
         return fail(QStringLiteral("expected no end tag outside the root element"));
-    if (!m_open.back().equals(m_name))
+    if (!open->name.equals(m_name))
         return fail(QStringLiteral("expected </%1>, found </%2>")
-                        .arg(m_open.back().toUtf8String(), m_name.toUtf8String()));
+                        .arg(open->name.toUtf8String(), m_name.toUtf8String()));
     m_depth = int(m_open.size());
     m_open.pop_back();
     m_pos = i + 1;
@@ -306,9 +355,62 @@ XmlScanner::Token XmlScanner::scanEndTag()
     return m_token = EndElement;
 }
 
+bool XmlScanner::textOnly(qsizetype *endTagBegin, qsizetype *endTagEnd) const
+{
+    if (m_token != StartElement || m_pendingEnd || m_failed || m_open.empty())
+        return false;
+    const void *lt = std::memchr(m_data + m_pos, '<', size_t(m_size - m_pos));
+    if (!lt)
+        return false;
+    const qsizetype at = static_cast<const char *>(lt) - m_data;
+    const ByteSpan &name = m_open.back().name;
+    const qsizetype nameAt = at + 2;
+    if (m_size - nameAt <= name.size || m_data[at + 1] != '/' ||
+        !sameName(m_data + nameAt, name.data, name.size))
+        return false;
+    qsizetype i = nameAt + name.size;
+    if (!endsName(m_data[i]))
+        return false;
+    while (i < m_size && isSpace(m_data[i]))
+        ++i;
+    if (i >= m_size || m_data[i] != '>')
+        return false;
+    *endTagBegin = at;
+    *endTagEnd = i + 1;
+    return true;
+}
+
+void XmlScanner::endTextOnly(qsizetype endTagBegin, qsizetype endTagEnd)
+{
+    // As the tokens would have left things: the text, then the end tag.
+    if (endTagBegin > m_pos)
+        m_text = ByteSpan{m_data + m_pos, endTagBegin - m_pos};
+    m_attributes.clear();
+    m_selfClosing = false;
+    const OpenElement &open = m_open.back();
+    m_name = ByteSpan{m_data + endTagBegin + 2, open.name.size};
+    m_localName = ByteSpan{m_name.data + open.localBegin, open.name.size - open.localBegin};
+    m_depth = int(m_open.size());
+    m_open.pop_back();
+    m_tokenBegin = endTagBegin;
+    m_pos = m_tokenEnd = endTagEnd;
+    m_token = EndElement;
+}
+
 bool XmlScanner::readElementText(QString *out)
 {
     out->clear();
+    qsizetype endTagBegin, endTagEnd;
+    if (textOnly(&endTagBegin, &endTagEnd)) {
+        if (endTagBegin > m_pos && !decodeText(m_data + m_pos, endTagBegin - m_pos, out)) {
+            // Where the scanner stands after the text, as a failure is reported there.
+            m_pos = endTagBegin;
+            fail(QStringLiteral("expected a known entity reference"));
+            return false;
+        }
+        endTextOnly(endTagBegin, endTagEnd);
+        return true;
+    }
     const int depth = m_depth;
     for (;;) {
         switch (next()) {
@@ -337,6 +439,11 @@ bool XmlScanner::readElementText(QString *out)
 
 bool XmlScanner::skipElement()
 {
+    qsizetype endTagBegin, endTagEnd;
+    if (textOnly(&endTagBegin, &endTagEnd)) {
+        endTextOnly(endTagBegin, endTagEnd);
+        return true;
+    }
     const int depth = m_depth;
     for (;;) {
         const Token t = next();

@@ -46,7 +46,7 @@ public:
 
     // Elements (start and end): the qualified name and its local part.
     ByteSpan name() const { return m_name; }
-    ByteSpan localName() const;
+    ByteSpan localName() const { return m_localName; }
     ByteSpan prefix() const;
     // At a start tag: whether it is written <name/>; at an end: whether it was synthetic.
     bool isSelfClosing() const { return m_selfClosing; }
@@ -85,6 +85,12 @@ private:
     Token scanStartTag();
     Token scanEndTag();
     qsizetype find(const char *needle, qsizetype from) const;
+    // After a StartElement: whether the element holds nothing but character data (a cell's
+    // value, a formula), which then ends at the first '<' with its own end tag; such an
+    // element is read or skipped in one step instead of token by token.
+    // The text runs from offset() to *endTagBegin.
+    bool textOnly(qsizetype *endTagBegin, qsizetype *endTagEnd) const;
+    void endTextOnly(qsizetype endTagBegin, qsizetype endTagEnd);
 
     QByteArray m_doc;
     const char *m_data;
@@ -93,7 +99,14 @@ private:
     Token m_token = EndOfDocument;
     qsizetype m_tokenBegin = 0;
     qsizetype m_tokenEnd = 0;
+    // An element open at the current token: its name and where its local part starts.
+    struct OpenElement {
+        ByteSpan name;
+        qsizetype localBegin = 0;
+    };
+
     ByteSpan m_name;
+    ByteSpan m_localName;
     ByteSpan m_text;
     bool m_selfClosing = false;
     bool m_pendingEnd = false;
@@ -101,7 +114,7 @@ private:
     bool m_failed = false;
     int m_depth = 0;
     std::vector<Attribute> m_attributes;
-    std::vector<ByteSpan> m_open;
+    std::vector<OpenElement> m_open;
     QString m_error;
 };
 

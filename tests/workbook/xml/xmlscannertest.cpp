@@ -96,6 +96,70 @@ private slots:
         QVERIFY2(got.contains(error), qPrintable(got));
     }
 
+    // A text-only element is skipped or read in one step: the scanner must stand exactly where
+    // stepping token by token would have left it, with the same text or the same error.
+    void skippingAnElementEndsAsItsTokensWould_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::newRow("value") << QByteArray("<r><v>12</v><v>3</v></r>");
+        QTest::newRow("empty") << QByteArray("<r><v></v><w/></r>");
+        QTest::newRow("prefixed") << QByteArray("<x:r><x:v>a&amp;b</x:v ><x:v>c\r\nd</x:v></x:r>");
+        QTest::newRow("comment inside") << QByteArray("<r><v>1<!-- c -->2</v></r>");
+        QTest::newRow("child") << QByteArray("<r><v>1<b/>2</v></r>");
+        QTest::newRow("longer end name") << QByteArray("<r><v>1</vv></r>");
+        QTest::newRow("unknown entity") << QByteArray("<r><v>&bogus;</v></r>");
+        QTest::newRow("no end") << QByteArray("<r><v>1");
+    }
+
+    void skippingAnElementEndsAsItsTokensWould()
+    {
+        QFETCH(QByteArray, xml);
+        for (const bool reading : {false, true}) {
+            XmlScanner quick(xml), slow(xml);
+            for (;;) {
+                const XmlScanner::Token t = quick.next();
+                QCOMPARE(slow.next(), t);
+                if (t == XmlScanner::EndOfDocument || t == XmlScanner::Invalid)
+                    break;
+                if (t != XmlScanner::StartElement || quick.depth() != 2)
+                    continue;
+                // Stepped by hand: the direct text, decoded, up to the element's own end.
+                const int depth = slow.depth();
+                int inside = 0; // elements open within this one
+                QString expected;
+                bool ok = true;
+                for (;;) {
+                    const XmlScanner::Token u = slow.next();
+                    if (u == XmlScanner::StartElement)
+                        ++inside;
+                    else if (u == XmlScanner::EndElement)
+                        --inside;
+                    if (u == XmlScanner::Text && reading && inside == 0 &&
+                        !XmlScanner::decodeText(slow.text(), &expected)) {
+                        ok = false;
+                        break;
+                    }
+                    if ((u == XmlScanner::EndElement && slow.depth() == depth) ||
+                        u == XmlScanner::Invalid || u == XmlScanner::EndOfDocument) {
+                        ok = u == XmlScanner::EndElement;
+                        break;
+                    }
+                }
+                QString got;
+                QCOMPARE(reading ? quick.readElementText(&got) : quick.skipElement(), ok);
+                if (!ok)
+                    break;
+                QCOMPARE(got, reading ? expected : QString());
+                QCOMPARE(quick.token(), slow.token());
+                QCOMPARE(quick.tokenBegin(), slow.tokenBegin());
+                QCOMPARE(quick.tokenEnd(), slow.tokenEnd());
+                QCOMPARE(quick.depth(), slow.depth());
+                QCOMPARE(quick.name().toByteArray(), slow.name().toByteArray());
+                QCOMPARE(quick.localName().toByteArray(), slow.localName().toByteArray());
+            }
+        }
+    }
+
     void nestingIsBoundedByTheLimit()
     {
         const int limit = workbook::limits::kMaxXmlDepth;
