@@ -36,6 +36,8 @@ public:
     // Whether those bytes vanished under the document (the file was shortened since it was
     // opened): what was read from them cannot be trusted.
     bool lostSource() const { return m_source && m_source->WasTruncated(); }
+    // Those bytes, or null when the document holds its own.
+    const FileContent *source() const { return m_source.get(); }
 
     virtual int sheetCount() const = 0;
     virtual QString sheetName(int sheet) const = 0;

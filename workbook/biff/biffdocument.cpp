@@ -218,7 +218,16 @@ bool BiffDocument::apply(const StreamEdits &edits, Error *error)
 {
     QByteArray rebuilt;
     QString why;
-    if (!StreamRebuilder::rebuild(m_workbook->stream(), edits, &rebuilt, &why))
+    // A stream read in place from a mapped file need not stay in memory beside its new
+    // version: what was copied is let go, and read from the file again should it be needed.
+    const char *old = m_workbook->stream().constData();
+    const qsizetype oldSize = m_workbook->stream().size();
+    const FileContent *file = source();
+    auto copied = [file, old](qsizetype upTo) {
+        if (file)
+            file->ReleaseResident(old, upTo);
+    };
+    if (!StreamRebuilder::rebuild(m_workbook->stream(), edits, &rebuilt, &why, copied))
         return fail(error,
                     why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
                                                                       : Error::Kind::Damaged,
@@ -232,6 +241,7 @@ bool BiffDocument::apply(const StreamEdits &edits, Error *error)
     m_precheckText.clear();
     m_workbook = std::move(workbook);
     m_strings->adopt(*m_workbook);
+    copied(oldSize);
     ++m_generation;
     m_modified = true;
     return true;

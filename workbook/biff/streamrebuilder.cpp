@@ -14,6 +14,8 @@ namespace
 {
 
 constexpr qsizetype kMaxBody = 8224;
+// How much of the original is copied at least at a time, and between two reports of it.
+constexpr qsizetype kCopyStep = qsizetype(1) << 20;
 
 // The records that hold a cell; DBCELL points at the first of each row.
 bool isCell(quint16 type)
@@ -157,8 +159,9 @@ struct Substream {
 class Rebuild
 {
 public:
-    Rebuild(const QByteArray &stream, const StreamEdits &edits)
-        : m_stream(stream), m_in(stream), m_edits(edits)
+    Rebuild(const QByteArray &stream, const StreamEdits &edits,
+            const std::function<void(qsizetype)> &copied)
+        : m_stream(stream), m_in(stream), m_edits(edits), m_copied(copied)
     {
     }
 
@@ -185,6 +188,8 @@ private:
     const QByteArray &m_stream;
     cfb::ByteCursor m_in;
     const StreamEdits &m_edits;
+    const std::function<void(qsizetype)> &m_copied;
+    qsizetype m_reported = 0; // the last position told to m_copied
     QByteArray m_out;
     QString m_reason;
     qsizetype m_copyFrom = 0; // original bytes from here on are still to be copied
@@ -203,6 +208,10 @@ void Rebuild::flush(qsizetype upTo)
     m_in.seek(m_copyFrom);
     m_out.append(m_in.view(upTo - m_copyFrom));
     m_copyFrom = upTo;
+    if (m_copied && m_copyFrom - m_reported >= kCopyStep) {
+        m_reported = m_copyFrom;
+        m_copied(m_reported);
+    }
 }
 
 bool Rebuild::writeNew(const NewRecord &record)
@@ -467,6 +476,10 @@ bool Rebuild::run(QByteArray *out, QString *reason)
             break;
         }
         at = end;
+        // Copied as it goes, not only where a position needs patching: the original is then
+        // read once, front to back.
+        if (at - m_copyFrom >= kCopyStep)
+            flush(at);
     }
     if (m_reason.isEmpty()) {
         qsizetype left = -1;
@@ -496,9 +509,9 @@ bool Rebuild::run(QByteArray *out, QString *reason)
 } // namespace
 
 bool StreamRebuilder::rebuild(const QByteArray &stream, const StreamEdits &edits, QByteArray *out,
-                              QString *reason)
+                              QString *reason, const std::function<void(qsizetype)> &copied)
 {
-    return Rebuild(stream, edits).run(out, reason);
+    return Rebuild(stream, edits, copied).run(out, reason);
 }
 
 } // namespace workbook::biff
