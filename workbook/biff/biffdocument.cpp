@@ -410,6 +410,17 @@ bool BiffDocument::setHeaderFooter(int sheet, bool footer, const QString &text, 
 
 bool BiffDocument::serialize(QByteArray *out, Error *error)
 {
+    std::function<bool(ByteSink &)> content;
+    if (!prepareSave(&content, error))
+        return false;
+    ByteArraySink sink;
+    content(sink);
+    *out = sink.Bytes();
+    return true;
+}
+
+bool BiffDocument::prepareSave(std::function<bool(ByteSink &)> *content, Error *error)
+{
     if (!m_compound)
         return fail(error, Error::Kind::UnsupportedFormat,
                     QStringLiteral("a workbook stream read without its compound file cannot be "
@@ -418,12 +429,16 @@ bool BiffDocument::serialize(QByteArray *out, Error *error)
     replacements.append({m_workbookEntry, m_workbook->stream()});
     if (!m_summary.isNull() && m_summaryEntry >= 0)
         replacements.append({m_summaryEntry, m_summary});
+    auto writer = std::make_shared<cfb::CompoundFileWriter>();
     QString why;
-    if (!cfb::CompoundFileWriter::rewrite(m_file, *m_compound, replacements, out, &why))
+    if (!writer->plan(m_file, *m_compound, replacements, &why))
         return fail(error,
                     why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
                                                                       : Error::Kind::Damaged,
                     QStringLiteral("the compound file could not be written: %1").arg(why));
+    // The new file is written from the new streams and the file's own bytes, never whole in
+    // memory.
+    *content = [writer](ByteSink &sink) { return writer->write(sink); };
     return true;
 }
 

@@ -60,6 +60,7 @@ public:
     bool isModified() const override { return m_modified; }
     quint64 changeCount() const override { return m_generation; }
     bool serialize(QByteArray *out, Error *error) override;
+    bool prepareSave(std::function<bool(ByteSink &)> *content, Error *error) override;
     void markSaved() override { m_modified = false; }
 
     // Every cell's formula-bar text in stored order, with its position (0-based); false when
