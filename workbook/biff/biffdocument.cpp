@@ -21,6 +21,33 @@
 namespace workbook::biff
 {
 
+namespace
+{
+
+// The string table's items, read one at a time while the new table is written (a large
+// table is not listed a second time); why one could not be read is kept.
+class TableItems : public StringItems
+{
+public:
+    explicit TableItems(const BiffStringTable &table) : m_table(table) {}
+    int count() const override { return m_table.count(); }
+    bool item(int index, QByteArray *out, QString *reason) const override
+    {
+        if (m_table.item(index, out, reason))
+            return true;
+        m_failure = *reason;
+        return false;
+    }
+    qint64 growth() const override { return m_table.changedBytes(); }
+    const QString &failure() const { return m_failure; }
+
+private:
+    const BiffStringTable &m_table;
+    mutable QString m_failure;
+};
+
+} // namespace
+
 BiffDocument::BiffDocument() = default;
 BiffDocument::~BiffDocument() = default;
 
@@ -198,17 +225,17 @@ bool BiffDocument::replace(int sheet, const QString &what, const QString &with, 
     }
     if (!outcome.cellsChanged && !outcome.stringsChanged)
         return false;
+    TableItems items(*m_strings);
     if (m_strings->hasChanges()) {
         edits.stringsChanged = true;
-        if (!m_strings->items(&edits.strings, &why)) {
-            m_strings->dropChanges();
-            return fail(error, Error::Kind::Damaged, why);
-        }
+        edits.stringItems = &items;
         edits.stringUses =
             quint32(qMax<qint64>(0, qint64(m_workbook->sharedStringUses()) + usesDelta));
     }
     if (!apply(edits, error)) {
         m_strings->dropChanges();
+        if (!items.failure().isEmpty())
+            return fail(error, Error::Kind::Damaged, items.failure());
         return false;
     }
     return true;

@@ -237,7 +237,9 @@ bool Rebuild::writeStrings()
 {
     SstWriter writer;
     QString why;
-    if (!writer.append(m_edits.strings, m_edits.stringUses, &m_out, &why))
+    const StringList list(m_edits.strings);
+    const StringItems &items = m_edits.stringItems ? *m_edits.stringItems : list;
+    if (!writer.append(items, m_edits.stringUses, &m_out, &why))
         return fail(why);
     m_out.append(writer.extSst());
     m_stringsWritten = true;
@@ -414,8 +416,10 @@ bool Rebuild::run(QByteArray *out, QString *reason)
     for (const auto &records : m_edits.insertedBefore)
         for (const NewRecord &r : records)
             growth += 4 + r.body.size();
-    for (const QByteArray &s : m_edits.strings)
-        growth += s.size() + 1;
+    if (m_edits.stringItems)
+        growth += m_edits.stringItems->growth();
+    else
+        growth += StringList(m_edits.strings).growth();
     m_out.reserve(size + growth);
 
     auto replaced = m_edits.replaced.cbegin();
