@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <vector>
 
 namespace workbook::biff
 {
@@ -84,29 +85,45 @@ quint16 u16At(const QByteArray &bytes, qsizetype at)
 }
 
 // Where one stream puts a row block: its ROW records and the first cell record of each row.
+// Kept small: a stream without DBCELL records makes one block of all its rows.
 class RowBlock
 {
 public:
     void clear()
     {
+        if (!m_index.empty()) {
+            for (const quint16 row : m_rows)
+                m_index[row] = -1;
+        }
         m_rows.clear();
-        m_rowIndex.clear();
+        m_firstCells.clear();
         m_lastCellRow = -1;
     }
     void addRow(quint16 row, qsizetype at, qsizetype end)
     {
-        if (!m_rowIndex.contains(row))
-            m_rowIndex.insert(row, int(m_rows.size()));
-        m_rows.append({at, end, -1});
+        if (m_rows.empty()) {
+            m_firstAt = at;
+            m_firstEnd = end;
+        }
+        if (!m_index.empty() && m_index[row] < 0)
+            m_index[row] = qint32(m_rows.size());
+        m_rows.push_back(row);
+        m_firstCells.push_back(-1);
+        // Past a few dozen rows a lookup by row number beats a search.
+        if (m_index.empty() && m_rows.size() > kSearchedRows) {
+            m_index.assign(0x10000, -1);
+            for (qsizetype i = qsizetype(m_rows.size()) - 1; i >= 0; --i)
+                m_index[m_rows[size_t(i)]] = qint32(i);
+        }
     }
     void addCell(quint16 row, qsizetype at)
     {
         if (row == m_lastCellRow)
             return;
         m_lastCellRow = row;
-        const auto it = m_rowIndex.constFind(row);
-        if (it != m_rowIndex.constEnd() && m_rows[*it].firstCell < 0)
-            m_rows[*it].firstCell = at;
+        const qsizetype i = find(row);
+        if (i >= 0 && m_firstCells[size_t(i)] < 0)
+            m_firstCells[size_t(i)] = qint32(at);
     }
     // DBCELL's fields for a DBCELL at `at` as Excel computes them: dbRtrw back to the first ROW,
     // then for each ROW record where its cells start, the first from the end of the first ROW
@@ -115,17 +132,19 @@ public:
     QVector<qint64> fields(qsizetype at) const
     {
         QVector<qint64> f;
-        if (m_rows.isEmpty())
+        if (m_rows.empty())
             return f;
-        f.reserve(m_rows.size() + 1);
-        f.append(at - m_rows[0].at);
-        QVector<qint64> starts(m_rows.size());
+        const qsizetype n = qsizetype(m_rows.size());
+        f.reserve(n + 1);
+        f.append(at - m_firstAt);
+        QVector<qint64> starts(n);
         qint64 next = at;
-        for (qsizetype i = m_rows.size() - 1; i >= 0; --i) {
-            starts[i] = m_rows[i].firstCell >= 0 ? m_rows[i].firstCell : next;
+        for (qsizetype i = n - 1; i >= 0; --i) {
+            const qint64 cell = m_firstCells[size_t(i)];
+            starts[i] = cell >= 0 ? cell : next;
             next = starts[i];
         }
-        qint64 previous = m_rows[0].end;
+        qint64 previous = m_firstEnd;
         for (const qint64 s : starts) {
             f.append(s - previous);
             previous = s;
@@ -134,13 +153,25 @@ public:
     }
 
 private:
-    struct Row {
-        qsizetype at;
-        qsizetype end;
-        qsizetype firstCell;
-    };
-    QVector<Row> m_rows;
-    QHash<quint16, int> m_rowIndex;
+    static constexpr size_t kSearchedRows = 64;
+
+    // The first of the block's ROW records for that row, or -1.
+    qsizetype find(quint16 row) const
+    {
+        if (!m_index.empty())
+            return m_index[row];
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i] == row)
+                return qsizetype(i);
+        }
+        return -1;
+    }
+
+    qsizetype m_firstAt = 0;  // the first ROW record
+    qsizetype m_firstEnd = 0; // and its end
+    std::vector<quint16> m_rows;
+    std::vector<qint32> m_firstCells; // per ROW record, -1 until a cell of its row is seen
+    std::vector<qint32> m_index;      // row number -> first ROW record, once the block is large
     int m_lastCellRow = -1;
 };
 
