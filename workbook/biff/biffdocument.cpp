@@ -246,29 +246,41 @@ bool BiffDocument::apply(const StreamEdits &edits, Error *error)
     QByteArray rebuilt;
     QString why;
     // A stream read in place from a mapped file need not stay in memory beside its new
-    // version: what was copied is let go, and read from the file again should it be needed.
-    const char *old = m_workbook->stream().constData();
-    const qsizetype oldSize = m_workbook->stream().size();
+    // version: the search left it all there, and the rebuild reads it once more, front to
+    // back, letting go of what it copied.
+    const QByteArray old = m_workbook->stream();
     const FileContent *file = source();
-    auto copied = [file, old](qsizetype upTo) {
+    auto copied = [file, &old](qsizetype upTo) {
         if (file)
-            file->ReleaseResident(old, upTo);
+            file->ReleaseResident(old.constData(), upTo);
     };
-    if (!StreamRebuilder::rebuild(m_workbook->stream(), edits, &rebuilt, &why, copied))
+    copied(old.size());
+    if (!StreamRebuilder::rebuild(old, edits, &rebuilt, &why, copied))
         return fail(error,
                     why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
                                                                       : Error::Kind::Damaged,
                     QStringLiteral("the workbook stream could not be rebuilt: %1").arg(why));
-    std::unique_ptr<BiffWorkbook> workbook = BiffWorkbook::read(rebuilt, &why);
-    if (!workbook || workbook->sheets().size() != m_workbook->sheets().size())
-        return fail(error, Error::Kind::Damaged,
-                    QStringLiteral("the rebuilt workbook stream does not read back: %1").arg(why));
-    // What was learnt of the old stream does not hold for the new one.
+    // The old stream's reading goes before the new one is read, so that the two are never
+    // held together. What was learnt of it does not hold for the new one either.
+    const int sheets = m_workbook->sheets().size();
     m_precheck.reset();
     m_precheckText.clear();
+    m_workbook.reset();
+    std::unique_ptr<BiffWorkbook> workbook = BiffWorkbook::read(rebuilt, &why);
+    if (!workbook || workbook->sheets().size() != sheets) {
+        // It read before from the same bytes, so it reads again: everything stays as it was.
+        QString again;
+        m_workbook = BiffWorkbook::read(old, &again);
+        if (m_workbook)
+            m_strings->adopt(*m_workbook);
+        else
+            m_failure = QStringLiteral("the workbook stream no longer reads: %1").arg(again);
+        return fail(error, Error::Kind::Damaged,
+                    QStringLiteral("the rebuilt workbook stream does not read back: %1").arg(why));
+    }
     m_workbook = std::move(workbook);
     m_strings->adopt(*m_workbook);
-    copied(oldSize);
+    copied(old.size());
     ++m_generation;
     m_modified = true;
     return true;
