@@ -87,10 +87,11 @@ public:
             if (p.size > 0)
                 std::memcpy(bytes.data(), p.data, size_t(p.size));
             p.owned = int(m_owned.size());
-            m_owned.push_back(bytes);
-            p.data = m_owned.back().constData();
+            m_owned.push_back(std::move(bytes));
+            p.data = m_owned.back().data();
             p.size = m_sectorSize;
         }
+        // Held by the deque alone, so the bytes are written where the piece points.
         return m_owned[size_t(p.owned)].data();
     }
     void putU32(qint64 at, quint32 value)
