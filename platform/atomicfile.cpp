@@ -36,3 +36,11 @@ bool AtomicFile::HasTemporaryName(const QByteArray &fileName)
     }
     return true;
 }
+
+bool AtomicFile::Write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
+                       FileIdentity *written, QString *reason)
+{
+    return Write(
+        path, [&bytes](ByteSink &sink) { return sink.Write(bytes.constData(), bytes.size()); },
+        expected, written, reason);
+}

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/bytesink.h"
 #include "platform/fileidentity.h"
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 // Replaces a file's content so that, whatever happens (full disk, no permission, a crash or
 // a kill), the file holds either its old content or the new one, whole; and only while the
@@ -24,6 +26,11 @@ public:
     // attributes and alternate data streams; the lock is LockFileEx's.
     static bool Write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
                       FileIdentity *written, QString *reason);
+    // The same with content that produce hands to the temporary file piece by piece, checks
+    // and all. produce returns false when the sink refused a piece; the save then fails as a
+    // failed write does. It is called once, after the checks that come before writing.
+    static bool Write(const QString &path, const std::function<bool(ByteSink &)> &produce,
+                      const FileIdentity &expected, FileIdentity *written, QString *reason);
 
     // Removes, from folder, the temporaries that saves now gone left behind: only files named
     // like one and bearing the mark of a save whose process has ended on this machine. None on

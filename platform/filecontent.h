@@ -36,6 +36,12 @@ public:
     bool IsMapped() const { return m_mapping != nullptr; }
     bool WasTruncated() const;
 
+    // Lets the system take back the memory of the mapped pages that lie wholly in
+    // [begin, begin + size): bytes read there are read from the file again, so a large file
+    // need not stay resident once it has been worked through. Nothing for bytes that are
+    // not mapped from this file.
+    void ReleaseResident(const char *begin, std::int64_t size) const;
+
 private:
     FileContent() = default;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/bytesink.h"
 #include "platform/filecontent.h"
 #include "workbook/error.h"
 #include "workbook/gridlimits.h"
@@ -8,6 +9,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,8 @@ public:
     // Whether those bytes vanished under the document (the file was shortened since it was
     // opened): what was read from them cannot be trusted.
     bool lostSource() const { return m_source && m_source->WasTruncated(); }
+    // Those bytes, or null when the document holds its own.
+    const FileContent *source() const { return m_source.get(); }
 
     virtual int sheetCount() const = 0;
     virtual QString sheetName(int sheet) const = 0;
@@ -77,6 +81,20 @@ public:
     virtual quint64 changeCount() const = 0;
     // Builds the new file content; false with *error set when it cannot.
     virtual bool serialize(QByteArray *out, Error *error) = 0;
+    // The new file content made ready to be written: every check that can refuse it is made
+    // here; *content then hands it to a sink in order, failing only when the sink does, and
+    // holds until the document next changes. By default it is made whole by serialize(); a
+    // backend that can hands it over in pieces instead, never whole in memory.
+    virtual bool prepareSave(std::function<bool(ByteSink &)> *content, Error *error)
+    {
+        auto bytes = std::make_shared<QByteArray>();
+        if (!serialize(bytes.get(), error))
+            return false;
+        *content = [bytes](ByteSink &sink) {
+            return sink.Write(bytes->constData(), bytes->size());
+        };
+        return true;
+    }
     // Called after the new content was durably written.
     virtual void markSaved() = 0;
     // Why the document was given up (beyond a limit while being worked on); empty while it

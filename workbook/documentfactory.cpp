@@ -66,8 +66,12 @@ std::unique_ptr<Document> DocumentFactory::openFile(const QString &path, Error *
              QStringLiteral("while being read: the file was shortened"));
         return nullptr;
     }
-    if (content->IsMapped())
+    if (content->IsMapped()) {
+        // What opening read (a stream copied out of the file, its directory) is not kept in
+        // memory twice: what the document reads in place is brought back as it reads it.
+        content->ReleaseResident(content->Bytes().constData(), content->Bytes().size());
         document->keepSource(content);
+    }
     if (identity)
         *identity = content->Identity();
     return document;

@@ -52,12 +52,12 @@ bool Workbook::Save(Error *error)
     Error why;
     bool written = false;
     const bool sound = guarded([&](Document &document) {
-        QByteArray bytes;
-        if (!document.serialize(&bytes, &why))
+        std::function<bool(ByteSink &)> content;
+        if (!document.prepareSave(&content, &why))
             return;
         QString atomicWhy;
         if (!m_path.isEmpty() &&
-            !AtomicFile::Write(m_path, bytes, m_identity, &m_identity, &atomicWhy)) {
+            !AtomicFile::Write(m_path, content, m_identity, &m_identity, &atomicWhy)) {
             const QString changed = QLatin1String(AtomicFile::kChangedWhileEditing);
             if (atomicWhy.startsWith(changed))
                 why = Error{Error::Kind::ChangedWhileEditing,
@@ -66,8 +66,11 @@ bool Workbook::Save(Error *error)
                 why = Error{Error::Kind::Io, atomicWhy};
             return;
         }
-        if (m_path.isEmpty())
-            m_savedBytes = bytes;
+        if (m_path.isEmpty()) {
+            ByteArraySink sink;
+            content(sink);
+            m_savedBytes = sink.Bytes();
+        }
         document.markSaved();
         written = true;
     });

@@ -31,21 +31,31 @@ QString changed(const QString &why)
     return QLatin1String(AtomicFile::kChangedWhileEditing) + QStringLiteral(": ") + why;
 }
 
-bool writeAll(int fd, const char *data, qint64 size, int *err)
+// Writes every piece whole; the first error is kept and refuses the rest.
+class DescriptorSink : public ByteSink
 {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(qMin<qint64>(size, 1 << 20)));
-        if (n < 0) {
-            if (errno == EINTR)
+public:
+    explicit DescriptorSink(int fd) : m_fd(fd) {}
+    bool Write(const char *data, qint64 size) override
+    {
+        while (m_error == 0 && size > 0) {
+            const ssize_t n = ::write(m_fd, data, size_t(qMin<qint64>(size, 1 << 20)));
+            if (n < 0) {
+                if (errno != EINTR)
+                    m_error = errno;
                 continue;
-            *err = errno;
-            return false;
+            }
+            data += n;
+            size -= n;
         }
-        data += n;
-        size -= n;
+        return m_error == 0;
     }
-    return true;
-}
+    int error() const { return m_error; }
+
+private:
+    int m_fd;
+    int m_error = 0;
+};
 
 QByteArray folderOf(const QByteArray &path)
 {
@@ -140,8 +150,8 @@ void AtomicFile::RemoveStaleTemporaries(const QString &folder)
     ::closedir(dir);
 }
 
-bool AtomicFile::Write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
-                       FileIdentity *written, QString *reason)
+bool AtomicFile::Write(const QString &path, const std::function<bool(ByteSink &)> &produce,
+                       const FileIdentity &expected, FileIdentity *written, QString *reason)
 {
     auto fail = [reason](const QString &text) {
         if (reason)
@@ -200,9 +210,19 @@ bool AtomicFile::Write(const QString &path, const QByteArray &bytes, const FileI
             ::unlink(tempName.constData());
         return fail(text);
     };
-    int err = 0;
-    if (!writeAll(fd, bytes.constData(), bytes.size(), &err))
-        return abandon(errnoText("cannot write the temporary file", err));
+    DescriptorSink sink(fd);
+    bool produced = false;
+    try {
+        produced = produce(sink);
+    } catch (...) {
+        abandon(QString());
+        throw;
+    }
+    if (!produced)
+        return abandon(sink.error() != 0
+                           ? errnoText("cannot write the temporary file", sink.error())
+                           : QStringLiteral("cannot write the temporary file: the new content "
+                                            "could not be made"));
     // Keeping the owner needs the right to do so; without it the file stays ours. The mode is
     // set afterwards, since a change of owner may clear bits; an access list, copied with the
     // attributes, agrees with the mode it came with.

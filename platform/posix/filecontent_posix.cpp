@@ -2,6 +2,7 @@
 #include "platform/posix/statidentity.h"
 
 #include <QFile>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -209,4 +210,22 @@ bool FileContent::WasTruncated() const
         return true;
     struct stat now;
     return ::fstat(m_descriptor, &now) != 0 || now.st_size < m_bytes.size();
+}
+
+void FileContent::ReleaseResident(const char *begin, std::int64_t size) const
+{
+    if (!m_mapping || size <= 0)
+        return;
+    const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(m_mapping);
+    const std::uintptr_t end = base + std::uintptr_t(m_bytes.size());
+    const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(begin);
+    if (from < base || from >= end)
+        return;
+    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (from + page - 1) / page * page;
+    const std::uintptr_t last = std::min(end, from + std::uintptr_t(size)) / page * page;
+    // The mapping is private and never written, so the pages dropped hold nothing but the
+    // file's bytes (or the zeros a shortened file left), and a later read brings them back.
+    if (last > first)
+        ::madvise(reinterpret_cast<void *>(first), size_t(last - first), MADV_DONTNEED);
 }

@@ -32,19 +32,30 @@ bool isRegular(DWORD attributes)
     return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-bool writeAll(HANDLE file, const char *data, qint64 size, DWORD *error)
+// Writes every piece whole; the first error is kept and refuses the rest.
+class HandleSink : public ByteSink
 {
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, DWORD(qMin<qint64>(size, 1 << 20)), &written, nullptr)) {
-            *error = GetLastError();
-            return false;
+public:
+    explicit HandleSink(HANDLE file) : m_file(file) {}
+    bool Write(const char *data, qint64 size) override
+    {
+        while (m_error == 0 && size > 0) {
+            DWORD written = 0;
+            if (!WriteFile(m_file, data, DWORD(qMin<qint64>(size, 1 << 20)), &written, nullptr)) {
+                m_error = GetLastError();
+                break;
+            }
+            data += written;
+            size -= written;
         }
-        data += written;
-        size -= written;
+        return m_error == 0;
     }
-    return true;
-}
+    DWORD error() const { return m_error; }
+
+private:
+    HANDLE m_file;
+    DWORD m_error = 0;
+};
 
 bool lockBriefly(HANDLE file)
 {
@@ -72,8 +83,8 @@ bool lockBriefly(HANDLE file)
 // No temporary carries a mark here (see SaveMarker), so none is ever provably stale.
 void AtomicFile::RemoveStaleTemporaries(const QString &) {}
 
-bool AtomicFile::Write(const QString &path, const QByteArray &bytes, const FileIdentity &expected,
-                       FileIdentity *written, QString *reason)
+bool AtomicFile::Write(const QString &path, const std::function<bool(ByteSink &)> &produce,
+                       const FileIdentity &expected, FileIdentity *written, QString *reason)
 {
     auto fail = [reason](const QString &text) {
         if (reason)
@@ -121,9 +132,19 @@ bool AtomicFile::Write(const QString &path, const QByteArray &bytes, const FileI
         DeleteFileW(WideName(tempName).c_str());
         return fail(text);
     };
-    DWORD error = 0;
-    if (!writeAll(temp.get(), bytes.constData(), bytes.size(), &error))
-        return abandon(SystemErrorText("cannot write the temporary file", error));
+    HandleSink sink(temp.get());
+    bool produced = false;
+    try {
+        produced = produce(sink);
+    } catch (...) {
+        abandon(QString());
+        throw;
+    }
+    if (!produced)
+        return abandon(sink.error() != 0
+                           ? SystemErrorText("cannot write the temporary file", sink.error())
+                           : QStringLiteral("cannot write the temporary file: the new content "
+                                            "could not be made"));
     if (!FlushFileBuffers(temp.get()))
         return abandon(SystemErrorText("cannot flush the temporary file to disk", GetLastError()));
     temp.close();
@@ -154,7 +175,7 @@ bool AtomicFile::Write(const QString &path, const QByteArray &bytes, const FileI
     const std::wstring replacement = WideName(tempName);
     if (!ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                       nullptr, nullptr)) {
-        error = GetLastError();
+        const DWORD error = GetLastError();
         if (error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION &&
             error != ERROR_INVALID_PARAMETER)
             return abandon(SystemErrorText("cannot replace the workbook with the new file", error));

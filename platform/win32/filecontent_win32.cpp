@@ -1,6 +1,9 @@
 #include "platform/filecontent.h"
 #include "platform/win32/win32files.h"
 
+#include <algorithm>
+#include <cstdint>
+
 const std::int64_t FileContent::kMapFrom = std::int64_t(1) << 20;
 
 std::shared_ptr<FileContent> FileContent::Open(const QString &path, std::int64_t maxSize,
@@ -86,4 +89,24 @@ FileContent::~FileContent()
 bool FileContent::WasTruncated() const
 {
     return false;
+}
+
+void FileContent::ReleaseResident(const char *begin, std::int64_t size) const
+{
+    if (!m_mapping || size <= 0)
+        return;
+    const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(m_mapping);
+    const std::uintptr_t end = base + std::uintptr_t(m_bytes.size());
+    const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(begin);
+    if (from < base || from >= end)
+        return;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::uintptr_t page = system.dwPageSize;
+    const std::uintptr_t first = (from + page - 1) / page * page;
+    const std::uintptr_t last = std::min(end, from + std::uintptr_t(size)) / page * page;
+    // Unlocking pages that were never locked takes them out of the working set (and fails
+    // with ERROR_NOT_LOCKED, the expected answer); a later read brings them back.
+    if (last > first)
+        VirtualUnlock(reinterpret_cast<void *>(first), SIZE_T(last - first));
 }

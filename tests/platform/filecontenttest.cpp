@@ -29,6 +29,19 @@ class FileContentTest : public QObject
         return bytes;
     }
 
+    // This process's resident pages of mapped files, in kB.
+    static qint64 residentFileKb()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("RssFile:"))
+                return line.mid(8).trimmed().split(' ').value(0).toLongLong();
+        }
+        return -1;
+    }
+
     static std::shared_ptr<FileContent> open(const QString &path, FileContent::Failure *failure,
                                              QString *detail, std::int64_t maxSize = 1 << 30)
     {
@@ -107,6 +120,45 @@ private slots:
         QVERIFY(a->WasTruncated());
         QCOMPARE(b->Bytes().at(size - 1), pattern(size).at(size - 1));
         QVERIFY(!b->WasTruncated());
+    }
+
+    // Released pages leave the process and read back as they were; bytes that are not
+    // mapped from the file (read into memory, or anyone else's) are never touched.
+    void releasedPagesLeaveMemoryAndReadBackTheSame()
+    {
+        const int size = int(FileContent::kMapFrom) * 8 + 321;
+        const QByteArray bytes = pattern(size);
+        const QString path = write(QStringLiteral("released"), bytes);
+        FileContent::Failure failure = FileContent::Failure::None;
+        QString detail;
+        const std::shared_ptr<FileContent> content = open(path, &failure, &detail);
+        QVERIFY2(content, qPrintable(detail));
+        QVERIFY(content->IsMapped());
+        QVERIFY(content->Bytes() == bytes);
+        const qint64 touched = residentFileKb();
+        content->ReleaseResident(content->Bytes().constData() + 1, size);
+        const qint64 released = residentFileKb();
+        if (touched >= 0 && released >= 0)
+            QVERIFY2(
+                touched - released > size / 1024 * 3 / 4,
+                qPrintable(QStringLiteral("%1 kB before, %2 kB after").arg(touched).arg(released)));
+        QVERIFY(content->Bytes() == bytes);
+
+        QByteArray own = bytes.left(int(FileContent::kMapFrom) * 2);
+        content->ReleaseResident(own.constData(), own.size());
+        QVERIFY(own == bytes.left(own.size()));
+        const QString smallPath = write(QStringLiteral("small"), bytes.left(5000));
+        const std::shared_ptr<FileContent> small = open(smallPath, &failure, &detail);
+        QVERIFY(small && !small->IsMapped());
+        small->ReleaseResident(small->Bytes().constData(), small->Bytes().size());
+        QVERIFY(small->Bytes() == bytes.left(5000));
+
+        // Shortened under a released mapping: its pages come back as zeros, and it says so.
+        QCOMPARE(::truncate(QFile::encodeName(path).constData(), 100), 0);
+        content->ReleaseResident(content->Bytes().constData(), size);
+        QCOMPARE(content->Bytes().at(size - 1), '\0');
+        QCOMPARE(content->Bytes().at(50), bytes.at(50));
+        QVERIFY(content->WasTruncated());
     }
 
     void whatIsNoRegularFileIsRefusedWithItsReason()

@@ -21,6 +21,33 @@
 namespace workbook::biff
 {
 
+namespace
+{
+
+// The string table's items, read one at a time while the new table is written (a large
+// table is not listed a second time); why one could not be read is kept.
+class TableItems : public StringItems
+{
+public:
+    explicit TableItems(const BiffStringTable &table) : m_table(table) {}
+    int count() const override { return m_table.count(); }
+    bool item(int index, QByteArray *out, QString *reason) const override
+    {
+        if (m_table.item(index, out, reason))
+            return true;
+        m_failure = *reason;
+        return false;
+    }
+    qint64 growth() const override { return m_table.changedBytes(); }
+    const QString &failure() const { return m_failure; }
+
+private:
+    const BiffStringTable &m_table;
+    mutable QString m_failure;
+};
+
+} // namespace
+
 BiffDocument::BiffDocument() = default;
 BiffDocument::~BiffDocument() = default;
 
@@ -198,17 +225,17 @@ bool BiffDocument::replace(int sheet, const QString &what, const QString &with, 
     }
     if (!outcome.cellsChanged && !outcome.stringsChanged)
         return false;
+    TableItems items(*m_strings);
     if (m_strings->hasChanges()) {
         edits.stringsChanged = true;
-        if (!m_strings->items(&edits.strings, &why)) {
-            m_strings->dropChanges();
-            return fail(error, Error::Kind::Damaged, why);
-        }
+        edits.stringItems = &items;
         edits.stringUses =
             quint32(qMax<qint64>(0, qint64(m_workbook->sharedStringUses()) + usesDelta));
     }
     if (!apply(edits, error)) {
         m_strings->dropChanges();
+        if (!items.failure().isEmpty())
+            return fail(error, Error::Kind::Damaged, items.failure());
         return false;
     }
     return true;
@@ -218,20 +245,42 @@ bool BiffDocument::apply(const StreamEdits &edits, Error *error)
 {
     QByteArray rebuilt;
     QString why;
-    if (!StreamRebuilder::rebuild(m_workbook->stream(), edits, &rebuilt, &why))
+    // A stream read in place from a mapped file need not stay in memory beside its new
+    // version: the search left it all there, and the rebuild reads it once more, front to
+    // back, letting go of what it copied.
+    const QByteArray old = m_workbook->stream();
+    const FileContent *file = source();
+    auto copied = [file, &old](qsizetype upTo) {
+        if (file)
+            file->ReleaseResident(old.constData(), upTo);
+    };
+    copied(old.size());
+    if (!StreamRebuilder::rebuild(old, edits, &rebuilt, &why, copied))
         return fail(error,
                     why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
                                                                       : Error::Kind::Damaged,
                     QStringLiteral("the workbook stream could not be rebuilt: %1").arg(why));
-    std::unique_ptr<BiffWorkbook> workbook = BiffWorkbook::read(rebuilt, &why);
-    if (!workbook || workbook->sheets().size() != m_workbook->sheets().size())
-        return fail(error, Error::Kind::Damaged,
-                    QStringLiteral("the rebuilt workbook stream does not read back: %1").arg(why));
-    // What was learnt of the old stream does not hold for the new one.
+    // The old stream's reading goes before the new one is read, so that the two are never
+    // held together. What was learnt of it does not hold for the new one either.
+    const int sheets = m_workbook->sheets().size();
     m_precheck.reset();
     m_precheckText.clear();
+    m_workbook.reset();
+    std::unique_ptr<BiffWorkbook> workbook = BiffWorkbook::read(rebuilt, &why);
+    if (!workbook || workbook->sheets().size() != sheets) {
+        // It read before from the same bytes, so it reads again: everything stays as it was.
+        QString again;
+        m_workbook = BiffWorkbook::read(old, &again);
+        if (m_workbook)
+            m_strings->adopt(*m_workbook);
+        else
+            m_failure = QStringLiteral("the workbook stream no longer reads: %1").arg(again);
+        return fail(error, Error::Kind::Damaged,
+                    QStringLiteral("the rebuilt workbook stream does not read back: %1").arg(why));
+    }
     m_workbook = std::move(workbook);
     m_strings->adopt(*m_workbook);
+    copied(old.size());
     ++m_generation;
     m_modified = true;
     return true;
@@ -400,6 +449,17 @@ bool BiffDocument::setHeaderFooter(int sheet, bool footer, const QString &text, 
 
 bool BiffDocument::serialize(QByteArray *out, Error *error)
 {
+    std::function<bool(ByteSink &)> content;
+    if (!prepareSave(&content, error))
+        return false;
+    ByteArraySink sink;
+    content(sink);
+    *out = sink.Bytes();
+    return true;
+}
+
+bool BiffDocument::prepareSave(std::function<bool(ByteSink &)> *content, Error *error)
+{
     if (!m_compound)
         return fail(error, Error::Kind::UnsupportedFormat,
                     QStringLiteral("a workbook stream read without its compound file cannot be "
@@ -408,12 +468,16 @@ bool BiffDocument::serialize(QByteArray *out, Error *error)
     replacements.append({m_workbookEntry, m_workbook->stream()});
     if (!m_summary.isNull() && m_summaryEntry >= 0)
         replacements.append({m_summaryEntry, m_summary});
+    auto writer = std::make_shared<cfb::CompoundFileWriter>();
     QString why;
-    if (!cfb::CompoundFileWriter::rewrite(m_file, *m_compound, replacements, out, &why))
+    if (!writer->plan(m_file, *m_compound, replacements, &why))
         return fail(error,
                     why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
                                                                       : Error::Kind::Damaged,
                     QStringLiteral("the compound file could not be written: %1").arg(why));
+    // The new file is written from the new streams and the file's own bytes, never whole in
+    // memory.
+    *content = [writer](ByteSink &sink) { return writer->write(sink); };
     return true;
 }
 

@@ -60,7 +60,9 @@ public:
     bool isModified() const override { return m_modified; }
     quint64 changeCount() const override { return m_generation; }
     bool serialize(QByteArray *out, Error *error) override;
+    bool prepareSave(std::function<bool(ByteSink &)> *content, Error *error) override;
     void markSaved() override { m_modified = false; }
+    QString failure() const override { return m_failure; }
 
     // Every cell's formula-bar text in stored order, with its position (0-based); false when
     // the sheet cannot be read. For listings and tests.
@@ -104,6 +106,7 @@ private:
     QString m_precheckText;
     bool m_modified = false;
     quint64 m_generation = 0;
+    QString m_failure; // why the document cannot go on, when the old stream failed to read again
 };
 
 } // namespace workbook::biff

@@ -192,24 +192,33 @@ int BiffStringTable::append(const edit::FormattedText &text)
     return count() - 1;
 }
 
-bool BiffStringTable::items(QVector<QByteArray> *out, QString *reason) const
+bool BiffStringTable::item(int index, QByteArray *out, QString *reason) const
 {
-    out->clear();
-    out->reserve(count());
     const int stored = m_workbook->sharedStringCount();
-    for (int i = 0; i < stored; ++i) {
-        const auto it = m_changed.constFind(i);
-        QByteArray bytes;
-        if (it != m_changed.constEnd()) {
-            bytes = it.value();
-        } else if (!storedItem(*m_workbook, i, &bytes)) {
-            *reason = QStringLiteral("shared string %1 cannot be read back").arg(i);
-            return false;
-        }
-        out->append(bytes);
+    if (index >= stored) {
+        *out = m_added.value(index - stored);
+        return true;
     }
-    out->append(m_added);
+    const auto it = m_changed.constFind(index);
+    if (it != m_changed.constEnd()) {
+        *out = it.value();
+        return true;
+    }
+    if (!storedItem(*m_workbook, index, out)) {
+        *reason = QStringLiteral("shared string %1 cannot be read back").arg(index);
+        return false;
+    }
     return true;
+}
+
+qint64 BiffStringTable::changedBytes() const
+{
+    qint64 bytes = 0;
+    for (const QByteArray &s : m_changed)
+        bytes += s.size() + 1;
+    for (const QByteArray &s : m_added)
+        bytes += s.size() + 1;
+    return bytes;
 }
 
 void BiffStringTable::adopt(const BiffWorkbook &workbook)

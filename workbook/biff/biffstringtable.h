@@ -30,10 +30,12 @@ public:
     // A new item at the end of the table; its index.
     int append(const edit::FormattedText &text);
     bool hasChanges() const { return !m_changed.isEmpty() || !m_added.isEmpty(); }
-    // Every item as its XLUnicodeRichExtendedString bytes, in index order: unchanged items as
-    // they were stored (runs and phonetic blocks included; views of the table, valid while
-    // its workbook is), changed and new ones encoded.
-    bool items(QVector<QByteArray> *out, QString *reason) const;
+    // An item as its XLUnicodeRichExtendedString bytes: unchanged as it was stored (runs and
+    // phonetic blocks included; a view of the table, valid while its workbook is), changed
+    // and new ones encoded.
+    bool item(int index, QByteArray *out, QString *reason) const;
+    // The bytes of the changed and new items, one more for each.
+    qint64 changedBytes() const;
     // The stream now holds the changes: workbook is the one read from it.
     void adopt(const BiffWorkbook &workbook);
     // The changes are not kept; the use counts, which the rules already moved, are counted

@@ -93,23 +93,26 @@ quint16 SstWriter::stringsPerSet(qsizetype strings)
     return quint16(std::max<qsizetype>(strings / 128 + 1, 8));
 }
 
-bool SstWriter::append(const QVector<QByteArray> &strings, quint32 uses, QByteArray *stream,
+bool SstWriter::append(const StringItems &strings, quint32 uses, QByteArray *stream,
                        QString *reason)
 {
-    if (strings.size() / 128 + 1 > 0xFFFF) {
+    const int count = strings.count();
+    if (count / 128 + 1 > 0xFFFF) {
         if (reason)
             *reason = QStringLiteral("expected at most %1 strings in the string table, found %2")
                           .arg(0xFFFF * 128 - 1)
-                          .arg(strings.size());
+                          .arg(count);
         return false;
     }
-    m_perSet = stringsPerSet(strings.size());
+    m_perSet = stringsPerSet(count);
     m_sets.clear();
     RecordCutter cut(stream, rt::kSst);
     appendU32(stream, uses);
-    appendU32(stream, quint32(strings.size()));
-    for (int i = 0; i < strings.size(); ++i) {
-        const QByteArray &s = strings[i];
+    appendU32(stream, quint32(count));
+    QByteArray s;
+    for (int i = 0; i < count; ++i) {
+        if (!strings.item(i, &s, reason))
+            return false;
         StringParts p;
         if (!parse(s, &p)) {
             if (reason)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/biff/streamedits.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -14,8 +16,7 @@ class SstWriter
 public:
     // Appends SST and its CONTINUE records to `stream`, whose end is where they land. Each
     // string is one XLUnicodeRichExtendedString; false with *reason when one is malformed.
-    bool append(const QVector<QByteArray> &strings, quint32 uses, QByteArray *stream,
-                QString *reason);
+    bool append(const StringItems &strings, quint32 uses, QByteArray *stream, QString *reason);
     // The EXTSST record (header included) for the strings appended last.
     QByteArray extSst() const;
 

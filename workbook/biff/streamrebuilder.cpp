@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <vector>
 
 namespace workbook::biff
 {
@@ -14,6 +15,8 @@ namespace
 {
 
 constexpr qsizetype kMaxBody = 8224;
+// How much of the original is copied at least at a time, and between two reports of it.
+constexpr qsizetype kCopyStep = qsizetype(1) << 20;
 
 // The records that hold a cell; DBCELL points at the first of each row.
 bool isCell(quint16 type)
@@ -82,29 +85,45 @@ quint16 u16At(const QByteArray &bytes, qsizetype at)
 }
 
 // Where one stream puts a row block: its ROW records and the first cell record of each row.
+// Kept small: a stream without DBCELL records makes one block of all its rows.
 class RowBlock
 {
 public:
     void clear()
     {
+        if (!m_index.empty()) {
+            for (const quint16 row : m_rows)
+                m_index[row] = -1;
+        }
         m_rows.clear();
-        m_rowIndex.clear();
+        m_firstCells.clear();
         m_lastCellRow = -1;
     }
     void addRow(quint16 row, qsizetype at, qsizetype end)
     {
-        if (!m_rowIndex.contains(row))
-            m_rowIndex.insert(row, int(m_rows.size()));
-        m_rows.append({at, end, -1});
+        if (m_rows.empty()) {
+            m_firstAt = at;
+            m_firstEnd = end;
+        }
+        if (!m_index.empty() && m_index[row] < 0)
+            m_index[row] = qint32(m_rows.size());
+        m_rows.push_back(row);
+        m_firstCells.push_back(-1);
+        // Past a few dozen rows a lookup by row number beats a search.
+        if (m_index.empty() && m_rows.size() > kSearchedRows) {
+            m_index.assign(0x10000, -1);
+            for (qsizetype i = qsizetype(m_rows.size()) - 1; i >= 0; --i)
+                m_index[m_rows[size_t(i)]] = qint32(i);
+        }
     }
     void addCell(quint16 row, qsizetype at)
     {
         if (row == m_lastCellRow)
             return;
         m_lastCellRow = row;
-        const auto it = m_rowIndex.constFind(row);
-        if (it != m_rowIndex.constEnd() && m_rows[*it].firstCell < 0)
-            m_rows[*it].firstCell = at;
+        const qsizetype i = find(row);
+        if (i >= 0 && m_firstCells[size_t(i)] < 0)
+            m_firstCells[size_t(i)] = qint32(at);
     }
     // DBCELL's fields for a DBCELL at `at` as Excel computes them: dbRtrw back to the first ROW,
     // then for each ROW record where its cells start, the first from the end of the first ROW
@@ -113,17 +132,19 @@ public:
     QVector<qint64> fields(qsizetype at) const
     {
         QVector<qint64> f;
-        if (m_rows.isEmpty())
+        if (m_rows.empty())
             return f;
-        f.reserve(m_rows.size() + 1);
-        f.append(at - m_rows[0].at);
-        QVector<qint64> starts(m_rows.size());
+        const qsizetype n = qsizetype(m_rows.size());
+        f.reserve(n + 1);
+        f.append(at - m_firstAt);
+        QVector<qint64> starts(n);
         qint64 next = at;
-        for (qsizetype i = m_rows.size() - 1; i >= 0; --i) {
-            starts[i] = m_rows[i].firstCell >= 0 ? m_rows[i].firstCell : next;
+        for (qsizetype i = n - 1; i >= 0; --i) {
+            const qint64 cell = m_firstCells[size_t(i)];
+            starts[i] = cell >= 0 ? cell : next;
             next = starts[i];
         }
-        qint64 previous = m_rows[0].end;
+        qint64 previous = m_firstEnd;
         for (const qint64 s : starts) {
             f.append(s - previous);
             previous = s;
@@ -132,13 +153,25 @@ public:
     }
 
 private:
-    struct Row {
-        qsizetype at;
-        qsizetype end;
-        qsizetype firstCell;
-    };
-    QVector<Row> m_rows;
-    QHash<quint16, int> m_rowIndex;
+    static constexpr size_t kSearchedRows = 64;
+
+    // The first of the block's ROW records for that row, or -1.
+    qsizetype find(quint16 row) const
+    {
+        if (!m_index.empty())
+            return m_index[row];
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i] == row)
+                return qsizetype(i);
+        }
+        return -1;
+    }
+
+    qsizetype m_firstAt = 0;  // the first ROW record
+    qsizetype m_firstEnd = 0; // and its end
+    std::vector<quint16> m_rows;
+    std::vector<qint32> m_firstCells; // per ROW record, -1 until a cell of its row is seen
+    std::vector<qint32> m_index;      // row number -> first ROW record, once the block is large
     int m_lastCellRow = -1;
 };
 
@@ -157,8 +190,9 @@ struct Substream {
 class Rebuild
 {
 public:
-    Rebuild(const QByteArray &stream, const StreamEdits &edits)
-        : m_stream(stream), m_in(stream), m_edits(edits)
+    Rebuild(const QByteArray &stream, const StreamEdits &edits,
+            const std::function<void(qsizetype)> &copied)
+        : m_stream(stream), m_in(stream), m_edits(edits), m_copied(copied)
     {
     }
 
@@ -185,6 +219,8 @@ private:
     const QByteArray &m_stream;
     cfb::ByteCursor m_in;
     const StreamEdits &m_edits;
+    const std::function<void(qsizetype)> &m_copied;
+    qsizetype m_reported = 0; // the last position told to m_copied
     QByteArray m_out;
     QString m_reason;
     qsizetype m_copyFrom = 0; // original bytes from here on are still to be copied
@@ -203,6 +239,10 @@ void Rebuild::flush(qsizetype upTo)
     m_in.seek(m_copyFrom);
     m_out.append(m_in.view(upTo - m_copyFrom));
     m_copyFrom = upTo;
+    if (m_copied && m_copyFrom - m_reported >= kCopyStep) {
+        m_reported = m_copyFrom;
+        m_copied(m_reported);
+    }
 }
 
 bool Rebuild::writeNew(const NewRecord &record)
@@ -228,7 +268,9 @@ bool Rebuild::writeStrings()
 {
     SstWriter writer;
     QString why;
-    if (!writer.append(m_edits.strings, m_edits.stringUses, &m_out, &why))
+    const StringList list(m_edits.strings);
+    const StringItems &items = m_edits.stringItems ? *m_edits.stringItems : list;
+    if (!writer.append(items, m_edits.stringUses, &m_out, &why))
         return fail(why);
     m_out.append(writer.extSst());
     m_stringsWritten = true;
@@ -405,8 +447,10 @@ bool Rebuild::run(QByteArray *out, QString *reason)
     for (const auto &records : m_edits.insertedBefore)
         for (const NewRecord &r : records)
             growth += 4 + r.body.size();
-    for (const QByteArray &s : m_edits.strings)
-        growth += s.size() + 1;
+    if (m_edits.stringItems)
+        growth += m_edits.stringItems->growth();
+    else
+        growth += StringList(m_edits.strings).growth();
     m_out.reserve(size + growth);
 
     auto replaced = m_edits.replaced.cbegin();
@@ -467,6 +511,10 @@ bool Rebuild::run(QByteArray *out, QString *reason)
             break;
         }
         at = end;
+        // Copied as it goes, not only where a position needs patching: the original is then
+        // read once, front to back.
+        if (at - m_copyFrom >= kCopyStep)
+            flush(at);
     }
     if (m_reason.isEmpty()) {
         qsizetype left = -1;
@@ -496,9 +544,9 @@ bool Rebuild::run(QByteArray *out, QString *reason)
 } // namespace
 
 bool StreamRebuilder::rebuild(const QByteArray &stream, const StreamEdits &edits, QByteArray *out,
-                              QString *reason)
+                              QString *reason, const std::function<void(qsizetype)> &copied)
 {
-    return Rebuild(stream, edits).run(out, reason);
+    return Rebuild(stream, edits, copied).run(out, reason);
 }
 
 } // namespace workbook::biff

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace workbook::biff
 {
@@ -16,9 +17,11 @@ class StreamRebuilder
 {
 public:
     // False with *reason when the edits do not fit the stream (an offset that is no record,
-    // a body too long for its record) or the stream cannot be walked.
+    // a body too long for its record) or the stream cannot be walked. copied, when given, is
+    // told every so often how far the original has been copied: what lies before is read
+    // again only for a few fields, so its memory may be let go while the new stream grows.
     static bool rebuild(const QByteArray &stream, const StreamEdits &edits, QByteArray *out,
-                        QString *reason);
+                        QString *reason, const std::function<void(qsizetype)> &copied = {});
 };
 
 } // namespace workbook::biff

@@ -4,6 +4,9 @@
 #include "workbook/limits.h"
 
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace workbook::cfb
@@ -52,6 +55,100 @@ bool isMini(quint64 size)
     return size > 0 && size < kMiniCutoff;
 }
 
+// The new file, sector by sector (the header is slot 0, sector s slot s + 1): each slot is
+// a piece of bytes kept elsewhere (the original file, a new stream's content) followed by
+// zeros, or a sector of its own when only some fields of it change. Written out in order, it
+// is never whole in memory.
+class Image
+{
+public:
+    Image(const QByteArray &file, qint64 sectorSize, qint64 slots) : m_sectorSize(sectorSize)
+    {
+        m_pieces.resize(size_t(slots));
+        for (qint64 i = 0; i < slots; ++i) {
+            const qint64 at = i * sectorSize;
+            const qint64 kept = qBound<qint64>(0, file.size() - at, sectorSize);
+            m_pieces[size_t(i)] = {kept > 0 ? file.constData() + at : nullptr, kept, -1};
+        }
+    }
+
+    // The slot holds size bytes of data (still valid when written out), then zeros.
+    void fill(qint64 slot, const char *data, qint64 size)
+    {
+        m_pieces[size_t(slot)] = {size > 0 ? data : nullptr, size, -1};
+    }
+    void zero(qint64 slot) { fill(slot, nullptr, 0); }
+    // The slot's bytes to change in place, made its own first from what it held.
+    char *own(qint64 slot)
+    {
+        Piece &p = m_pieces[size_t(slot)];
+        if (p.owned < 0) {
+            QByteArray bytes(int(m_sectorSize), '\0');
+            if (p.size > 0)
+                std::memcpy(bytes.data(), p.data, size_t(p.size));
+            p.owned = int(m_owned.size());
+            m_owned.push_back(std::move(bytes));
+            p.data = m_owned.back().data();
+            p.size = m_sectorSize;
+        }
+        // Held by the deque alone, so the bytes are written where the piece points.
+        return m_owned[size_t(p.owned)].data();
+    }
+    void putU32(qint64 at, quint32 value)
+    {
+        char *p = own(at / m_sectorSize) + at % m_sectorSize;
+        for (int i = 0; i < 4; ++i)
+            p[i] = char((value >> (8 * i)) & 0xFF);
+    }
+
+    // Pieces that follow each other in memory go out as one write, and so do runs of zeros.
+    bool write(ByteSink &sink) const
+    {
+        static const char zeros[4096] = {};
+        const char *run = nullptr;
+        qint64 runSize = 0;
+        qint64 zeroRun = 0;
+        auto flush = [&] {
+            if (runSize > 0 && !sink.Write(run, runSize))
+                return false;
+            run = nullptr;
+            runSize = 0;
+            for (; zeroRun > 0; zeroRun -= qMin<qint64>(zeroRun, sizeof zeros)) {
+                if (!sink.Write(zeros, qMin<qint64>(zeroRun, sizeof zeros)))
+                    return false;
+            }
+            return true;
+        };
+        for (const Piece &p : m_pieces) {
+            if (p.size > 0) {
+                if ((zeroRun > 0 || (run && run + runSize != p.data)) && !flush())
+                    return false;
+                if (!run)
+                    run = p.data;
+                runSize += p.size;
+            }
+            if (p.size < m_sectorSize) {
+                if (runSize > 0 && zeroRun == 0 && !flush())
+                    return false;
+                zeroRun += m_sectorSize - p.size;
+            }
+        }
+        return flush();
+    }
+    qint64 size() const { return qint64(m_pieces.size()) * m_sectorSize; }
+
+private:
+    struct Piece {
+        const char *data;
+        qint64 size;
+        int owned; // index into m_owned, or -1
+    };
+    const qint64 m_sectorSize;
+    std::vector<Piece> m_pieces;
+    // A deque keeps every sector where it is while more are added.
+    std::deque<QByteArray> m_owned;
+};
+
 class Rewrite
 {
 public:
@@ -63,8 +160,8 @@ public:
     {
     }
 
-    bool run(const QVector<CompoundFileWriter::Replacement> &replacements, QByteArray *out,
-             QString *reason);
+    bool run(const QVector<CompoundFileWriter::Replacement> &replacements, QString *reason);
+    const Image &image() const { return *m_image; }
 
 private:
     struct Stream {
@@ -85,10 +182,9 @@ private:
     bool appendSector(quint32 *id, QString *reason);
     bool fitChain(QVector<quint32> *chain, qint64 needed, QString *reason);
     void fitMiniChain(QVector<quint32> *chain, qint64 needed);
-    void writeChain(QByteArray &out, const QVector<quint32> &chain, const char *data,
-                    qint64 size) const;
-    void writeEntry(QByteArray &out, int entry, quint32 start, quint64 size) const;
-    void writeDifat(QByteArray &out, int oldFatSectors, int oldDifatSectors) const;
+    void writeChain(const QVector<quint32> &chain, const char *data, qint64 size);
+    void writeEntry(int entry, quint32 start, quint64 size);
+    void writeDifat(int oldFatSectors, int oldDifatSectors);
     qint64 offset(quint32 sector) const { return (qint64(sector) + 1) * m_sectorSize; }
 
     const QByteArray &m_file;
@@ -111,6 +207,9 @@ private:
     QByteArray m_mini;
     qint64 m_miniSectors = 0;
     QVector<quint32> m_freed;
+    QVector<CompoundFileWriter::Replacement> m_replacements; // what m_streams' contents are
+    QByteArray m_miniFatBytes;
+    std::unique_ptr<Image> m_image;
 };
 
 QString Rewrite::entryName(int owner) const
@@ -378,66 +477,64 @@ void Rewrite::fitMiniChain(QVector<quint32> *chain, qint64 needed)
         m_miniFat[int(chain->at(i))] = i + 1 < chain->size() ? chain->at(i + 1) : kEndOfChain;
 }
 
-void Rewrite::writeChain(QByteArray &out, const QVector<quint32> &chain, const char *data,
-                         qint64 size) const
+void Rewrite::writeChain(const QVector<quint32> &chain, const char *data, qint64 size)
 {
     qint64 done = 0;
     for (quint32 s : chain) {
         const qint64 take = qMin(size - done, m_sectorSize);
-        char *to = out.data() + offset(s);
-        std::memcpy(to, data + done, size_t(take));
-        std::memset(to + take, 0, size_t(m_sectorSize - take));
+        m_image->fill(qint64(s) + 1, data + done, take);
         done += take;
     }
 }
 
-void Rewrite::writeEntry(QByteArray &out, int entry, quint32 start, quint64 size) const
+void Rewrite::writeEntry(int entry, quint32 start, quint64 size)
 {
     const int perSector = int(m_sectorSize / kDirectoryEntrySize);
     const qint64 at = offset(m_parsed.directorySectors()[entry / perSector]) +
                       qint64(entry % perSector) * kDirectoryEntrySize;
-    putU32(out, at + 116, start);
-    putU32(out, at + 120, quint32(size & 0xFFFFFFFFu));
+    m_image->putU32(at + 116, start);
+    m_image->putU32(at + 120, quint32(size & 0xFFFFFFFFu));
     // Version 3 readers ignore the high half, which some writers leave as garbage: kept.
     if (m_parsed.version() == 4)
-        putU32(out, at + 124, quint32(size >> 32));
+        m_image->putU32(at + 124, quint32(size >> 32));
 }
 
 // Lists the FAT sectors added to the header's slots and then to DIFAT sectors; what was
 // already listed stays as it was.
-void Rewrite::writeDifat(QByteArray &out, int oldFatSectors, int oldDifatSectors) const
+void Rewrite::writeDifat(int oldFatSectors, int oldDifatSectors)
 {
     const int perDifat = m_perSector - 1;
     for (int i = oldDifatSectors; i < m_difatIds.size(); ++i) {
         const qint64 at = offset(m_difatIds[i]);
-        std::memset(out.data() + at, 0xFF, size_t(m_sectorSize));
-        putU32(out, at + m_sectorSize - 4,
-               i + 1 < m_difatIds.size() ? m_difatIds[i + 1] : kEndOfChain);
+        std::memset(m_image->own(qint64(m_difatIds[i]) + 1), 0xFF, size_t(m_sectorSize));
+        m_image->putU32(at + m_sectorSize - 4,
+                        i + 1 < m_difatIds.size() ? m_difatIds[i + 1] : kEndOfChain);
     }
     if (m_difatIds.size() > oldDifatSectors) {
         if (oldDifatSectors == 0)
-            putU32(out, 68, m_difatIds[0]);
+            m_image->putU32(68, m_difatIds[0]);
         else
-            putU32(out, offset(m_difatIds[oldDifatSectors - 1]) + m_sectorSize - 4,
-                   m_difatIds[oldDifatSectors]);
+            m_image->putU32(offset(m_difatIds[oldDifatSectors - 1]) + m_sectorSize - 4,
+                            m_difatIds[oldDifatSectors]);
     }
     for (int k = oldFatSectors; k < m_fatIds.size(); ++k) {
         if (k < kHeaderDifatEntries) {
-            putU32(out, 76 + 4 * k, m_fatIds[k]);
+            m_image->putU32(76 + 4 * k, m_fatIds[k]);
         } else {
             const int slot = k - kHeaderDifatEntries;
-            putU32(out, offset(m_difatIds[slot / perDifat]) + 4 * (slot % perDifat), m_fatIds[k]);
+            m_image->putU32(offset(m_difatIds[slot / perDifat]) + 4 * (slot % perDifat),
+                            m_fatIds[k]);
         }
     }
-    putU32(out, 44, quint32(m_fatIds.size()));
-    putU32(out, 72, quint32(m_difatIds.size()));
+    m_image->putU32(44, quint32(m_fatIds.size()));
+    m_image->putU32(72, quint32(m_difatIds.size()));
 }
 
-bool Rewrite::run(const QVector<CompoundFileWriter::Replacement> &replacements, QByteArray *out,
-                  QString *reason)
+bool Rewrite::run(const QVector<CompoundFileWriter::Replacement> &replacements, QString *reason)
 {
+    m_replacements = replacements;
     std::vector<bool> seen(size_t(m_parsed.entryCount()), false);
-    for (const CompoundFileWriter::Replacement &r : replacements) {
+    for (const CompoundFileWriter::Replacement &r : std::as_const(m_replacements)) {
         if (r.entry <= 0 || r.entry >= m_parsed.entryCount() ||
             m_parsed.entry(r.entry).type != CompoundFile::EntryType::Stream) {
             setReason(
@@ -539,57 +636,86 @@ bool Rewrite::run(const QVector<CompoundFileWriter::Replacement> &replacements, 
     while (m_total > 0 && freedHere[size_t(m_total - 1)] && m_fat[int(m_total - 1)] == kFreeSector)
         --m_total;
 
-    const qint64 outSize = (m_total + 1) * m_sectorSize;
-    QByteArray result(int(outSize), Qt::Uninitialized);
-    const qint64 kept = qMin<qint64>(outSize, m_file.size());
-    std::memcpy(result.data(), m_file.constData(), size_t(kept));
-    std::memset(result.data() + kept, 0, size_t(outSize - kept));
+    m_image = std::make_unique<Image>(m_file, m_sectorSize, m_total + 1);
     // Freed sectors keep nothing of what they held.
     for (quint32 s : m_freed) {
         if (qint64(s) < m_total && m_fat[int(s)] == kFreeSector)
-            std::memset(result.data() + offset(s), 0, size_t(m_sectorSize));
+            m_image->zero(qint64(s) + 1);
     }
     for (const Stream &s : m_streams) {
         const qint64 size = s.content->size();
         if (!s.newMini)
-            writeChain(result, s.newChain, s.content->constData(), size);
-        writeEntry(result, s.entry, s.newChain.isEmpty() ? kEndOfChain : s.newChain.first(),
-                   quint64(size));
+            writeChain(s.newChain, s.content->constData(), size);
+        writeEntry(s.entry, s.newChain.isEmpty() ? kEndOfChain : s.newChain.first(), quint64(size));
     }
     if (m_miniTouched) {
-        writeChain(result, m_rootChain, m_mini.constData(), m_mini.size());
-        writeEntry(result, 0, m_rootChain.isEmpty() ? kEndOfChain : m_rootChain.first(),
+        writeChain(m_rootChain, m_mini.constData(), m_mini.size());
+        writeEntry(0, m_rootChain.isEmpty() ? kEndOfChain : m_rootChain.first(),
                    quint64(m_mini.size()));
-        QByteArray miniFat(m_miniFat.size() * 4, Qt::Uninitialized);
+        m_miniFatBytes = QByteArray(m_miniFat.size() * 4, Qt::Uninitialized);
         for (int i = 0; i < m_miniFat.size(); ++i)
-            putU32(miniFat, qint64(i) * 4, m_miniFat[i]);
-        writeChain(result, m_miniFatChain, miniFat.constData(), miniFat.size());
-        putU32(result, 60, m_miniFatChain.isEmpty() ? kEndOfChain : m_miniFatChain.first());
-        putU32(result, 64, quint32(m_miniFatChain.size()));
+            putU32(m_miniFatBytes, qint64(i) * 4, m_miniFat[i]);
+        writeChain(m_miniFatChain, m_miniFatBytes.constData(), m_miniFatBytes.size());
+        m_image->putU32(60, m_miniFatChain.isEmpty() ? kEndOfChain : m_miniFatChain.first());
+        m_image->putU32(64, quint32(m_miniFatChain.size()));
     }
     for (int k = 0; k < m_fatIds.size(); ++k) {
-        const qint64 at = offset(m_fatIds[k]);
-        for (int i = 0; i < m_perSector; ++i)
-            putU32(result, at + 4 * i, m_fat[k * m_perSector + i]);
+        char *sector = m_image->own(qint64(m_fatIds[k]) + 1);
+        for (int i = 0; i < m_perSector; ++i) {
+            const quint32 v = m_fat[k * m_perSector + i];
+            for (int b = 0; b < 4; ++b)
+                sector[4 * i + b] = char((v >> (8 * b)) & 0xFF);
+        }
     }
     if (m_fatIds.size() > oldFatSectors)
-        writeDifat(result, int(oldFatSectors), oldDifatSectors);
-    *out = result;
+        writeDifat(int(oldFatSectors), oldDifatSectors);
     return true;
 }
 
 } // namespace
 
+struct CompoundFileWriter::Plan {
+    Plan(const QByteArray &file, const CompoundFile &parsed) : rewrite(file, parsed) {}
+    Rewrite rewrite;
+};
+
+CompoundFileWriter::CompoundFileWriter() = default;
+CompoundFileWriter::~CompoundFileWriter() = default;
+
+bool CompoundFileWriter::plan(const QByteArray &file, const CompoundFile &parsed,
+                              const QVector<Replacement> &replacements, QString *reason)
+{
+    m_plan.reset();
+    auto plan = std::make_unique<Plan>(file, parsed);
+    QString why;
+    if (!plan->rewrite.run(replacements, &why)) {
+        setReason(reason, QStringLiteral("compound file: %1").arg(why));
+        return false;
+    }
+    m_plan = std::move(plan);
+    return true;
+}
+
+qint64 CompoundFileWriter::size() const
+{
+    return m_plan ? m_plan->rewrite.image().size() : 0;
+}
+
+bool CompoundFileWriter::write(ByteSink &sink) const
+{
+    return m_plan && m_plan->rewrite.image().write(sink);
+}
+
 bool CompoundFileWriter::rewrite(const QByteArray &file, const CompoundFile &parsed,
                                  const QVector<Replacement> &replacements, QByteArray *out,
                                  QString *reason)
 {
-    QString why;
-    Rewrite rewrite(file, parsed);
-    if (!rewrite.run(replacements, out, &why)) {
-        setReason(reason, QStringLiteral("compound file: %1").arg(why));
+    CompoundFileWriter writer;
+    if (!writer.plan(file, parsed, replacements, reason))
         return false;
-    }
+    ByteArraySink sink;
+    writer.write(sink);
+    *out = sink.Bytes();
     return true;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/bytesink.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
+#include <memory>
 
 namespace workbook::cfb
 {
@@ -23,6 +26,24 @@ public:
     // stream reuses its own sectors first. False with *reason when it cannot be written.
     static bool rewrite(const QByteArray &file, const CompoundFile &parsed,
                         const QVector<Replacement> &replacements, QByteArray *out, QString *reason);
+
+    CompoundFileWriter();
+    ~CompoundFileWriter();
+    CompoundFileWriter(const CompoundFileWriter &) = delete;
+    CompoundFileWriter &operator=(const CompoundFileWriter &) = delete;
+
+    // The same in two steps, so that the new file need never be whole in memory: plan()
+    // makes every check that can refuse it (file and parsed must outlive the writer), then
+    // write() hands it to a sink in order, failing only when the sink does.
+    bool plan(const QByteArray &file, const CompoundFile &parsed,
+              const QVector<Replacement> &replacements, QString *reason);
+    bool write(ByteSink &sink) const;
+    // The planned file's size in bytes.
+    qint64 size() const;
+
+private:
+    struct Plan;
+    std::unique_ptr<Plan> m_plan;
 };
 
 } // namespace workbook::cfb

@@ -472,6 +472,59 @@ private slots:
         QCOMPARE(out.mid(int(CompoundFileBuilder::fatEntryOffset(layout, other + 2)), 4),
                  QByteArray("\xF0\xFF\xFF\x7F", 4));
     }
+
+    // The file is handed over in pieces that add up to the whole; a sink that stops taking
+    // them stops the write, which says so.
+    void theFileGoesToASinkInPiecesAndStopsWhenItFails()
+    {
+        CompoundFileBuilder b;
+        b.addStream("Workbook", pattern(300000, 'w'));
+        b.addStream("Small", pattern(100, 's'));
+        const QByteArray bytes = b.build();
+        QString why;
+        const auto parsed = CompoundFile::open(bytes, &why);
+        QVERIFY2(parsed, qPrintable(why));
+        const QVector<CompoundFileWriter::Replacement> replacements{
+            {parsed->findRootEntry("Workbook"), pattern(500000, 'n')},
+            {parsed->findRootEntry("Small"), pattern(200, 't')}};
+        QByteArray whole;
+        QVERIFY2(CompoundFileWriter::rewrite(bytes, *parsed, replacements, &whole, &why),
+                 qPrintable(why));
+        CompoundFileWriter writer;
+        QVERIFY2(writer.plan(bytes, *parsed, replacements, &why), qPrintable(why));
+        QCOMPARE(writer.size(), qint64(whole.size()));
+
+        class FailingSink : public ByteSink
+        {
+        public:
+            explicit FailingSink(qint64 room) : m_room(room) {}
+            bool Write(const char *data, qint64 size) override
+            {
+                ++calls;
+                if (size > m_room)
+                    return false;
+                taken.append(data, int(size));
+                m_room -= size;
+                return true;
+            }
+            QByteArray taken;
+            int calls = 0;
+
+        private:
+            qint64 m_room;
+        };
+        FailingSink all(whole.size());
+        QVERIFY(writer.write(all));
+        QCOMPARE(all.taken, whole);
+        // Runs of sectors in a row go as one piece, not sector by sector.
+        QVERIFY(all.calls < whole.size() / 512 / 8);
+        for (const qint64 room :
+             {qint64(0), qint64(511), qint64(whole.size() / 2), qint64(whole.size() - 1)}) {
+            FailingSink some(room);
+            QVERIFY(!writer.write(some));
+            QVERIFY(whole.startsWith(some.taken));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(CompoundFileWriterTest)
