@@ -319,13 +319,13 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
     if (first != 0x01) {
         cell->formula = edit::SourceCell::Formula::Normal;
         m_afterFormula = m_reader.position();
-        const QByteArray tokens = ownTokens();
+        // Tested where they lie: most formulas are passed over, and need no view made.
         quint8 verdict = 0;
-        if (!mayMatch(tokens, false, &verdict)) {
+        if (!mayMatch(m_record.body.dataAt(m_tokensAt), cce, false, &verdict)) {
             *skip = true;
             return true;
         }
-        return decompile(tokens, ownExtra(), false, &cell->formulaText);
+        return decompile(ownTokens(), ownExtra(), false, &cell->formulaText);
     }
     if (cce < 5)
         return fail(Error::Kind::Damaged,
@@ -360,7 +360,7 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
         cell->formula = edit::SourceCell::Formula::Array;
         if (!isFirst)
             return true;
-        if (!mayMatch(g.tokens, false, &g.verdict)) {
+        if (!mayMatch(g.tokens.constData(), g.tokens.size(), false, &g.verdict)) {
             *skip = true;
             return true;
         }
@@ -369,7 +369,7 @@ bool BiffCellSource::formulaCell(edit::SourceCell *cell, bool *skip)
         return decompile(g.tokens, g.extra, false, &cell->formulaText);
     }
     cell->formula = edit::SourceCell::Formula::Shared;
-    if (!mayMatch(g.tokens, true, &g.verdict)) {
+    if (!mayMatch(g.tokens.constData(), g.tokens.size(), true, &g.verdict)) {
         *skip = true;
         return true;
     }
@@ -395,12 +395,12 @@ QByteArray BiffCellSource::ownExtra() const
     return m_record.body.viewAt(at, m_record.body.size() - at);
 }
 
-bool BiffCellSource::mayMatch(const QByteArray &tokens, bool relative, quint8 *verdict)
+bool BiffCellSource::mayMatch(const char *tokens, qsizetype size, bool relative, quint8 *verdict)
 {
     if (!m_precheck)
         return true;
     if (*verdict == 0)
-        *verdict = m_precheck->mayMatch(tokens, relative) ? 2 : 1;
+        *verdict = m_precheck->mayMatch(tokens, size, relative) ? 2 : 1;
     return *verdict == 2;
 }
 

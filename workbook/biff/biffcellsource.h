@@ -85,7 +85,7 @@ private:
     bool formulaCell(edit::SourceCell *cell, bool *skip);
     bool readGroup(const Record &r);
     bool decompile(const QByteArray &tokens, const QByteArray &extra, bool relative, QString *out);
-    bool mayMatch(const QByteArray &tokens, bool relative, quint8 *verdict);
+    bool mayMatch(const char *tokens, qsizetype size, bool relative, quint8 *verdict);
     // Views of the current formula's own tokens and extra data, valid while its record is.
     QByteArray ownTokens() const;
     QByteArray ownExtra() const;

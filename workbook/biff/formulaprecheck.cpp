@@ -3,9 +3,10 @@
 #include "workbook/biff/errorcodes.h"
 #include "workbook/biff/formulanames.h"
 #include "workbook/biff/functiontable.h"
-#include "workbook/cfb/bytecursor.h"
 
+#include <QtEndian>
 #include <cmath>
+#include <cstring>
 
 namespace workbook::biff
 {
@@ -65,6 +66,61 @@ QStringList needlesOf(const QString &what)
     return out;
 }
 
+// Reads tokens where they lie, as ByteCursor would: past the end, zero and no longer ok.
+class TokenReader
+{
+public:
+    TokenReader(const char *data, qsizetype size)
+        : m_data(reinterpret_cast<const uchar *>(data)), m_size(size)
+    {
+    }
+    bool ok() const { return m_ok; }
+    bool atEnd() const { return m_pos >= m_size; }
+    bool skip(qsizetype count)
+    {
+        if (count < 0 || count > m_size - m_pos) {
+            m_pos = m_size;
+            return m_ok = false;
+        }
+        m_pos += count;
+        return true;
+    }
+    quint8 u8() { return have(1) ? m_data[m_pos++] : 0; }
+    quint16 u16()
+    {
+        if (!have(2))
+            return 0;
+        const quint16 v = qFromLittleEndian<quint16>(m_data + m_pos);
+        m_pos += 2;
+        return v;
+    }
+    double f64()
+    {
+        if (!have(8))
+            return 0;
+        const quint64 bits = qFromLittleEndian<quint64>(m_data + m_pos);
+        m_pos += 8;
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    }
+
+private:
+    bool have(qsizetype count)
+    {
+        if (m_size - m_pos >= count)
+            return true;
+        m_pos = m_size;
+        m_ok = false;
+        return false;
+    }
+
+    const uchar *m_data;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+    bool m_ok = true;
+};
+
 } // namespace
 
 FormulaPrecheck::FormulaPrecheck(const QString &what, const FormulaNames &names)
@@ -99,12 +155,12 @@ qint64 FormulaPrecheck::functionAtom(int index)
     return v;
 }
 
-bool FormulaPrecheck::mayMatch(const QByteArray &tokens, bool relative)
+bool FormulaPrecheck::mayMatch(const char *tokens, qsizetype size, bool relative)
 {
     if (m_needles.isEmpty())
         return true;
     quint32 seen = relative ? m_refError : 0;
-    cfb::ByteCursor t(tokens);
+    TokenReader t(tokens, size);
     int depth = 0;
     // Pops n operands and pushes the result; false (decompile and let it judge) when short.
     auto reduce = [&depth](int n) {

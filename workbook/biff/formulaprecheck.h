@@ -30,7 +30,11 @@ public:
     bool isActive() const { return !m_needles.isEmpty(); }
     // False only when the formula's text certainly holds no match. relative: the tokens of
     // a shared formula, whose other cells may show "#REF!" where a reference leaves the grid.
-    bool mayMatch(const QByteArray &tokens, bool relative);
+    bool mayMatch(const char *tokens, qsizetype size, bool relative);
+    bool mayMatch(const QByteArray &tokens, bool relative)
+    {
+        return mayMatch(tokens.constData(), tokens.size(), relative);
+    }
 
 private:
     quint32 atom(QStringView text) const;

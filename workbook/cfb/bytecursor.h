@@ -94,6 +94,13 @@ public:
             return QByteArray();
         return QByteArray::fromRawData(m_bytes.constData() + m_begin + position, int(count));
     }
+    // Where position lies in the bytes this cursor reads (valid while they are); null when
+    // it lies outside them.
+    const char *dataAt(qsizetype position) const
+    {
+        return position >= 0 && position <= size() ? m_bytes.constData() + m_begin + position
+                                                   : nullptr;
+    }
     // The byte at position, or 0 when there is none.
     quint8 byteAt(qsizetype position) const
     {
