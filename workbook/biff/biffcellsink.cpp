@@ -6,6 +6,8 @@
 #include "workbook/biff/formulacompiler.h"
 #include "workbook/biff/recordreader.h"
 #include "workbook/biff/recordtypes.h"
+#include "workbook/biff/rknumber.h"
+#include "workbook/cfb/bytewriter.h"
 
 #include <cmath>
 #include <cstring>
@@ -21,25 +23,13 @@ using Role = BiffCellSource::Role;
 // FORMULA grbit: recalculate whenever the workbook is calculated.
 constexpr quint16 kAlwaysCalc = 0x0001;
 
-void putU16(QByteArray &out, quint16 v)
-{
-    out.append(char(v & 0xFF));
-    out.append(char(v >> 8));
-}
-
-void putU32(QByteArray &out, quint32 v)
-{
-    putU16(out, quint16(v & 0xFFFF));
-    putU16(out, quint16(v >> 16));
-}
-
 QByteArray cellHeader(int row, int column, quint16 xf)
 {
     QByteArray out;
     out.reserve(16);
-    putU16(out, quint16(row));
-    putU16(out, quint16(column));
-    putU16(out, xf);
+    cfb::appendU16(out, quint16(row));
+    cfb::appendU16(out, quint16(column));
+    cfb::appendU16(out, xf);
     return out;
 }
 
@@ -48,18 +38,6 @@ QByteArray cellHeader(int row, int column, quint16 xf)
 QByteArray droppedResult()
 {
     return QByteArray("\x03\x00\x00\x00\x00\x00\xFF\xFF", 8);
-}
-
-double rkValue(quint32 rk)
-{
-    double v;
-    if (rk & 0x02) {
-        v = double(qint32(rk) >> 2);
-    } else {
-        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&v, &bits, sizeof v);
-    }
-    return (rk & 0x01) ? v / 100.0 : v;
 }
 
 // The RK that gives back exactly value (bit for bit), in the order Excel tries them.
@@ -112,9 +90,9 @@ NewRecord formulaRecord(int row, int column, quint16 xf, const QByteArray &token
 {
     QByteArray body = cellHeader(row, column, xf);
     body += droppedResult();
-    putU16(body, kAlwaysCalc);
-    putU32(body, 0);
-    putU16(body, quint16(tokens.size()));
+    cfb::appendU16(body, kAlwaysCalc);
+    cfb::appendU32(body, 0);
+    cfb::appendU16(body, quint16(tokens.size()));
     body += tokens;
     body += extra;
     return NewRecord{rt::kFormula, body};
@@ -259,13 +237,13 @@ NewRecord BiffCellSink::numberRecord(int row, int column, quint16 xf, double val
     QByteArray body = cellHeader(row, column, xf);
     quint32 rk = 0;
     if (rkFor(value, &rk)) {
-        putU32(body, rk);
+        cfb::appendU32(body, rk);
         return NewRecord{rt::kRk, body};
     }
     quint64 bits;
     std::memcpy(&bits, &value, sizeof bits);
-    putU32(body, quint32(bits & 0xFFFFFFFFu));
-    putU32(body, quint32(bits >> 32));
+    cfb::appendU32(body, quint32(bits & 0xFFFFFFFFu));
+    cfb::appendU32(body, quint32(bits >> 32));
     return NewRecord{rt::kNumber, body};
 }
 
@@ -288,7 +266,7 @@ bool BiffCellSink::cellRecords(const Change &c, QVector<NewRecord> *out, qint64 
         const int index = it.value();
         if (m_strings.hasUseCounts() && index < m_strings.useCounts().size())
             ++m_strings.useCounts()[index];
-        putU32(body, quint32(index));
+        cfb::appendU32(body, quint32(index));
         out->append(NewRecord{rt::kLabelSst, body});
         ++*usesDelta;
         return true;
@@ -344,17 +322,17 @@ bool BiffCellSink::splitMulRk(qsizetype offset, const QMap<int, Change> &changes
     const auto flush = [&]() {
         if (run.size() == 1) {
             QByteArray body = cellHeader(row, runStart, run[0].xf);
-            putU32(body, run[0].rk);
+            cfb::appendU32(body, run[0].rk);
             out->append(NewRecord{rt::kRk, body});
         } else if (run.size() > 1) {
             QByteArray body;
-            putU16(body, row);
-            putU16(body, quint16(runStart));
+            cfb::appendU16(body, row);
+            cfb::appendU16(body, quint16(runStart));
             for (const Cell &cell : qAsConst(run)) {
-                putU16(body, cell.xf);
-                putU32(body, cell.rk);
+                cfb::appendU16(body, cell.xf);
+                cfb::appendU32(body, cell.rk);
             }
-            putU16(body, quint16(runStart + run.size() - 1));
+            cfb::appendU16(body, quint16(runStart + run.size() - 1));
             out->append(NewRecord{rt::kMulRk, body});
         }
         run.clear();
@@ -473,9 +451,9 @@ bool BiffCellSink::finish(StreamEdits *edits, qint64 *usesDelta, Error *error)
                                   .arg(cellName(first.at.row, first.at.column)));
             QByteArray body = r.body.bytes(6);
             const quint16 grbit = r.body.u16() | kAlwaysCalc;
-            putU16(body, grbit);
-            putU32(body, r.body.u32());
-            putU16(body, quint16(first.tokens.size()));
+            cfb::appendU16(body, grbit);
+            cfb::appendU32(body, r.body.u32());
+            cfb::appendU16(body, quint16(first.tokens.size()));
             body += first.tokens;
             body += first.extra;
             edits->replaced.insert(first.at.groupRecord, {NewRecord{rt::kArray, body}});

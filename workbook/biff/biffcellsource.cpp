@@ -6,6 +6,7 @@
 #include "workbook/biff/formuladecompiler.h"
 #include "workbook/biff/formulaprecheck.h"
 #include "workbook/biff/recordtypes.h"
+#include "workbook/biff/rknumber.h"
 #include "workbook/edit/formattedtext.h"
 #include "workbook/limits.h"
 
@@ -16,18 +17,6 @@ namespace workbook::biff
 
 namespace
 {
-
-double rkValue(quint32 rk)
-{
-    double v;
-    if (rk & 0x02) {
-        v = double(qint32(rk) >> 2);
-    } else {
-        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&v, &bits, sizeof v);
-    }
-    return (rk & 0x01) ? v / 100.0 : v;
-}
 
 quint32 cellKey(int row, int column)
 {

@@ -2,6 +2,7 @@
 
 #include "workbook/biff/biffstring.h"
 #include "workbook/biff/biffworkbook.h"
+#include "workbook/cfb/bytewriter.h"
 
 #include <algorithm>
 
@@ -50,18 +51,6 @@ bool readItem(const BiffWorkbook &workbook, int index, StoredItem *out, bool wit
     return c.ok();
 }
 
-void putU16(QByteArray &out, quint16 v)
-{
-    out.append(char(v & 0xFF));
-    out.append(char(v >> 8));
-}
-
-void putU32(QByteArray &out, quint32 v)
-{
-    putU16(out, quint16(v & 0xFFFF));
-    putU16(out, quint16(v >> 16));
-}
-
 // The header and characters of an item, the given runs and phonetic block after them.
 QByteArray encodeItem(const QString &text, const QByteArray &runs, const QByteArray &phonetic)
 {
@@ -69,16 +58,16 @@ QByteArray encodeItem(const QString &text, const QByteArray &runs, const QByteAr
         std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; });
     QByteArray out;
     out.reserve(int(3 + 6 + text.size() * (wide ? 2 : 1) + runs.size() + phonetic.size()));
-    putU16(out, quint16(text.size()));
+    cfb::appendU16(out, quint16(text.size()));
     out.append(
         char((wide ? 0x01 : 0) | (runs.isEmpty() ? 0 : 0x08) | (phonetic.isEmpty() ? 0 : 0x04)));
     if (!runs.isEmpty())
-        putU16(out, quint16(runs.size() / 4));
+        cfb::appendU16(out, quint16(runs.size() / 4));
     if (!phonetic.isEmpty())
-        putU32(out, quint32(phonetic.size()));
+        cfb::appendU32(out, quint32(phonetic.size()));
     for (const QChar ch : text) {
         if (wide)
-            putU16(out, ch.unicode());
+            cfb::appendU16(out, ch.unicode());
         else
             out.append(char(ch.unicode()));
     }
@@ -249,7 +238,7 @@ QByteArray BiffStringTable::encode(const edit::FormattedText &text)
             if (font.isEmpty() && !current.isEmpty())
                 font = QByteArray(2, '\0');
             if (!r.text.isEmpty() && !font.isEmpty() && font != current && at < plain.size()) {
-                putU16(runs, quint16(at));
+                cfb::appendU16(runs, quint16(at));
                 runs.append(font);
                 current = font;
             }

@@ -1,6 +1,7 @@
 #include "workbook/biff/documentsummary.h"
 
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/cfb/bytewriter.h"
 #include "workbook/text/casefolding.h"
 #include "workbook/text/formulasheetrename.h"
 
@@ -40,18 +41,6 @@ void setReason(QString *reason, const QString &text)
 quint32 u32At(const QByteArray &bytes, qsizetype at)
 {
     return qFromLittleEndian<quint32>(bytes.constData() + at);
-}
-
-void putU32(QByteArray &bytes, qsizetype at, quint32 v)
-{
-    qToLittleEndian(v, bytes.data() + at);
-}
-
-void appendU32(QByteArray &out, quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
 }
 
 QByteArray utf16(const QString &text)
@@ -252,7 +241,7 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
             chars = utf16(renamed);
             chars.append(2, '\0');
         }
-        appendU32(value, quint32(unicodeCounts ? chars.size() / 2 : chars.size()));
+        cfb::appendU32(value, quint32(unicodeCounts ? chars.size() / 2 : chars.size()));
         value.append(chars);
         if (padded)
             value.append((4 - chars.size() % 4) % 4, '\0');
@@ -272,11 +261,11 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
     const qsizetype delta = value.size() - oldLength;
 
     QByteArray newSet = set.left(titlesAt) + value + set.mid(slotEnd);
-    putU32(newSet, 0, quint32(newSet.size()));
+    cfb::writeU32(newSet, 0, quint32(newSet.size()));
     for (quint32 i = 0; i < properties; ++i) {
         const quint32 offset = u32At(newSet, 12 + i * 8);
         if (offset > titlesAt)
-            putU32(newSet, 12 + i * 8, quint32(offset + delta));
+            cfb::writeU32(newSet, 12 + i * 8, quint32(offset + delta));
     }
     QByteArray result = stream.left(setStart) + newSet + stream.mid(setStart + setSize);
     entry = kHeaderSize;
@@ -287,7 +276,7 @@ SheetRenameText::Result DocumentSummary::renameTitle(const QByteArray &stream, c
             return Result::Unreadable;
         }
         if (offset > setStart)
-            putU32(result, entry + 16, quint32(offset + delta));
+            cfb::writeU32(result, entry + 16, quint32(offset + delta));
     }
     *out = result;
     return Result::Changed;

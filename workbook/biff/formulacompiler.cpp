@@ -6,6 +6,7 @@
 #include "workbook/biff/formulareferences.h"
 #include "workbook/biff/functiontable.h"
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/cfb/bytewriter.h"
 #include "workbook/text/formulalimits.h"
 #include "workbook/text/numbertext.h"
 
@@ -91,12 +92,6 @@ bool isNameChar(QChar c)
     return isLetter(c) || isDigit(c) || c == u'_' || c == u'.' || c == u'\\' || c == u'?';
 }
 
-void putU16(QByteArray &b, quint16 v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
 void putF64(QByteArray &b, double v)
 {
     quint64 bits;
@@ -112,14 +107,14 @@ void putString(QByteArray &b, const QString &s, int countBytes)
     if (countBytes == 1)
         b.append(char(s.size()));
     else
-        putU16(b, quint16(s.size()));
+        cfb::appendU16(b, quint16(s.size()));
     bool wide = false;
     for (QChar c : s)
         wide = wide || c.unicode() > 0xFF;
     b.append(char(wide ? 1 : 0));
     for (QChar c : s) {
         if (wide)
-            putU16(b, c.unicode());
+            cfb::appendU16(b, c.unicode());
         else
             b.append(char(c.unicode()));
     }
@@ -686,7 +681,7 @@ int Compiler::arrayConstant(const QString &before)
     n.before = before;
     n.cls = 'A';
     n.array.append(char(columns - 1));
-    putU16(n.array, quint16(rows - 1));
+    cfb::appendU16(n.array, quint16(rows - 1));
     n.array += values;
     return add(n);
 }
@@ -1214,7 +1209,7 @@ bool Compiler::writeNode(int index, QByteArray &out)
         const double v = n.number;
         if (!n.negative && v >= 0 && v <= 65535 && v == std::floor(v) && !std::signbit(v)) {
             out.append(char(0x1E));
-            putU16(out, quint16(v));
+            cfb::appendU16(out, quint16(v));
         } else {
             out.append(char(0x1F));
             putF64(out, v);
@@ -1244,41 +1239,41 @@ bool Compiler::writeNode(int index, QByteArray &out)
         writeSpaces(n.before, false, out);
         out.append(char((n.ixti >= 0 ? 0x1A : 0x04) | classBits(n.cls)));
         if (n.ixti >= 0)
-            putU16(out, quint16(n.ixti));
-        putU16(out, n.rows[0]);
-        putU16(out, n.columns[0]);
+            cfb::appendU16(out, quint16(n.ixti));
+        cfb::appendU16(out, n.rows[0]);
+        cfb::appendU16(out, n.columns[0]);
         return true;
     case Kind::Area:
         writeSpaces(n.before, false, out);
         out.append(char((n.ixti >= 0 ? 0x1B : 0x05) | classBits(n.cls)));
         if (n.ixti >= 0)
-            putU16(out, quint16(n.ixti));
-        putU16(out, n.rows[0]);
-        putU16(out, n.rows[1]);
-        putU16(out, n.columns[0]);
-        putU16(out, n.columns[1]);
+            cfb::appendU16(out, quint16(n.ixti));
+        cfb::appendU16(out, n.rows[0]);
+        cfb::appendU16(out, n.rows[1]);
+        cfb::appendU16(out, n.columns[0]);
+        cfb::appendU16(out, n.columns[1]);
         return true;
     case Kind::RefError: {
         // The text does not say whether a cell or a range was lost: names held ranges.
         const bool area = m_options.kind == FormulaCompiler::Kind::Name;
         writeSpaces(n.before, false, out);
         out.append(char((area ? 0x1D : 0x1C) | classBits(n.cls)));
-        putU16(out, quint16(n.ixti));
+        cfb::appendU16(out, quint16(n.ixti));
         out.append(QByteArray(area ? 8 : 4, '\0'));
         return true;
     }
     case Kind::Name:
         writeSpaces(n.before, false, out);
         out.append(char(0x03 | classBits(n.cls)));
-        putU16(out, quint16(n.index));
-        putU16(out, 0);
+        cfb::appendU16(out, quint16(n.index));
+        cfb::appendU16(out, 0);
         return true;
     case Kind::NameX:
         writeSpaces(n.before, false, out);
         out.append(char(0x19 | classBits(n.cls)));
-        putU16(out, quint16(n.ixti));
-        putU16(out, quint16(n.index));
-        putU16(out, 0);
+        cfb::appendU16(out, quint16(n.ixti));
+        cfb::appendU16(out, quint16(n.index));
+        cfb::appendU16(out, 0);
         return true;
     case Kind::Array:
         writeSpaces(n.before, false, out);
@@ -1304,7 +1299,7 @@ bool Compiler::writeNode(int index, QByteArray &out)
             if (!ok)
                 return false;
             out.append(char(0x29));
-            putU16(out, quint16(inner.size()));
+            cfb::appendU16(out, quint16(inner.size()));
             out += inner;
             return true;
         }
@@ -1333,14 +1328,14 @@ bool Compiler::writeNode(int index, QByteArray &out)
         if (n.index == 4 && argc == 1) { // SUM of one argument: tAttrSum
             o.append(char(0x19));
             o.append(char(0x10));
-            putU16(o, 0);
+            cfb::appendU16(o, 0);
         } else if (f && f->minArgs == f->maxArgs) {
             o.append(char(0x01 | classBits(n.cls)));
-            putU16(o, quint16(n.index));
+            cfb::appendU16(o, quint16(n.index));
         } else {
             o.append(char(0x02 | classBits(n.cls)));
             o.append(char(argc));
-            putU16(o, quint16(n.index));
+            cfb::appendU16(o, quint16(n.index));
         }
     };
     if (n.index == 1 || n.index == 100) {
@@ -1362,7 +1357,7 @@ bool Compiler::writeNode(int index, QByteArray &out)
             out += head;
             out.append(char(0x19));
             out.append(char(0x02));
-            putU16(out, quint16(branches[0].size() + kAttr));
+            cfb::appendU16(out, quint16(branches[0].size() + kAttr));
             for (int i = 0; i < branches.size(); ++i) {
                 out += branches[i];
                 int rest = tail.size() - 1;
@@ -1370,7 +1365,7 @@ bool Compiler::writeNode(int index, QByteArray &out)
                     rest += branches[j].size() + kAttr;
                 out.append(char(0x19));
                 out.append(char(0x08));
-                putU16(out, quint16(rest));
+                cfb::appendU16(out, quint16(rest));
             }
             out += tail;
             return true;
@@ -1379,14 +1374,14 @@ bool Compiler::writeNode(int index, QByteArray &out)
         out += head;
         out.append(char(0x19));
         out.append(char(0x04));
-        putU16(out, quint16(choices));
+        cfb::appendU16(out, quint16(choices));
         // Offsets from the start of the jump table: one per choice, then past the last.
         int offset = 2 * (choices + 1);
         for (int i = 0; i < choices; ++i) {
-            putU16(out, quint16(offset));
+            cfb::appendU16(out, quint16(offset));
             offset += branches[i].size() + kAttr;
         }
-        putU16(out, quint16(offset));
+        cfb::appendU16(out, quint16(offset));
         for (int i = 0; i < choices; ++i) {
             out += branches[i];
             int rest = tail.size() - 1;
@@ -1394,7 +1389,7 @@ bool Compiler::writeNode(int index, QByteArray &out)
                 rest += branches[j].size() + kAttr;
             out.append(char(0x19));
             out.append(char(0x08));
-            putU16(out, quint16(rest));
+            cfb::appendU16(out, quint16(rest));
         }
         out += tail;
         return true;
@@ -1450,7 +1445,7 @@ bool Compiler::run(FormulaCompiler::Output *out, QString *reason)
     if (m_volatile) {
         tokens.append(char(0x19));
         tokens.append(char(0x01));
-        putU16(tokens, 0);
+        cfb::appendU16(tokens, 0);
     }
     if (!writeNode(root, tokens))
         return refuse();

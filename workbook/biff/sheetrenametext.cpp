@@ -1,6 +1,7 @@
 #include "workbook/biff/sheetrenametext.h"
 
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/cfb/bytewriter.h"
 #include "workbook/text/casefolding.h"
 #include "workbook/text/formulasheetrename.h"
 
@@ -28,24 +29,10 @@ void setReason(QString *reason, const QString &text)
         *reason = text;
 }
 
-void appendU16(QByteArray &out, quint16 v)
-{
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
-}
-
-void appendU32(QByteArray &out, quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
-}
-
 void appendUtf16(QByteArray &out, const QString &text)
 {
     for (const QChar ch : text)
-        appendU16(out, ch.unicode());
+        cfb::appendU16(out, ch.unicode());
 }
 
 bool fitsLatin1(const QString &text)
@@ -104,9 +91,9 @@ SheetRenameText::Result SheetRenameText::hyperlink(const QByteArray &body, const
     if (!renamed || *renamed == location)
         return Result::Unchanged;
     QByteArray result = body.left(locationStart);
-    appendU32(result, quint32(renamed->size() + 1));
+    cfb::appendU32(result, quint32(renamed->size() + 1));
     appendUtf16(result, *renamed);
-    appendU16(result, 0);
+    cfb::appendU16(result, 0);
     result.append(body.mid(locationEnd));
     *out = result;
     return Result::Changed;
@@ -150,7 +137,7 @@ SheetRenameText::dataConsolidationReference(const QByteArray &body, const QStrin
     // Compressed where every character allows it, as Excel writes its strings.
     const bool newWide = !fitsLatin1(renamed);
     QByteArray result = body.left(6);
-    appendU16(result, quint16(renamed.size()));
+    cfb::appendU16(result, quint16(renamed.size()));
     result.append(char(newWide ? 0x01 : 0x00));
     if (newWide)
         appendUtf16(result, renamed);

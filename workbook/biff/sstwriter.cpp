@@ -2,6 +2,7 @@
 
 #include "workbook/biff/recordtypes.h"
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/cfb/bytewriter.h"
 
 #include <algorithm>
 
@@ -13,24 +14,6 @@ namespace
 
 constexpr qsizetype kMaxBody = 8224;
 constexpr qsizetype kMinRoomForString = 12;
-
-void putU16(QByteArray *out, qsizetype at, quint16 v)
-{
-    (*out)[int(at)] = char(v & 0xFF);
-    (*out)[int(at + 1)] = char(v >> 8);
-}
-
-void appendU16(QByteArray *out, quint16 v)
-{
-    out->append(char(v & 0xFF));
-    out->append(char(v >> 8));
-}
-
-void appendU32(QByteArray *out, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        out->append(char((v >> (8 * i)) & 0xFF));
-}
 
 // The parts of one XLUnicodeRichExtendedString: the fixed header, the characters, then the
 // formatting runs and the phonetic block.
@@ -71,14 +54,14 @@ public:
     {
         finish();
         m_header = m_out->size();
-        appendU16(m_out, type);
-        appendU16(m_out, 0);
+        cfb::appendU16(*m_out, type);
+        cfb::appendU16(*m_out, 0);
     }
     void startContinue() { start(rt::kContinue); }
     void finish()
     {
         if (m_header >= 0)
-            putU16(m_out, m_header + 2, quint16(m_out->size() - m_header - 4));
+            cfb::writeU16(*m_out, m_header + 2, quint16(m_out->size() - m_header - 4));
     }
 
 private:
@@ -107,8 +90,8 @@ bool SstWriter::append(const StringItems &strings, quint32 uses, QByteArray *str
     m_perSet = stringsPerSet(count);
     m_sets.clear();
     RecordCutter cut(stream, rt::kSst);
-    appendU32(stream, uses);
-    appendU32(stream, quint32(count));
+    cfb::appendU32(*stream, uses);
+    cfb::appendU32(*stream, quint32(count));
     QByteArray s;
     for (int i = 0; i < count; ++i) {
         if (!strings.item(i, &s, reason))
@@ -171,13 +154,13 @@ bool SstWriter::append(const StringItems &strings, quint32 uses, QByteArray *str
 QByteArray SstWriter::extSst() const
 {
     QByteArray r;
-    appendU16(&r, rt::kExtSst);
-    appendU16(&r, quint16(2 + 8 * m_sets.size()));
-    appendU16(&r, m_perSet);
+    cfb::appendU16(r, rt::kExtSst);
+    cfb::appendU16(r, quint16(2 + 8 * m_sets.size()));
+    cfb::appendU16(r, m_perSet);
     for (const SetStart &s : m_sets) {
-        appendU32(&r, s.position);
-        appendU16(&r, s.offset);
-        appendU16(&r, 0);
+        cfb::appendU32(r, s.position);
+        cfb::appendU16(r, s.offset);
+        cfb::appendU16(r, 0);
     }
     return r;
 }

@@ -3,6 +3,7 @@
 #include "workbook/biff/recordtypes.h"
 #include "workbook/biff/sstwriter.h"
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/cfb/bytewriter.h"
 
 #include <QHash>
 #include <algorithm>
@@ -58,18 +59,6 @@ bool isStructural(quint16 type)
 QString hex(quint16 type)
 {
     return QStringLiteral("%1").arg(type, 4, 16, QLatin1Char('0'));
-}
-
-void putU16(QByteArray &out, qsizetype at, quint16 v)
-{
-    out[int(at)] = char(v & 0xFF);
-    out[int(at + 1)] = char(v >> 8);
-}
-
-void putU32(QByteArray &out, qsizetype at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        out[int(at + i)] = char((v >> (8 * i)) & 0xFF);
 }
 
 quint32 u32At(const QByteArray &bytes, qsizetype at)
@@ -315,13 +304,13 @@ void Rebuild::patchDbCell(qsizetype at, qsizetype length, qsizetype newAt)
     const QVector<qint64> before = s.oldBlock.fields(at);
     const QVector<qint64> after = s.newBlock.fields(newAt);
     if (!before.isEmpty() && !after.isEmpty()) {
-        putU32(m_out, newAt + 4, quint32(u32At(m_stream, at + 4) + after[0] - before[0]));
+        cfb::writeU32(m_out, newAt + 4, quint32(u32At(m_stream, at + 4) + after[0] - before[0]));
         const qsizetype n =
             std::min<qsizetype>({(length - 4) / 2, before.size() - 1, after.size() - 1});
         for (qsizetype i = 0; i < n; ++i) {
             const qsizetype field = 8 + 2 * i;
-            putU16(m_out, newAt + field,
-                   quint16(u16At(m_stream, at + field) + after[i + 1] - before[i + 1]));
+            cfb::writeU16(m_out, newAt + field,
+                          quint16(u16At(m_stream, at + field) + after[i + 1] - before[i + 1]));
         }
     }
     s.oldBlock.clear();
@@ -339,7 +328,7 @@ void Rebuild::patchIndex(const Substream &s)
         return;
     auto move = [&](qsizetype field, qsizetype oldTarget, qsizetype newTarget) {
         if (oldTarget >= 0 && u32At(m_stream, s.oldIndex + field) == quint64(oldTarget))
-            putU32(m_out, s.newIndex + field, quint32(newTarget));
+            cfb::writeU32(m_out, s.newIndex + field, quint32(newTarget));
     };
     move(4 + 12, s.oldDefColWidth, s.newDefColWidth);
     const qsizetype n = std::min<qsizetype>((length - 16) / 4, s.oldDbCells.size());
@@ -354,7 +343,7 @@ void Rebuild::patchExtSst(qsizetype newAt, qsizetype length)
     for (qsizetype field = 4 + 2; field + 8 <= 4 + length; field += 8) {
         const quint32 ib = u32At(m_out, newAt + field);
         if (ib >= m_oldSst && ib < m_oldSstEnd)
-            putU32(m_out, newAt + field, quint32(ib + (m_newSst - m_oldSst)));
+            cfb::writeU32(m_out, newAt + field, quint32(ib + (m_newSst - m_oldSst)));
     }
 }
 
@@ -365,7 +354,7 @@ void Rebuild::patchBoundSheets()
             continue;
         const auto it = m_bofMoved.constFind(u32At(m_out, at + 4));
         if (it != m_bofMoved.constEnd())
-            putU32(m_out, at + 4, quint32(*it));
+            cfb::writeU32(m_out, at + 4, quint32(*it));
     }
 }
 

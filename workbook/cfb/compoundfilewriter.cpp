@@ -1,5 +1,6 @@
 #include "workbook/cfb/compoundfilewriter.h"
 
+#include "workbook/cfb/bytewriter.h"
 #include "workbook/cfb/compoundfile.h"
 #include "workbook/limits.h"
 
@@ -38,13 +39,6 @@ void setReason(QString *reason, const QString &text)
         *reason = text;
 }
 
-void putU32(QByteArray &bytes, qint64 at, quint32 value)
-{
-    char *p = bytes.data() + at;
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((value >> (8 * i)) & 0xFF);
-}
-
 qint64 sectorsFor(qint64 bytes, qint64 sectorSize)
 {
     return (bytes + sectorSize - 1) / sectorSize;
@@ -62,10 +56,10 @@ bool isMini(quint64 size)
 class Image
 {
 public:
-    Image(const QByteArray &file, qint64 sectorSize, qint64 slots) : m_sectorSize(sectorSize)
+    Image(const QByteArray &file, qint64 sectorSize, qint64 slotCount) : m_sectorSize(sectorSize)
     {
-        m_pieces.resize(size_t(slots));
-        for (qint64 i = 0; i < slots; ++i) {
+        m_pieces.resize(size_t(slotCount));
+        for (qint64 i = 0; i < slotCount; ++i) {
             const qint64 at = i * sectorSize;
             const qint64 kept = qBound<qint64>(0, file.size() - at, sectorSize);
             m_pieces[size_t(i)] = {kept > 0 ? file.constData() + at : nullptr, kept, -1};
@@ -96,9 +90,7 @@ public:
     }
     void putU32(qint64 at, quint32 value)
     {
-        char *p = own(at / m_sectorSize) + at % m_sectorSize;
-        for (int i = 0; i < 4; ++i)
-            p[i] = char((value >> (8 * i)) & 0xFF);
+        qToLittleEndian(value, own(at / m_sectorSize) + at % m_sectorSize);
     }
 
     // Pieces that follow each other in memory go out as one write, and so do runs of zeros.
@@ -654,7 +646,7 @@ bool Rewrite::run(const QVector<CompoundFileWriter::Replacement> &replacements, 
                    quint64(m_mini.size()));
         m_miniFatBytes = QByteArray(m_miniFat.size() * 4, Qt::Uninitialized);
         for (int i = 0; i < m_miniFat.size(); ++i)
-            putU32(m_miniFatBytes, qint64(i) * 4, m_miniFat[i]);
+            writeU32(m_miniFatBytes, qint64(i) * 4, m_miniFat[i]);
         writeChain(m_miniFatChain, m_miniFatBytes.constData(), m_miniFatBytes.size());
         m_image->putU32(60, m_miniFatChain.isEmpty() ? kEndOfChain : m_miniFatChain.first());
         m_image->putU32(64, quint32(m_miniFatChain.size()));
