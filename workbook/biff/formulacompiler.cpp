@@ -459,19 +459,7 @@ int Compiler::intersection()
 
 int Compiler::range()
 {
-    int left = primary();
-    while (left >= 0) {
-        const int save = m_pos;
-        const QString ws = whitespace();
-        if (peek() != u':') {
-            m_pos = save;
-            break;
-        }
-        ++m_pos;
-        const int right = primary();
-        left = right < 0 ? -1 : binary(0x11, ws, left, right);
-    }
-    return left;
+    return binaryLevel(&Compiler::primary, {{u':', 0x11}});
 }
 
 int Compiler::primary()
