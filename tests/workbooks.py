@@ -34,10 +34,9 @@ def make_xls(path, sheets):
     book.save(path)
 
 
-def sections(text):
-    """Left, centre and right sections of a header; text before any code is the centre's."""
-    if not text:
-        return [None, None, None]
+def section_map(text):
+    """A header's left, centre and right sections by code ('L', 'C', 'R'); text before any
+    code is the centre's."""
     out, current, i = {'L': '', 'C': '', 'R': ''}, 'C', 0
     while i < len(text):
         if text[i] == '&' and i + 1 < len(text):
@@ -49,6 +48,14 @@ def sections(text):
             continue
         out[current] += text[i]
         i += 1
+    return out
+
+
+def sections(text):
+    """Left, centre and right sections of a header, None where empty."""
+    if not text:
+        return [None, None, None]
+    out = section_map(text)
     return [out[k] or None for k in 'LCR']
 
 

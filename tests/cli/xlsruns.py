@@ -10,7 +10,6 @@ import glob
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -19,6 +18,9 @@ import olefile
 import openpyxl
 import xlrd
 import xlwt
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import workbooks  # noqa: E402  (tests/workbooks.py: makes and reads back workbooks)
 
 FOUND = '包含内容并成功修改的文件目录.txt'
 NOT_FOUND = '不包含内容无修改的文件目录.txt'
@@ -121,50 +123,11 @@ def cells(path):
 
 def headers(path):
     """The HEADER text of each sheet substream, in stream order (xlrd does not read them)."""
-    with olefile.OleFileIO(path) as ole:
-        stream = ole.openstream('Workbook').read()
-    found, depth, sheet, pos, view = [], 0, -1, 0, False
-    while pos + 4 <= len(stream):
-        kind, size = struct.unpack_from('<HH', stream, pos)
-        body = stream[pos + 4:pos + 4 + size]
-        pos += 4 + size
-        if kind == 0x0809:
-            depth += 1
-            if depth == 1:
-                sheet += 1
-                found.append(None)
-        elif kind == 0x000A:
-            depth -= 1
-        elif kind in (0x01AA, 0x01AB):  # a custom view's own page settings
-            view = kind == 0x01AA
-        elif kind == 0x0014 and depth == 1 and sheet > 0 and not view and found[sheet] is None:
-            text = ''
-            if size:
-                count, flags = struct.unpack_from('<HB', body, 0)
-                raw = body[3:3 + count * (2 if flags & 1 else 1)]
-                text = raw.decode('utf-16-le' if flags & 1 else 'latin-1')
-            found[sheet] = text
-    return found[1:]
-
-
-def sections(text):
-    """A header's left, centre and right sections; text before any code is the centre's."""
-    out, current, i = {'L': '', 'C': '', 'R': ''}, 'C', 0
-    while i < len(text):
-        if text[i] == '&' and i + 1 < len(text):
-            if text[i + 1] in 'LCR':
-                current = text[i + 1]
-            else:
-                out[current] += text[i:i + 2]
-            i += 2
-            continue
-        out[current] += text[i]
-        i += 1
-    return out
+    return [header for header, _ in workbooks.page_texts(path)]
 
 
 def with_centre(text, centre):
-    parts = sections(text or '')
+    parts = workbooks.section_map(text or '')
     parts['C'] = centre
     return ''.join('&' + k + parts[k] for k in 'LCR' if parts[k])
 
