@@ -7,6 +7,27 @@
 namespace workbook::biff
 {
 
+namespace
+{
+
+bool bodyIsRead(quint16 type)
+{
+    switch (type) {
+    case rt::kMsoDrawingGroup:
+    case rt::kMsoDrawing:
+    case rt::kMsoDrawingSelection:
+    case rt::kObj:
+    case rt::kTxo:
+    case rt::kImData:
+    case rt::kPls:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
 RecordReader::RecordReader(const QByteArray &stream, qsizetype offset)
     : m_stream(stream), m_pos(offset)
 {
@@ -48,12 +69,15 @@ bool RecordReader::next(Record *record)
     // Gather CONTINUE records; only when there are any is the body copied, into one buffer
     // of the merged size (a string table runs to many of them).
     qsizetype merged = length;
+    const bool mergeBody = bodyIsRead(type);
     while (size - end >= 4 && u16At(end) == rt::kContinue) {
         const quint16 more = u16At(end + 2);
         if (end + 4 + more > size)
             break;
-        record->continues.append(merged);
-        merged += more;
+        if (mergeBody) {
+            record->continues.append(merged);
+            merged += more;
+        }
         end += 4 + more;
     }
     if (!record->continues.isEmpty()) {

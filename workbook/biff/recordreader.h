@@ -11,6 +11,9 @@ namespace workbook::biff
 
 // One record with the CONTINUE records after it merged into its body. `continues` holds the
 // body offsets where each merged CONTINUE began: a string cut there repeats its width flag.
+// Drawings, pictures, text boxes and printer settings (MSODRAWINGGROUP, MSODRAWING, OBJ, TXO,
+// IMDATA, PLS …) are the exception: no reader looks into them, and a workbook's drawing group
+// alone runs to megabytes, so their body is only the record's own bytes, without CONTINUEs.
 struct Record {
     quint16 type = 0;
     qsizetype offset = 0; // of the record header in the stream
