@@ -25,9 +25,11 @@ Error::Kind kindOf(const QString &why)
 }
 
 // The BIFF version a workbook stream's first record names; empty for BIFF8.
-QString olderBiffVersion(const QByteArray &stream)
+QString olderBiffVersion(const cfb::StreamBytes &stream)
 {
-    cfb::ByteCursor c(stream);
+    QByteArray head(int(qMin<qsizetype>(6, stream.size())), Qt::Uninitialized);
+    stream.copy(0, head.size(), head.data());
+    cfb::ByteCursor c(head);
     const quint16 type = c.u16();
     c.u16();
     const quint16 version = c.u16();
@@ -79,8 +81,8 @@ std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, Error
         }
         return nullptr;
     }
-    QByteArray stream, owner;
-    if (!file->readStreamInPlace(workbook, &stream, &owner, &why)) {
+    cfb::StreamBytes stream;
+    if (!file->readStreamBytes(workbook, &stream, &why)) {
         fail(error, kindOf(why), why);
         return nullptr;
     }
@@ -91,7 +93,7 @@ std::unique_ptr<Document> CompoundFileFront::open(const QByteArray &bytes, Error
         return nullptr;
     }
     // The file and its parsed directory stay with the workbook: saving rewrites the file.
-    return biff::BiffDocument::open(std::move(file), bytes, workbook, stream, owner, error);
+    return biff::BiffDocument::open(std::move(file), bytes, workbook, stream, error);
 }
 
 } // namespace workbook

@@ -54,7 +54,7 @@ void BiffCellSource::restart()
     m_cells = 0;
     m_depth = 0;
     const BiffWorkbook::SheetEntry &entry = m_workbook.sheets()[m_entry];
-    m_reader = RecordReader(m_workbook.stream(), entry.offset);
+    m_reader = RecordReader(m_workbook.streamBytes(), entry.offset);
     if (!m_reader.next(&m_record) || m_record.type != rt::kBof) {
         fail(Error::Kind::Damaged,
              QStringLiteral("expected a BOF record at offset %1").arg(entry.offset));
@@ -502,7 +502,7 @@ bool BiffCellSource::text(QString *out) const
         return true;
     case Value::FormulaString: {
         // The text result is in the STRING record right after the formula's own records.
-        RecordReader reader(m_workbook.stream(), m_afterFormula);
+        RecordReader reader(m_workbook.streamBytes(), m_afterFormula);
         Record r;
         if (!reader.next(&r) || r.type != rt::kString)
             return false;

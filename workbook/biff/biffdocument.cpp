@@ -53,10 +53,9 @@ BiffDocument::~BiffDocument() = default;
 
 std::unique_ptr<Document> BiffDocument::open(std::unique_ptr<cfb::CompoundFile> file,
                                              const QByteArray &bytes, int entry,
-                                             const QByteArray &stream, const QByteArray &owner,
-                                             Error *error)
+                                             const cfb::StreamBytes &stream, Error *error)
 {
-    std::unique_ptr<Document> opened = open(stream, owner, error);
+    std::unique_ptr<Document> opened = open(stream, error);
     if (!opened)
         return nullptr;
     auto *d = static_cast<BiffDocument *>(opened.get());
@@ -70,11 +69,9 @@ std::unique_ptr<Document> BiffDocument::open(std::unique_ptr<cfb::CompoundFile> 
     return opened;
 }
 
-std::unique_ptr<Document> BiffDocument::open(const QByteArray &stream, const QByteArray &owner,
-                                             Error *error)
+std::unique_ptr<Document> BiffDocument::open(const cfb::StreamBytes &stream, Error *error)
 {
     std::unique_ptr<BiffDocument> d(new BiffDocument);
-    d->m_owner = owner;
     QString why;
     d->m_workbook = BiffWorkbook::read(stream, &why);
     if (!d->m_workbook) {
@@ -157,7 +154,7 @@ bool BiffDocument::countSharedStringUses(int exceptEntry, Error *error)
     for (int i = 0; i < entries.size(); ++i) {
         if (i == exceptEntry)
             continue;
-        RecordReader reader(m_workbook->stream(), entries[i].offset);
+        RecordReader reader(m_workbook->streamBytes(), entries[i].offset);
         Record r;
         int depth = 0;
         while (reader.next(&r)) {
@@ -255,6 +252,10 @@ bool BiffDocument::apply(const StreamEdits &edits, Error *error)
             file->ReleaseResident(old.constData(), upTo);
     };
     copied(old.size());
+    // A stream that lay in pieces was just copied into one buffer: the pieces' pages go.
+    const cfb::StreamBytes &pieces = m_workbook->streamBytes();
+    for (int i = 0; file && pieces.pieceCount() > 1 && i < pieces.pieceCount(); ++i)
+        file->ReleaseResident(pieces.piece(i).constData(), pieces.piece(i).size());
     if (!StreamRebuilder::rebuild(old, edits, &rebuilt, &why, copied))
         return fail(error,
                     why.startsWith(QLatin1String("expected at most")) ? Error::Kind::BeyondLimit
@@ -297,7 +298,7 @@ bool BiffDocument::renameSheet(int sheet, const QString &name, Error *error)
     // Every new record is made first, so one that cannot be read leaves all as it was.
     StreamEdits edits;
     QString why;
-    RecordReader reader(m_workbook->stream(), 0);
+    RecordReader reader(m_workbook->streamBytes(), 0);
     Record r;
     int boundSheets = 0;
     bool renamed = false;
@@ -393,7 +394,8 @@ bool BiffDocument::setHeaderFooter(int sheet, bool footer, const QString &text, 
     // The sheet's own records, not those of a chart embedded in it.
     const quint16 type = footer ? rt::kFooter : rt::kHeader;
     QVector<QPair<quint16, qsizetype>> records;
-    RecordReader reader(m_workbook->stream(), m_workbook->sheets()[m_sheets[sheet].entry].offset);
+    RecordReader reader(m_workbook->streamBytes(),
+                        m_workbook->sheets()[m_sheets[sheet].entry].offset);
     Record r;
     int depth = 0;
     qsizetype existing = -1;

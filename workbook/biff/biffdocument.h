@@ -34,15 +34,13 @@ public:
     ~BiffDocument() override;
 
     // The workbook in a compound file: file, the bytes it was parsed from; entry, the
-    // directory entry of its Workbook stream; stream, that stream's content (owner: what
-    // keeps its bytes when it refers to another's).
+    // directory entry of its Workbook stream; stream, that stream's content (as it lies in
+    // bytes).
     static std::unique_ptr<Document> open(std::unique_ptr<cfb::CompoundFile> file,
                                           const QByteArray &bytes, int entry,
-                                          const QByteArray &stream, const QByteArray &owner,
-                                          Error *error);
+                                          const cfb::StreamBytes &stream, Error *error);
     // A workbook stream alone, for reading: it cannot be saved.
-    static std::unique_ptr<Document> open(const QByteArray &stream, const QByteArray &owner,
-                                          Error *error);
+    static std::unique_ptr<Document> open(const cfb::StreamBytes &stream, Error *error);
 
     int sheetCount() const override { return m_sheets.size(); }
     QString sheetName(int sheet) const override;
@@ -93,8 +91,7 @@ private:
     bool apply(const StreamEdits &edits, Error *error);
     bool countSharedStringUses(int exceptEntry, Error *error);
 
-    QByteArray m_owner; // first: it outlives every view of its bytes
-    QByteArray m_file;  // the bytes of the compound file
+    QByteArray m_file; // the bytes of the compound file
     std::unique_ptr<cfb::CompoundFile> m_compound;
     int m_workbookEntry = -1;
     int m_summaryEntry = -1;

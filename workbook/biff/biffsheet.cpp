@@ -21,7 +21,7 @@ void setReason(QString *reason, const QString &text)
 
 bool BiffSheet::isDialogSheet(const BiffWorkbook &workbook, int index)
 {
-    RecordReader reader(workbook.stream(), workbook.sheets()[index].offset);
+    RecordReader reader(workbook.streamBytes(), workbook.sheets()[index].offset);
     Record r;
     if (!reader.next(&r) || r.type != rt::kBof)
         return false;
@@ -45,7 +45,7 @@ bool BiffSheet::isDialogSheet(const BiffWorkbook &workbook, int index)
 bool BiffSheet::read(const BiffWorkbook &workbook, int index, QString *reason)
 {
     const BiffWorkbook::SheetEntry &entry = workbook.sheets()[index];
-    RecordReader reader(workbook.stream(), entry.offset);
+    RecordReader reader(workbook.streamBytes(), entry.offset);
     Record r;
     if (!reader.next(&r) || r.type != rt::kBof) {
         setReason(reason, QStringLiteral("expected a BOF record at offset %1 for sheet '%2'")

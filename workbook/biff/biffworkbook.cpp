@@ -36,13 +36,20 @@ QString hex4(quint16 v)
 
 } // namespace
 
-std::unique_ptr<BiffWorkbook> BiffWorkbook::read(const QByteArray &stream, QString *reason)
+std::unique_ptr<BiffWorkbook> BiffWorkbook::read(const cfb::StreamBytes &stream, QString *reason)
 {
     std::unique_ptr<BiffWorkbook> wb(new BiffWorkbook);
     wb->m_stream = stream;
     if (!wb->readGlobals(reason))
         return nullptr;
     return wb;
+}
+
+const QByteArray &BiffWorkbook::stream() const
+{
+    if (m_joined.isNull() && m_stream.size() > 0)
+        m_joined = m_stream.joined();
+    return m_joined;
 }
 
 bool BiffWorkbook::readGlobals(QString *reason)

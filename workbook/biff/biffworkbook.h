@@ -3,6 +3,7 @@
 #include "workbook/biff/formulanames.h"
 #include "workbook/biff/formulareferences.h"
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/cfb/streambytes.h"
 #include "workbook/edit/stringtable.h"
 #include "workbook/sheetkind.h"
 #include "workbook/text/datetext.h"
@@ -38,9 +39,17 @@ public:
     };
 
     // Refuses with a reason that starts with "password-protected" for an encrypted stream.
-    static std::unique_ptr<BiffWorkbook> read(const QByteArray &stream, QString *reason);
+    static std::unique_ptr<BiffWorkbook> read(const cfb::StreamBytes &stream, QString *reason);
+    static std::unique_ptr<BiffWorkbook> read(const QByteArray &stream, QString *reason)
+    {
+        return read(cfb::StreamBytes(stream), reason);
+    }
 
-    const QByteArray &stream() const { return m_stream; }
+    // The stream as it lies, for reading its records.
+    const cfb::StreamBytes &streamBytes() const { return m_stream; }
+    // The stream in one buffer, for rebuilding and writing it: made when first asked for
+    // where the stream lies in pieces.
+    const QByteArray &stream() const;
     DateSystem dateSystem() const { return m_dateSystem; }
     const QVector<SheetEntry> &sheets() const { return m_sheets; }
     int sharedStringCount() const { return m_sharedStringStarts.size(); }
@@ -91,7 +100,8 @@ private:
     BiffWorkbook() = default;
     bool readGlobals(QString *reason);
 
-    QByteArray m_stream;
+    cfb::StreamBytes m_stream;
+    mutable QByteArray m_joined;
     DateSystem m_dateSystem = DateSystem::Date1900;
     QVector<SheetEntry> m_sheets;
     cfb::ByteCursor m_sharedStringTable; // the SST record, CONTINUE records merged

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workbook/cfb/bytecursor.h"
+#include "workbook/cfb/streambytes.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,11 +23,17 @@ struct Record {
 };
 
 // Walks the records of a workbook stream from an offset. A record whose declared length runs
-// past the stream ends the walk with an error.
+// past the stream ends the walk with an error. A body that lies in one piece of the stream is
+// read where it lies; one cut by the end of a piece, or merged with CONTINUE records, is
+// copied.
 class RecordReader
 {
 public:
-    RecordReader(const QByteArray &stream, qsizetype offset);
+    RecordReader(const cfb::StreamBytes &stream, qsizetype offset);
+    RecordReader(const QByteArray &stream, qsizetype offset)
+        : RecordReader(cfb::StreamBytes(stream), offset)
+    {
+    }
 
     // False at the end of the stream or on an error (then error() says which).
     bool next(Record *record);
@@ -35,8 +42,19 @@ public:
     qsizetype position() const { return m_pos; }
 
 private:
-    QByteArray m_stream;
+    // Makes the piece holding position the current one.
+    void enterPiece(qsizetype position);
+    // The record header at position, which the caller checked to be in the stream, where it
+    // runs past the end of the current piece.
+    void headerAcross(qsizetype position, quint16 *type, quint16 *length) const;
+
+    cfb::StreamBytes m_stream;
+    qsizetype m_size;
     qsizetype m_pos;
+    // The current piece and where it lies in the stream.
+    QByteArray m_piece;
+    qsizetype m_pieceStart = 0;
+    qsizetype m_pieceEnd = 0;
     QString m_error;
 };
 

@@ -105,12 +105,11 @@ bool CompoundFile::load(QString *reason)
         QString why;
         QByteArray miniFat;
         const qint64 miniFatBytes = qMin<qint64>(m_miniFatSectors, m_sectorsInFile) * sectorSize;
-        if (!readRegular(root.start, root.size, &m_miniStream, nullptr, &why)) {
+        if (!readRegular(root.start, root.size, &m_miniStream, &why)) {
             m_miniError = QStringLiteral("mini stream: %1").arg(why);
         } else if (m_firstMiniFatSector == kEndOfChain || miniFatBytes == 0) {
             m_miniError = QStringLiteral("expected a mini FAT for the mini stream, found none");
-        } else if (!readRegular(m_firstMiniFatSector, quint64(miniFatBytes), &miniFat, nullptr,
-                                &why)) {
+        } else if (!readRegular(m_firstMiniFatSector, quint64(miniFatBytes), &miniFat, &why)) {
             m_miniError = QStringLiteral("mini FAT: %1").arg(why);
         } else {
             ByteCursor c(miniFat);
@@ -223,9 +222,21 @@ bool CompoundFile::chain(quint32 start, qint64 maxSectors, QVector<quint32> *out
     return true;
 }
 
-bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QByteArray *owner,
-                               QString *reason) const
+bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QString *reason) const
 {
+    StreamBytes pieces;
+    if (!readRegularPieces(start, size, &pieces, reason))
+        return false;
+    // A copy of its own, even of one piece: the caller may keep it past this file's bytes.
+    const QByteArray joined = pieces.joined();
+    *out = pieces.pieceCount() == 1 ? QByteArray(joined.constData(), joined.size()) : joined;
+    return true;
+}
+
+bool CompoundFile::readRegularPieces(quint32 start, quint64 size, StreamBytes *out,
+                                     QString *reason) const
+{
+    *out = StreamBytes();
     if (size > quint64(m_bytes.size())) {
         setReason(reason, QStringLiteral("expected a stream of at most the file's %1 bytes, "
                                          "found a size of %2")
@@ -252,19 +263,7 @@ bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QBy
                               .arg(sectors.size()));
         return false;
     }
-    bool inOneRun = owner && !sectors.isEmpty() &&
-                    sectorOffset(sectors.first()) + qint64(size) <= m_bytes.size();
-    for (int i = 1; inOneRun && i < sectors.size(); ++i)
-        inOneRun = sectors[i] == sectors[i - 1] + 1;
-    if (inOneRun) {
-        *owner = m_bytes;
-        *out =
-            QByteArray::fromRawData(m_bytes.constData() + sectorOffset(sectors.first()), int(size));
-        return true;
-    }
-    // Each run of consecutive sectors is one copy into a buffer of the stream's size.
-    QByteArray copy(int(size), Qt::Uninitialized);
-    char *to = copy.data();
+    // Each run of consecutive sectors is one piece.
     qint64 done = 0;
     int i = 0;
     while (i < sectors.size()) {
@@ -278,16 +277,16 @@ bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QBy
                           QStringLiteral("sector %1 ends beyond the end of the file (%2 bytes)")
                               .arg(sectors[j])
                               .arg(m_bytes.size()));
+                *out = StreamBytes();
                 return false;
             }
             run += take;
             ++j;
         } while (j < sectors.size() && sectors[j] == sectors[j - 1] + 1);
-        std::memcpy(to + done, m_bytes.constData() + runStart, size_t(run));
+        out->append(m_bytes, runStart, run);
         done += run;
         i = j;
     }
-    *out = copy;
     return true;
 }
 
@@ -379,20 +378,34 @@ int CompoundFile::findRootEntry(const QString &name) const
 
 bool CompoundFile::readStream(int index, QByteArray *out, QString *reason) const
 {
-    return readStreamInPlace(index, out, nullptr, reason);
+    StreamBytes pieces;
+    if (!readStreamBytes(index, &pieces, reason))
+        return false;
+    const QByteArray joined = pieces.joined();
+    // A copy of its own, even of one piece lying in the file.
+    *out = pieces.pieceCount() == 1 && m_entries[index].size >= m_miniCutoff
+               ? QByteArray(joined.constData(), joined.size())
+               : joined;
+    return true;
 }
 
-bool CompoundFile::readStreamInPlace(int index, QByteArray *out, QByteArray *owner,
-                                     QString *reason) const
+bool CompoundFile::readStreamBytes(int index, StreamBytes *out, QString *reason) const
 {
+    *out = StreamBytes();
     const Entry &e = m_entries[index];
     if (e.type != EntryType::Stream) {
         setReason(reason, QStringLiteral("expected '%1' to be a stream").arg(e.name));
         return false;
     }
     QString why;
-    const bool ok = e.size < m_miniCutoff ? readMini(e.start, e.size, out, &why)
-                                          : readRegular(e.start, e.size, out, owner, &why);
+    bool ok;
+    if (e.size < m_miniCutoff) {
+        QByteArray content;
+        ok = readMini(e.start, e.size, &content, &why);
+        *out = StreamBytes(content);
+    } else {
+        ok = readRegularPieces(e.start, e.size, out, &why);
+    }
     if (!ok)
         setReason(reason, QStringLiteral("stream '%1': %2").arg(e.name, why));
     return ok;

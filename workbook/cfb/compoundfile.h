@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/cfb/streambytes.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -35,10 +37,12 @@ public:
     // The root storage's child of that name (case ignored, as the format compares), or -1.
     int findRootEntry(const QString &name) const;
     const Entry &entry(int index) const { return m_entries[index]; }
+    // A copy of the stream's content.
     bool readStream(int index, QByteArray *out, QString *reason) const;
-    // The same without a copy when the stream's sectors lie in one run inside the file: *out
-    // then refers to the file's bytes, which *owner keeps alive (left empty for a copy).
-    bool readStreamInPlace(int index, QByteArray *out, QByteArray *owner, QString *reason) const;
+    // The same without a copy: the runs of the stream's sectors as views of the bytes the file
+    // was opened from (valid while they are), or, for a small stream kept in the mini stream,
+    // a copy in one piece.
+    bool readStreamBytes(int index, StreamBytes *out, QString *reason) const;
 
     // The layout as read, for writing the file back in place.
     int entryCount() const { return m_entries.size(); }
@@ -61,8 +65,8 @@ private:
     bool load(QString *reason);
     bool readFat(QString *reason);
     bool chain(quint32 start, qint64 maxSectors, QVector<quint32> *out, QString *reason) const;
-    bool readRegular(quint32 start, quint64 size, QByteArray *out, QByteArray *owner,
-                     QString *reason) const;
+    bool readRegular(quint32 start, quint64 size, QByteArray *out, QString *reason) const;
+    bool readRegularPieces(quint32 start, quint64 size, StreamBytes *out, QString *reason) const;
     bool readDirectory(QString *reason);
     bool readMini(quint32 start, quint64 size, QByteArray *out, QString *reason) const;
     qint64 sectorOffset(quint32 sector) const { return (qint64(sector) + 1) << m_sectorShift; }

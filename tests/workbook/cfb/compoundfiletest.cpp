@@ -6,6 +6,7 @@
 #include <QtTest>
 
 using workbook::cfb::CompoundFile;
+using workbook::cfb::StreamBytes;
 
 namespace
 {
@@ -101,7 +102,7 @@ private slots:
         if (!QFileInfo::exists(corpus))
             QSKIP("the corpus folder is not beside the source tree");
         QDirIterator it(corpus, {"*.xls"}, QDir::Files, QDirIterator::Subdirectories);
-        int read = 0, files = 0, inPlaceStreams = 0;
+        int read = 0, files = 0, onePieceStreams = 0;
         QStringList refused;
         while (it.hasNext()) {
             QFile f(it.next());
@@ -118,40 +119,42 @@ private slots:
             }
             for (const QString &name : file->rootNames()) {
                 const int index = file->findRootEntry(name);
-                QByteArray content, inPlace, owner;
+                QByteArray content;
+                StreamBytes inPlace;
                 if (file->entry(index).type != CompoundFile::EntryType::Stream)
                     continue;
                 if (!file->readStream(index, &content, &why)) {
                     refused << QDir(corpus).relativeFilePath(f.fileName()) + ": " + why;
                     continue;
                 }
-                QVERIFY(file->readStreamInPlace(index, &inPlace, &owner, &why));
-                QCOMPARE(inPlace, content);
-                inPlaceStreams += owner.isEmpty() ? 0 : 1;
+                QVERIFY(file->readStreamBytes(index, &inPlace, &why));
+                QCOMPARE(inPlace.joined(), content);
+                onePieceStreams += inPlace.pieceCount() == 1 ? 1 : 0;
             }
             ++read;
         }
-        qInfo("%d of %d compound files read, %d streams in place", read, files, inPlaceStreams);
+        qInfo("%d of %d compound files read, %d streams in one piece", read, files,
+              onePieceStreams);
         for (const QString &r : refused)
             qInfo("%s", qPrintable(r));
         QVERIFY(files > 100);
         QVERIFY(read >= files - 5);
     }
 
-    // A stream whose sectors lie in one run is read without a copy; any other is gathered.
-    void streamsInOneRunAreReadInPlace()
+    // A stream is read where its sectors lie, without a copy: a run of sectors is one piece.
+    void streamsAreReadWhereTheirSectorsLie()
     {
         CompoundFileBuilder::Layout layout;
         const QByteArray whole = sample(&layout);
         QString why;
         auto file = CompoundFile::open(whole, &why);
         QVERIFY2(file, qPrintable(why));
-        QByteArray content, owner;
-        QVERIFY(file->readStreamInPlace(file->findRootEntry("Workbook"), &content, &owner, &why));
-        QCOMPARE(content, m_workbook);
-        QVERIFY(!owner.isEmpty());
-        QVERIFY(content.constData() > owner.constData() &&
-                content.constData() + content.size() <= owner.constData() + owner.size());
+        StreamBytes content;
+        QVERIFY(file->readStreamBytes(file->findRootEntry("Workbook"), &content, &why));
+        QCOMPARE(content.joined(), m_workbook);
+        QCOMPARE(content.pieceCount(), 1);
+        QVERIFY(content.piece(0).constData() > whole.constData() &&
+                content.piece(0).constData() + content.size() <= whole.constData() + whole.size());
 
         // Sectors 1 and 2 of the stream swapped, and the chain with them: first, third, second.
         const quint32 start = layout.streamStart.value("Workbook");
@@ -167,10 +170,13 @@ private slots:
                                     start + 3);
         file = CompoundFile::open(swapped, &why);
         QVERIFY2(file, qPrintable(why));
-        owner.clear();
-        QVERIFY(file->readStreamInPlace(file->findRootEntry("Workbook"), &content, &owner, &why));
-        QCOMPARE(content, m_workbook);
-        QVERIFY(owner.isEmpty());
+        QVERIFY(file->readStreamBytes(file->findRootEntry("Workbook"), &content, &why));
+        QCOMPARE(content.joined(), m_workbook);
+        QCOMPARE(content.pieceCount(), 4);
+        for (int i = 0; i < content.pieceCount(); ++i) {
+            const char *at = content.piece(i).constData();
+            QVERIFY(at > swapped.constData() && at < swapped.constData() + swapped.size());
+        }
     }
 
     void truncatedLastSectorIsReadAsFarAsTheStreamsNeed()
