@@ -72,7 +72,7 @@ void BiffCellSource::restart()
 
 bool BiffCellSource::next(edit::SourceCell *cell)
 {
-    *cell = edit::SourceCell();
+    cell->clear();
     m_sst = -1;
     m_inline = false;
     m_value = Value::None;
@@ -177,7 +177,7 @@ bool BiffCellSource::next(edit::SourceCell *cell)
                     // Nothing of the passed-over cell may stick to the next one: a text cell
                     // after it would read as its formula or its cached number. Its views
                     // into the record end with the record.
-                    *cell = edit::SourceCell();
+                    cell->clear();
                     m_value = Value::None;
                     m_inGroup = false;
                     m_dataTable = false;

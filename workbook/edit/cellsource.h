@@ -45,6 +45,21 @@ struct SourceCell {
     {
         return formula == Formula::None && hasValue && type == Type::Number;
     }
+    // Back to a cell as constructed, in place: a walk clears one for every cell of a sheet,
+    // and assigning a new one costs several times as much.
+    void clear()
+    {
+        row = column = style = 0;
+        type = Type::Other;
+        hasValue = false;
+        formula = Formula::None;
+        if (!formulaText.isNull())
+            formulaText = QString();
+        refGiven = areaValid = false;
+        area = CellArea();
+        if (!shareGroup.isNull())
+            shareGroup = QByteArray();
+    }
 };
 
 // The cells of one sheet in row order, decoded lazily: the value accessors read the current
