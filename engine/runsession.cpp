@@ -53,8 +53,9 @@ bool RunSession::Begin(const RunParameters &parameters, const QString &operation
     m_justShow = parameters.justShow;
     m_jobs = parameters.jobs;
     m_previewing = m_justShow && m_log;
-    // Made lazily: a run that saves nothing leaves no undo data.
-    if (parameters.keepUndo)
+    // Made lazily: a run that saves nothing leaves no undo data. A run that only lists saves
+    // nothing at all and has no archive.
+    if (parameters.keepUndo && !parameters.justShow)
         m_archive =
             std::make_unique<RunArchive>(parameters.sourceFolder, operation, RunArchive::Limits());
     m_workbookPaths = CollectWorkbooks(parameters.sourceFolder);
