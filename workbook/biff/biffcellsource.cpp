@@ -53,6 +53,7 @@ void BiffCellSource::restart()
     m_mulLeft = 0;
     m_cells = 0;
     m_depth = 0;
+    m_plainNumbers = true;
     const BiffWorkbook::SheetEntry &entry = m_workbook.sheets()[m_entry];
     m_reader = RecordReader(m_workbook.streamBytes(), entry.offset);
     if (!m_reader.next(&m_record) || m_record.type != rt::kBof) {
@@ -101,6 +102,12 @@ bool BiffCellSource::next(edit::SourceCell *cell)
             }
             if (m_depth != 1)
                 continue;
+            if (!m_plainNumbers && (m_record.type == rt::kNumber || m_record.type == rt::kRk ||
+                                    m_record.type == rt::kMulRk)) {
+                if (!passOverNumbers())
+                    return false;
+                continue;
+            }
             switch (m_record.type) {
             case rt::kLabelSst:
             case rt::kLabel:
@@ -231,6 +238,37 @@ bool BiffCellSource::next(edit::SourceCell *cell)
         break;
     }
     cell->hasValue = m_value != Value::None || m_sst >= 0 || m_inline;
+    return true;
+}
+
+bool BiffCellSource::passOverNumbers()
+{
+    cfb::ByteCursor &c = m_record.body;
+    m_row = c.u16();
+    m_column = c.u16();
+    qint64 cells = 1;
+    if (m_record.type == rt::kMulRk) {
+        cells = (c.remaining() - 2) / 6;
+        if (cells < 1 || !c.ok())
+            return fail(
+                Error::Kind::Damaged,
+                QStringLiteral("a MULRK record at offset %1 without cells").arg(m_record.offset));
+    } else if (!c.skip(m_record.type == rt::kNumber ? 2 + 8 : 2 + 4)) {
+        return fail(Error::Kind::Damaged, QStringLiteral("record %1 at offset %2 is cut short")
+                                              .arg(m_record.type, 4, 16, QLatin1Char('0'))
+                                              .arg(m_record.offset));
+    }
+    // Cell by cell, a column past the grid fails before the count does.
+    const qint64 pastGrid = qMax(0, 0x100 - m_column);
+    const qint64 pastLimit = limits::kMaxCellsPerPart - m_cells;
+    if (pastGrid < cells && pastGrid <= pastLimit)
+        return fail(Error::Kind::Damaged,
+                    QStringLiteral("expected a column of at most 256, found %1")
+                        .arg(m_column + pastGrid + 1));
+    if (pastLimit < cells)
+        return fail(Error::Kind::BeyondLimit,
+                    QStringLiteral("expected at most %1 cells").arg(limits::kMaxCellsPerPart));
+    m_cells += cells;
     return true;
 }
 

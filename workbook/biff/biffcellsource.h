@@ -39,6 +39,7 @@ public:
     int sharedString() const override { return m_sst; }
     bool text(QString *out) const override;
     bool inlineText(edit::FormattedText *out) const override;
+    void setPlainNumbersWanted(bool wanted) override { m_plainNumbers = wanted; }
 
     // The current formula cell's own text, shared formulas' other cells included (empty for
     // the cells an array or data table covers); false when it cannot be decompiled.
@@ -82,6 +83,8 @@ private:
     enum class Value : quint8 { None, Number, Rk, Boolean, Error, FormulaString, EmptyString };
 
     bool fail(Error::Kind kind, const QString &detail);
+    // The checks a number record's cells get when returned, for one whose cells are left out.
+    bool passOverNumbers();
     bool formulaCell(edit::SourceCell *cell, bool *skip);
     bool readGroup(const Record &r);
     bool decompile(const QByteArray &tokens, const QByteArray &extra, bool relative, QString *out);
@@ -98,6 +101,7 @@ private:
     Record m_record;
     int m_depth = 0;
     qint64 m_cells = 0;
+    bool m_plainNumbers = true;
     Error m_error;
     QHash<quint32, Group> m_groups; // by row << 8 | column of the first cell and of the host
 

@@ -85,6 +85,10 @@ public:
     // False when writing the current cell's text back in its format would change characters
     // that a replacement did not touch (an odd spelling the format allows but does not keep).
     virtual bool storedExactly() const { return true; }
+    // When not wanted, next() may leave out the cells that are plain numbers (a search whose
+    // text no number can show), checking them as it would have: the walk fails or ends
+    // alike. Wanted again on restart().
+    virtual void setPlainNumbersWanted(bool wanted) { (void)wanted; }
 };
 
 } // namespace workbook::edit

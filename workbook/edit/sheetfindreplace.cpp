@@ -53,10 +53,12 @@ struct Content {
 class CellWalker
 {
 public:
-    CellWalker(CellSource &source, const SheetFindReplace::Context &context)
+    CellWalker(CellSource &source, const SheetFindReplace::Context &context,
+               bool plainNumbers = true)
         : m_source(source), m_context(context)
     {
         m_source.restart();
+        m_source.setPlainNumbersWanted(plainNumbers);
     }
 
     bool next(SourceCell *cell) { return !m_tooManyArrays && m_source.next(cell); }
@@ -317,7 +319,7 @@ bool SheetFindReplace::find(CellSource &cells, const Context &context, const QSt
     if (pattern.isEmpty())
         return true;
     const bool numbersMayMatch = mayMatchNumberText(what);
-    CellWalker walker(cells, context);
+    CellWalker walker(cells, context, numbersMayMatch);
     SourceCell cell;
     Content content;
     // One verdict per shared string, however many cells use it: 0 unknown, 1 no, 2 yes.
@@ -356,7 +358,7 @@ bool SheetFindReplace::mayMatch(CellSource &cells, const Context &context, const
     bool numbersMayMatch = false;
     for (int p = from; p < set.size() && !numbersMayMatch; ++p)
         numbersMayMatch = !seen.contains(p) && mayMatchNumberText(set.text(p));
-    CellWalker walker(cells, context);
+    CellWalker walker(cells, context, numbersMayMatch);
     SourceCell cell;
     Content content;
     // Each shared string is scanned once, however many cells use it.

@@ -30,6 +30,15 @@ QByteArray number(int row, int column, int xf, double v)
     return B::record(0x0203, cell(row, column, xf) + B::f64(v));
 }
 
+// A MULRK record of count cells from column on, each the RK value 2.
+QByteArray mulRk(int row, int column, int count)
+{
+    QByteArray body = B::u16(row) + B::u16(column);
+    for (int i = 0; i < count; ++i)
+        body += B::u16(0) + B::u32(0x40000000);
+    return B::record(0x00BD, body + B::u16(column + count - 1));
+}
+
 QByteArray labelSst(int row, int column, int index, int xf = 0)
 {
     return B::record(0x00FD, cell(row, column, xf) + B::u32(quint32(index)));
@@ -445,6 +454,16 @@ private slots:
         QTest::newRow("cell record cut short")
             << B::record(0x0203, cell(0, 0, 0) + QByteArray(3, '\0'))
             << "sheet 'S': record 0203 at offset 103 is cut short";
+        QTest::newRow("RK cut short") << B::record(0x027E, cell(0, 0, 0) + QByteArray(3, '\0'))
+                                      << "sheet 'S': record 027e at offset 103 is cut short";
+        QTest::newRow("MULRK without cells")
+            << B::record(0x00BD, B::u16(0) + B::u16(0) + B::u16(0))
+            << "sheet 'S': a MULRK record at offset 103 without cells";
+        QTest::newRow("MULRK past the last column")
+            << number(0, 0, 0, 5) + mulRk(1, 250, 10)
+            << "sheet 'S': expected a column of at most 256, found 257";
+        QTest::newRow("number past the last column")
+            << number(0, 300, 0, 5) << "sheet 'S': expected a column of at most 256, found 301";
         QTest::newRow("shared formula missing")
             << formula(0, 0, B::u8(0x01) + B::u16(5) + B::u16(5))
             << "sheet 'S': cell R1C1 points at a shared formula that is not there";
@@ -453,6 +472,8 @@ private slots:
             << "sheet 'S': the formula of cell R1C1 cannot be read: unexpected token 1a";
     }
 
+    // Alike whether the search text could show as a number or not: number cells left out
+    // of a search for "a" are checked as those of a search for "1" are read.
     void damagedSheetCannotBeSearched()
     {
         QFETCH(QByteArray, records);
@@ -463,9 +484,11 @@ private slots:
         workbook::Application app;
         workbook::Workbook *wb = app.OpenFromMemory(b.file());
         QVERIFY(wb); // the workbook opens; the sheet reports why it cannot be searched
-        QVERIFY(!wb->Item(1)->usedRange()->Find("a"));
-        QCOMPARE(wb->Item(1)->usedRange()->lastError().kind, Error::Kind::Damaged);
-        QCOMPARE(wb->Item(1)->usedRange()->lastError().detail, reason);
+        for (const char *what : {"a", "1"}) {
+            QVERIFY(!wb->Item(1)->usedRange()->Find(what));
+            QCOMPARE(wb->Item(1)->usedRange()->lastError().kind, Error::Kind::Damaged);
+            QCOMPARE(wb->Item(1)->usedRange()->lastError().detail, reason);
+        }
     }
 };
 
