@@ -14,8 +14,9 @@
 # xlrdxlwt), BENCH_JOBS
 # (nomatch foo), BENCH_BIG_ROWS (100000 rows x 10 cells), BENCH_TIMEOUT (seconds one run may
 # take, default 600), BENCH_REPEAT (runs per measurement, the best counts; default 5),
-# BENCH_BIG_REPEAT (the same for the big set, default 1), TESSAROMANDEL_CLI (the server's command-line driver; default:
-# build*/cli/tessaromandel-cli, else build*/bench/tessaromandel-benchdriver).
+# BENCH_BIG_REPEAT (the same for the big set, default 1), BENCH_LIST_ONLY (non-empty: the server
+# and LibreOffice only list, as xlrd does), TESSAROMANDEL_CLI (the server's command-line driver;
+# default: build*/cli/tessaromandel-cli, else build*/bench/tessaromandel-benchdriver).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -131,7 +132,7 @@ done
 for set in $sets; do
     prepare_inputs "$set"
     count=$(find "$work/inputs/$set" -type f \( -iname '*.xlsx' -o -iname '*.xlsm' -o -iname '*.xls' \) | wc -l)
-    list_only=""
+    list_only=${BENCH_LIST_ONLY:+--list-only}
     if [ "$set" = big ]; then
         "$python" - "$work/inputs/big/big.xlsx" <<'PY' >&2
 import sys, zipfile
