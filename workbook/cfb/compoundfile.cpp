@@ -227,9 +227,9 @@ bool CompoundFile::readRegular(quint32 start, quint64 size, QByteArray *out, QSt
     StreamBytes pieces;
     if (!readRegularPieces(start, size, &pieces, reason))
         return false;
+    *out = pieces.joined();
     // A copy of its own, even of one piece: the caller may keep it past this file's bytes.
-    const QByteArray joined = pieces.joined();
-    *out = pieces.pieceCount() == 1 ? QByteArray(joined.constData(), joined.size()) : joined;
+    out->detach();
     return true;
 }
 
@@ -381,11 +381,9 @@ bool CompoundFile::readStream(int index, QByteArray *out, QString *reason) const
     StreamBytes pieces;
     if (!readStreamBytes(index, &pieces, reason))
         return false;
-    const QByteArray joined = pieces.joined();
+    *out = pieces.joined();
     // A copy of its own, even of one piece lying in the file.
-    *out = pieces.pieceCount() == 1 && m_entries[index].size >= m_miniCutoff
-               ? QByteArray(joined.constData(), joined.size())
-               : joined;
+    out->detach();
     return true;
 }
 
