@@ -14,21 +14,32 @@ namespace
 {
 
 // What a walk over a stream yields, record by record, and how it ends.
-QStringList walk(RecordReader reader)
+struct Walk {
+    QVector<quint16> types;
+    QVector<qsizetype> offsets;
+    QByteArray bodies; // each body's size, then the body
+    QVector<qsizetype> continues;
+    qsizetype end = 0;
+    QString error;
+    bool operator==(const Walk &o) const
+    {
+        return types == o.types && offsets == o.offsets && bodies == o.bodies &&
+               continues == o.continues && end == o.end && error == o.error;
+    }
+};
+
+Walk walk(RecordReader reader)
 {
-    QStringList out;
+    Walk out;
     Record r;
     while (reader.next(&r)) {
-        QStringList continues;
-        for (qsizetype at : r.continues)
-            continues << QString::number(at);
-        out << QStringLiteral("%1@%2 %3 [%4]")
-                   .arg(r.type, 4, 16, QLatin1Char('0'))
-                   .arg(r.offset)
-                   .arg(QString::fromLatin1(r.body.view(r.body.size()).toHex()),
-                        continues.join(QLatin1Char(',')));
+        out.types << r.type;
+        out.offsets << r.offset;
+        out.bodies += QByteArray::number(r.body.size()) + ':' + r.body.view(r.body.size());
+        out.continues << r.continues << -1;
     }
-    out << QStringLiteral("end at %1: %2").arg(reader.position()).arg(reader.error());
+    out.end = reader.position();
+    out.error = reader.error();
     return out;
 }
 
@@ -91,11 +102,11 @@ private slots:
         QVERIFY(streams.size() > 100);
         QRandomGenerator random(10);
         for (const QByteArray &whole : streams) {
-            const QStringList expected = walk(RecordReader(whole, 0));
-            // Every cut near the start (header, body, CONTINUE), then pieces of sector sizes
-            // and of random sizes from one byte on.
+            const Walk expected = walk(RecordReader(whole, 0));
+            // In the made stream every cut (header, body, CONTINUE, the record past the end);
+            // in each stream pieces of sector sizes and of random sizes from one byte on.
             QVector<QVector<qsizetype>> splits;
-            for (qsizetype at = 1; at < qMin<qsizetype>(whole.size(), 40); ++at)
+            for (qsizetype at = 1; whole.size() < 100 && at < whole.size(); ++at)
                 splits.append(QVector<qsizetype>{at});
             for (qsizetype step : {qsizetype(512), qsizetype(4096)}) {
                 QVector<qsizetype> cuts;
@@ -111,7 +122,7 @@ private slots:
             for (const QVector<qsizetype> &split : splits) {
                 const Scattered s = scatter(whole, split);
                 QCOMPARE(s.stream.joined(), whole);
-                QCOMPARE(walk(RecordReader(s.stream, 0)), expected);
+                QVERIFY(walk(RecordReader(s.stream, 0)) == expected);
             }
         }
     }
