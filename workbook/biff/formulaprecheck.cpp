@@ -86,6 +86,15 @@ public:
         return true;
     }
     quint8 u8() { return have(1) ? m_data[m_pos++] : 0; }
+    // The next count bytes where they lie; null (and no longer ok) when fewer are left.
+    const uchar *take(qsizetype count)
+    {
+        if (!have(count))
+            return nullptr;
+        const uchar *at = m_data + m_pos;
+        m_pos += count;
+        return at;
+    }
     quint16 u16()
     {
         if (!have(2))
@@ -193,13 +202,17 @@ bool FormulaPrecheck::mayMatch(const char *tokens, qsizetype size, bool relative
                 break;
             case 0x17: {
                 // At most 255 characters: tested where they are decoded, with no string built.
-                QChar text[255];
+                char16_t text[255];
                 const int count = t.u8();
                 const quint8 flags = t.u8();
                 if (flags & ~0x01)
                     return true; // flags a formula's string never has: the decompiler judges
+                const bool wide = flags & 0x01;
+                const uchar *chars = t.take(wide ? qsizetype(count) * 2 : count);
+                if (!chars)
+                    return true; // cut short: the decompiler says so
                 for (int i = 0; i < count; ++i)
-                    text[i] = QChar(flags & 0x01 ? t.u16() : t.u8());
+                    text[i] = wide ? char16_t(chars[2 * i] | (chars[2 * i + 1] << 8)) : chars[i];
                 found = atom(QStringView(text, count));
                 ++depth;
                 break;
