@@ -23,6 +23,27 @@ quint32 cellKey(int row, int column)
     return (quint32(row) << 8) | quint32(column & 0xFF);
 }
 
+// The records a sheet's walk reads: its cells and the bounds of its substreams. Rows, blanks,
+// formatting and the rest are passed over by their headers.
+bool isWalked(quint16 type)
+{
+    switch (type) {
+    case rt::kBof:
+    case rt::kEof:
+    case rt::kLabelSst:
+    case rt::kLabel:
+    case rt::kRString:
+    case rt::kNumber:
+    case rt::kRk:
+    case rt::kMulRk:
+    case rt::kBoolErr:
+    case rt::kFormula:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 BiffCellSource::BiffCellSource(const BiffWorkbook &workbook, int entry)
@@ -89,7 +110,10 @@ bool BiffCellSource::next(edit::SourceCell *cell)
         m_value = Value::Rk;
     } else {
         bool found = false;
-        while (!found && m_depth > 0 && m_reader.next(&m_record)) {
+        while (!found && m_depth > 0) {
+            m_reader.skipUnwanted(isWalked);
+            if (!m_reader.next(&m_record))
+                break;
             cfb::ByteCursor &c = m_record.body;
             if (m_record.type == rt::kBof) {
                 // A chart embedded in a worksheet is a substream of its own.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbook/biff/recordtypes.h"
 #include "workbook/cfb/bytecursor.h"
 #include "workbook/cfb/streambytes.h"
 
@@ -37,6 +38,30 @@ public:
 
     // False at the end of the stream or on an error (then error() says which).
     bool next(Record *record);
+    // Moves past the records whose type wanted(type) turns down, by their headers alone, so
+    // that next() reads the first one it wants. CONTINUE records are passed over too, as
+    // part of the record before them; a record cut by the end of a piece or running past
+    // the stream is left to next().
+    template <typename Wanted> void skipUnwanted(Wanted wanted)
+    {
+        for (;;) {
+            if (m_size - m_pos < 4)
+                return;
+            if (m_pos < m_pieceStart || m_pos >= m_pieceEnd)
+                enterPiece(m_pos);
+            if (m_pieceEnd - m_pos < 4)
+                return;
+            const auto *header =
+                reinterpret_cast<const uchar *>(m_piece.constData()) + (m_pos - m_pieceStart);
+            const quint16 type = quint16(header[0] | (header[1] << 8));
+            if (type != rt::kContinue && wanted(type))
+                return;
+            const qsizetype end = m_pos + 4 + quint16(header[2] | (header[3] << 8));
+            if (end > m_size)
+                return;
+            m_pos = end;
+        }
+    }
     const QString &error() const { return m_error; }
     // Where the next record starts.
     qsizetype position() const { return m_pos; }
