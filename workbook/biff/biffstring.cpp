@@ -79,7 +79,9 @@ bool BiffString::walk(cfb::ByteCursor &c, int count, bool wide, const QVector<qs
         const int fit = int(qMin<qsizetype>(left, wide ? avail / 2 : avail));
         if (fit <= 0)
             return c.fail(), false;
-        if (text)
+        if (text && text->isEmpty() && fit == left)
+            *text = wide ? c.utf16(fit) : c.latin1(fit); // in one piece: no copy to append
+        else if (text)
             *text += wide ? c.utf16(fit) : c.latin1(fit);
         else
             c.skip(wide ? qsizetype(fit) * 2 : fit);

@@ -140,8 +140,8 @@ public:
             return QString();
         }
         QString out(int(chars), Qt::Uninitialized);
-        for (qsizetype i = 0; i < chars; ++i)
-            out[int(i)] = QChar(ushort(read(2)));
+        qFromLittleEndian<quint16>(m_bytes.constData() + m_pos, chars, out.data());
+        m_pos += chars * 2;
         return out;
     }
     QString latin1(qsizetype chars)
