@@ -85,45 +85,38 @@ public:
         m_pos += count;
         return true;
     }
-    quint8 u8() { return have(1) ? m_data[m_pos++] : 0; }
     // The next count bytes where they lie; null (and no longer ok) when fewer are left.
     const uchar *take(qsizetype count)
     {
-        if (!have(count))
+        if (m_size - m_pos < count) {
+            m_pos = m_size;
+            m_ok = false;
             return nullptr;
+        }
         const uchar *at = m_data + m_pos;
         m_pos += count;
         return at;
     }
+    quint8 u8()
+    {
+        const uchar *at = take(1);
+        return at ? *at : 0;
+    }
     quint16 u16()
     {
-        if (!have(2))
-            return 0;
-        const quint16 v = qFromLittleEndian<quint16>(m_data + m_pos);
-        m_pos += 2;
-        return v;
+        const uchar *at = take(2);
+        return at ? qFromLittleEndian<quint16>(at) : 0;
     }
     double f64()
     {
-        if (!have(8))
-            return 0;
-        const quint64 bits = qFromLittleEndian<quint64>(m_data + m_pos);
-        m_pos += 8;
+        const uchar *at = take(8);
+        const quint64 bits = at ? qFromLittleEndian<quint64>(at) : 0;
         double d;
         std::memcpy(&d, &bits, sizeof d);
         return d;
     }
 
 private:
-    bool have(qsizetype count)
-    {
-        if (m_size - m_pos >= count)
-            return true;
-        m_pos = m_size;
-        m_ok = false;
-        return false;
-    }
-
     const uchar *m_data;
     qsizetype m_size;
     qsizetype m_pos = 0;

@@ -71,14 +71,10 @@ bool RecordReader::next(Record *record)
         enterPiece(m_pos);
     // A sheet has a record for nearly every cell: headers are read straight from the piece
     // when they lie in it, which all but a few do.
-    const auto *piece = reinterpret_cast<const uchar *>(m_piece.constData());
-    auto u16At = [piece, this](qsizetype at) {
-        return quint16(piece[at - m_pieceStart] | (piece[at - m_pieceStart + 1] << 8));
-    };
     quint16 type, length;
     if (m_pos + 4 <= m_pieceEnd) {
-        type = u16At(m_pos);
-        length = u16At(m_pos + 2);
+        type = u16InPiece(m_pos);
+        length = u16InPiece(m_pos + 2);
     } else {
         headerAcross(m_pos, &type, &length);
     }
@@ -103,10 +99,10 @@ bool RecordReader::next(Record *record)
     while (size - end >= 4) {
         quint16 nextType, more;
         if (end + 4 <= m_pieceEnd) {
-            nextType = u16At(end);
+            nextType = u16InPiece(end);
             if (nextType != rt::kContinue)
                 break;
-            more = u16At(end + 2);
+            more = u16InPiece(end + 2);
         } else {
             headerAcross(end, &nextType, &more);
         }

@@ -51,12 +51,10 @@ public:
                 enterPiece(m_pos);
             if (m_pieceEnd - m_pos < 4)
                 return;
-            const auto *header =
-                reinterpret_cast<const uchar *>(m_piece.constData()) + (m_pos - m_pieceStart);
-            const quint16 type = quint16(header[0] | (header[1] << 8));
+            const quint16 type = u16InPiece(m_pos);
             if (type != rt::kContinue && wanted(type))
                 return;
-            const qsizetype end = m_pos + 4 + quint16(header[2] | (header[3] << 8));
+            const qsizetype end = m_pos + 4 + u16InPiece(m_pos + 2);
             if (end > m_size)
                 return;
             m_pos = end;
@@ -69,6 +67,13 @@ public:
 private:
     // Makes the piece holding position the current one.
     void enterPiece(qsizetype position);
+    // The value at stream offset at, which the caller checked to lie in the current piece.
+    quint16 u16InPiece(qsizetype at) const
+    {
+        const auto *bytes =
+            reinterpret_cast<const uchar *>(m_piece.constData()) + (at - m_pieceStart);
+        return quint16(bytes[0] | (bytes[1] << 8));
+    }
     // The record header at position, which the caller checked to be in the stream, where it
     // runs past the end of the current piece.
     void headerAcross(qsizetype position, quint16 *type, quint16 *length) const;
